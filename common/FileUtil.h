@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+enum class CReadResult
+{
+    Ok,
+    Missing,  // no such file
+    Failed,   // exists but cannot be read, or is larger than allowed
+};
+
+// Reads a whole file of at most maxSize bytes.
+CReadResult ReadWholeFile(const std::string& path, std::string& out, size_t maxSize);
+
+// Writes a temporary file beside path, flushes it to disk and renames it over path,
+// so that readers see either the old or the new content, never half of it.
+bool WriteFileAtomically(const std::string& path, const std::string& content, unsigned mode);
+
+// MoveFileEx with MOVEFILE_REPLACE_EXISTING: replaces to by from.
+bool MoveFileReplace(const std::string& from, const std::string& to);
+// DeleteFile: true when the file is gone afterwards.
+bool DeleteFileIfExists(const std::string& path);

@@ -1,0 +1,56 @@
+#include "Registry.h"
+
+#include "RegistryFile.h"
+
+namespace
+{
+std::string KeyPath(HKEY root, const std::string& subKey)
+{
+    const char* rootName = root == HKEY_CLASSES_ROOT ? "HKEY_CLASSES_ROOT" : "HKEY_LOCAL_MACHINE";
+    return subKey.empty() ? std::string(rootName) : std::string(rootName) + "\\" + subKey;
+}
+}  // namespace
+
+std::string RegReadString(HKEY root, const std::string& subKey, const std::string& name,
+                          const std::string& defaultText)
+{
+    CRegistryFile file = CRegistryFile::Load(CRegistryFile::DefaultPath());
+    std::optional<std::string> value = file.GetValue(KeyPath(root, subKey), name);
+    if (!value || value->empty() || value->size() > kMaxRegistryValueLength)
+        return defaultText;
+    return *value;
+}
+
+bool RegWriteString(HKEY root, const std::string& subKey, const std::string& name, const std::string& text)
+{
+    std::string key = KeyPath(root, subKey);
+    return CRegistryFile::Update(CRegistryFile::DefaultPath(), false,
+                                 [&](CRegistryFile& file) { return file.SetValue(key, name, text); });
+}
+
+bool RegCreateKey(HKEY root, const std::string& subKey)
+{
+    std::string key = KeyPath(root, subKey);
+    return CRegistryFile::Update(CRegistryFile::DefaultPath(), true, [&](CRegistryFile& file) {
+        std::string path;
+        size_t start = 0;
+        // Parents first, as RegCreateKeyEx makes every missing level.
+        for (;;) {
+            size_t slash = key.find('\\', start);
+            path = key.substr(0, slash);
+            if (slash != 0 && path.find('\\') != std::string::npos && !file.HasKey(path))
+                file.CreateKey(path);
+            if (slash == std::string::npos)
+                break;
+            start = slash + 1;
+        }
+        return true;
+    });
+}
+
+bool RegDeleteKey(HKEY root, const std::string& subKey)
+{
+    std::string key = KeyPath(root, subKey);
+    return CRegistryFile::Update(CRegistryFile::DefaultPath(), false,
+                                 [&](CRegistryFile& file) { return file.DeleteKey(key); });
+}

@@ -1,0 +1,71 @@
+#include "Settings.h"
+
+#include <cstdlib>
+
+#include "Registry.h"
+
+const char* const kMainKey = "Software\\Corvane\\Vantrel";
+const char* const kUserKey = "Software\\Corvane\\Vantrel\\User";
+
+namespace
+{
+// Every default points at the reference server on this machine.
+const char* const kDefaultWebUrl = "http://127.0.0.1:8380";
+const char* const kDefaultWebHost = "127.0.0.1:8380";
+const char* const kDefaultLookupServer = "127.0.0.1:8321";
+
+std::string Main(const char* name, const char* defaultText = "")
+{
+    return RegReadString(HKEY_LOCAL_MACHINE, kMainKey, name, defaultText);
+}
+
+void SetMain(const char* name, const std::string& text)
+{
+    RegWriteString(HKEY_LOCAL_MACHINE, kMainKey, name, text);
+}
+}  // namespace
+
+std::string GetEmail() { return RegReadString(HKEY_LOCAL_MACHINE, kUserKey, "Email", ""); }
+void SetEmail(const std::string& email) { RegWriteString(HKEY_LOCAL_MACHINE, kUserKey, "Email", email); }
+
+std::string GetComponentWebServer() { return Main("ComponentWebServer", kDefaultWebUrl); }
+std::string GetMarketplaceUrl() { return Main("MarketplaceUrl", kDefaultWebUrl); }
+std::string GetMarketplaceWebServer() { return Main("MarketplaceWebServer", kDefaultWebHost); }
+std::string GetComponentDatabase() { return Main("ComponentDatabase", kDefaultLookupServer); }
+std::string GetClientKey() { return Main("Key", "0"); }
+void SetClientKey(const std::string& key) { SetMain("Key", key); }
+std::string GetDistributionServer() { return Main("DistributionServer", kDefaultWebHost); }
+std::string GetDistributionPath() { return Main("DistributionPath", "/public"); }
+
+bool IsOfflineMode()
+{
+    return Main("OfflineMode", "0") == "1";
+}
+
+int GetHttpTimeout()
+{
+    int timeout = std::atoi(Main("HttpTimeout", "0").c_str());
+    return timeout > 0 ? timeout : 10;
+}
+
+int GetFirewallType() { return std::atoi(Main("FirewallType").c_str()); }
+void SetFirewallType(int type) { SetMain("FirewallType", std::to_string(type)); }
+std::string GetFirewallHost() { return Main("FirewallHost"); }
+void SetFirewallHost(const std::string& host) { SetMain("FirewallHost", host); }
+int GetFirewallPort() { return std::atoi(Main("FirewallPort").c_str()); }
+void SetFirewallPort(int port) { SetMain("FirewallPort", std::to_string(port)); }
+std::string GetFirewallUsername() { return Main("FirewallUsername"); }
+void SetFirewallUsername(const std::string& name) { SetMain("FirewallUsername", name); }
+std::string GetFirewallPassword() { return Main("FirewallPassword"); }
+void SetFirewallPassword(const std::string& password) { SetMain("FirewallPassword", password); }
+
+std::string GetDataDirectory()
+{
+    std::string data = Main("Data", ".");
+    if (data.back() != '/')
+        data += '/';
+    return data;
+}
+
+std::string GetComponentUrl() { return Main("ComponentUrl", kDefaultWebHost); }
+std::string GetInstallPath() { return Main("Path", "."); }

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+// The system's settings: string values under HKEY_LOCAL_MACHINE "Software\Corvane\Vantrel"
+// and its "User" subkey, read anew on every call, with their defaults.
+
+extern const char* const kMainKey;  // "Software\Corvane\Vantrel"
+extern const char* const kUserKey;  // "Software\Corvane\Vantrel\User"
+
+std::string GetEmail();
+void SetEmail(const std::string& email);
+
+std::string GetComponentWebServer();
+std::string GetMarketplaceUrl();
+std::string GetMarketplaceWebServer();
+std::string GetComponentDatabase();
+std::string GetClientKey();
+void SetClientKey(const std::string& key);
+std::string GetDistributionServer();
+std::string GetDistributionPath();
+bool IsOfflineMode();
+int GetHttpTimeout();
+
+int GetFirewallType();
+void SetFirewallType(int type);
+std::string GetFirewallHost();
+void SetFirewallHost(const std::string& host);
+int GetFirewallPort();
+void SetFirewallPort(int port);
+std::string GetFirewallUsername();
+void SetFirewallUsername(const std::string& name);
+std::string GetFirewallPassword();
+void SetFirewallPassword(const std::string& password);
+
+// The "Data" directory with "/" appended (none when it already ends in "/").
+std::string GetDataDirectory();
+
+// Host program only.
+std::string GetComponentUrl();
+std::string GetInstallPath();

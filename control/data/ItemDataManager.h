@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ItemList.h"
+#include "TreeItem.h"
+#include "XmlDocument.h"
+
+// What a tab page asks of its collection: bring the index up to date, list the children
+// of an item, give an item's page URL. The base answers for a collection with no data.
+class CItemDataManager
+{
+public:
+    virtual ~CItemDataManager() = default;
+
+    // True when the index on disk may be used.
+    virtual bool UpdateIndex();
+    // Fills children with new records; the caller takes them over.
+    virtual bool ListChildItems(const CTreeItem& parent, CItemList& children);
+    // The page the browser pane shows for item; false when none can be formed.
+    virtual bool GetItemURL(const CTreeItem& item, std::string& url);
+
+protected:
+    static std::string GetChildElementValue(const CXmlNode& node, const std::string& childName);
+    static std::string GetElementAttributeValue(const CXmlNode& element, const std::string& name);
+    static bool OpenXmlDocument(std::unique_ptr<CXmlDocument>& document, const std::string& source,
+                                std::string_view context);
+};

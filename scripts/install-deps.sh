@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the program and the tests need.
+# Idempotent: packages already present are left alone, so a second run is quick.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  libcurl4-openssl-dev libxml2-dev libxslt1-dev libzip-dev
+  qt6-base-dev qt6-webengine-dev libgl-dev
+  libdbus-1-dev dbus
+  libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth
+  microsocks dante-server tinyproxy
+  openjdk-17-jdk-headless
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# The proxies are only started by the tests; keep the package scripts from starting them as services.
+policy=/usr/sbin/policy-rc.d
+added_policy=0
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+  $sudo chmod 755 "$policy"
+  added_policy=1
+fi
+cleanup() { if [ "$added_policy" -eq 1 ]; then $sudo rm -f "$policy"; fi; }
+trap cleanup EXIT
+
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
