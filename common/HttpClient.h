@@ -1,0 +1,114 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <curl/curl.h>
+
+#include "Messages.h"
+#include "ModalDialog.h"
+
+// A small HTTP/1.1 client over libcurl: fixed request headers, the body saved into a
+// named file, an optional modal progress dialog, and the headers of the last response.
+// All operations run on the thread that owns the object; a download with progress runs
+// the transfer on a helper thread that only posts to the dialog.
+class CHttpClient
+{
+public:
+    // Header name to value, names compared case-sensitively; one entry per name.
+    using CHeaderTable = std::map<std::string, std::string>;
+    // The headers of one response, in the order they arrived.
+    using CHeaderList = std::vector<std::pair<std::string, std::string>>;
+
+    virtual ~CHttpClient();
+    CHttpClient(const CHttpClient&) = delete;
+    CHttpClient& operator=(const CHttpClient&) = delete;
+
+    bool SetServerProperties(const std::string& host, int port);
+    // type: 0 none, 1 SOCKS 4, 2 SOCKS 5, 3 HTTP proxy, 4 HTTP proxy through a CONNECT
+    // tunnel ("Pipe"). The user name and password go to the proxy.
+    bool SetFirewallProperties(const std::string& host, int port, int type, const std::string& user,
+                               const std::string& password);
+    // Bounds connecting and any stall of the transfer, not its whole length.
+    bool SetTimeout(int seconds);
+    bool SetFileName(const std::string& path);
+    // Adds the five request headers again on every call.
+    bool SetUri(const std::string& uri);
+    // GET of the request URI into the target file. True only for a complete 2xx answer;
+    // a failed transfer leaves no body in the target and never touches another file.
+    bool Download(bool showProgress, bool saveTimeStamp);
+    // The headers of one response arrived: the table is refilled, first occurrence wins.
+    void HeadersDone(long requestId, const CHeaderList& headers);
+    // The progress dialog's window while it shows, 0 otherwise.
+    void SetNotifyWindow(HWND window);
+
+    const CHeaderTable& GetResponseHeaders() const { return m_headers; }
+    const std::string& GetFileName() const { return m_fileName; }
+    const std::string& GetUri() const { return m_uri; }
+    // The request headers as they will be sent, in order (repeats included).
+    const CHeaderList& GetRequestHeaders() const { return m_requestHeaders; }
+
+    // The time-stamp file kept beside a target file.
+    static std::string TimeStampFileName(const std::string& target);
+
+protected:
+    CHttpClient(IModalRunner& runner, const CDownloadMessages& messages);
+
+    enum class CMethod
+    {
+        Head,
+        Get,
+    };
+
+    // Creates (or recreates) the transfer; false when libcurl cannot.
+    bool CreateTransfer(std::string& error);
+    bool HasTransfer() const { return m_curl != nullptr; }
+    // One request on the calling thread. With the body, it goes into the target file.
+    bool Perform(CMethod method, std::string& error);
+
+private:
+    struct CTransfer;
+
+    bool DownloadWithProgress(std::string& error);
+    void PostProgress(long long bytes, long long total);
+    void PostDone();
+    std::string BuildUrl() const;
+    void ApplyOptions(CTransfer& transfer, CMethod method);
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* user);
+    static size_t OnBody(char* data, size_t size, size_t count, void* user);
+    static int OnProgress(void* user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
+
+    IModalRunner& m_runner;
+    CDownloadMessages m_messages;
+
+    CURL* m_curl = nullptr;
+    curl_slist* m_headerList = nullptr;
+    CHeaderList m_requestHeaders;
+    CHeaderTable m_headers;
+    long m_nextRequestId = 1;
+
+    std::string m_host;
+    int m_port = 80;
+    std::string m_firewallHost;
+    int m_firewallPort = 0;
+    int m_firewallType = 0;
+    std::string m_firewallUser;
+    std::string m_firewallPassword;
+    int m_timeout = 10;
+    std::string m_fileName;
+    std::string m_uri;
+
+    // Shared with the helper thread of a download with progress.
+    std::mutex m_notifyMutex;
+    HWND m_notifyWindow = 0;
+    bool m_transferDone = false;
+    bool m_donePosted = false;
+    long long m_lastBytes = -1;
+    long long m_lastTotal = 0;
+    std::atomic<bool> m_abort{false};
+};
