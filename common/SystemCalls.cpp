@@ -8,7 +8,7 @@ namespace sys
 {
 CSystemCalls& Calls()
 {
-    static CSystemCalls calls{::read, ::write, ::fsync, ::rename};
+    static CSystemCalls calls{::read, ::write, ::fsync, ::rename, ::socket, ::connect, ::send, ::recv};
     return calls;
 }
 }  // namespace sys

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <sys/socket.h>
 #include <sys/types.h>
 
 // The system calls that can fail in ways a test cannot provoke from outside. Each goes
@@ -13,6 +14,10 @@ struct CSystemCalls
     ssize_t (*write)(int fd, const void* buffer, size_t size);
     int (*fsync)(int fd);
     int (*rename)(const char* from, const char* to);
+    int (*socket)(int domain, int type, int protocol);
+    int (*connect)(int fd, const sockaddr* address, socklen_t length);
+    ssize_t (*send)(int fd, const void* buffer, size_t size, int flags);
+    ssize_t (*recv)(int fd, void* buffer, size_t size, int flags);
 };
 
 // The calls in use; tests swap entries and restore them.
@@ -22,4 +27,8 @@ inline ssize_t read(int fd, void* buffer, size_t size) { return Calls().read(fd,
 inline ssize_t write(int fd, const void* buffer, size_t size) { return Calls().write(fd, buffer, size); }
 inline int fsync(int fd) { return Calls().fsync(fd); }
 inline int rename(const char* from, const char* to) { return Calls().rename(from, to); }
+inline int socket(int domain, int type, int protocol) { return Calls().socket(domain, type, protocol); }
+inline int connect(int fd, const sockaddr* address, socklen_t length) { return Calls().connect(fd, address, length); }
+inline ssize_t send(int fd, const void* buffer, size_t size, int flags) { return Calls().send(fd, buffer, size, flags); }
+inline ssize_t recv(int fd, void* buffer, size_t size, int flags) { return Calls().recv(fd, buffer, size, flags); }
 }  // namespace sys
