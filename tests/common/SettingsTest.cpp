@@ -1,0 +1,116 @@
+#include "Settings.h"
+
+#include <gtest/gtest.h>
+
+#include "VendorServers.h"
+#include "support/TestSupport.h"
+
+TEST(Settings, DefaultsPointAtTheLocalReferenceServer)
+{
+    CTestRegistry registry;
+    EXPECT_EQ(GetComponentWebServer(), "http://127.0.0.1:8380");
+    EXPECT_EQ(GetMarketplaceUrl(), "http://127.0.0.1:8380");
+    EXPECT_EQ(GetMarketplaceWebServer(), "127.0.0.1:8380");
+    EXPECT_EQ(GetDistributionServer(), "127.0.0.1:8380");
+    EXPECT_EQ(GetComponentUrl(), "127.0.0.1:8380");
+    EXPECT_EQ(GetComponentDatabase(), "127.0.0.1:8321");
+    EXPECT_EQ(GetDistributionPath(), "/public");
+    EXPECT_EQ(GetClientKey(), "0");
+    EXPECT_EQ(GetInstallPath(), ".");
+    EXPECT_EQ(GetEmail(), "");
+    EXPECT_EQ(GetFirewallType(), 0);
+    EXPECT_EQ(GetFirewallPort(), 0);
+    registry.Set("ComponentWebServer", "");
+    EXPECT_EQ(GetComponentWebServer(), "http://127.0.0.1:8380");
+}
+
+TEST(Settings, OfflineModeOnlyForTheTextOne)
+{
+    CTestRegistry registry;
+    EXPECT_FALSE(IsOfflineMode());
+    const std::pair<const char*, bool> cases[] = {
+        {"1", true}, {"true", false}, {"yes", false}, {"01", false}, {"2", false}, {" 1", false}, {"1 ", false},
+    };
+    for (const auto& [text, on] : cases) {
+        registry.Set("OfflineMode", text);
+        EXPECT_EQ(IsOfflineMode(), on) << '"' << text << '"';
+    }
+}
+
+TEST(Settings, NumbersConvertAsAtoi)
+{
+    CTestRegistry registry;
+    const std::pair<const char*, int> timeouts[] = {
+        {"", 10}, {"abc", 10}, {"0", 10}, {"-5", 10}, {"30", 30}, {"15s", 15}, {"  +7", 7},
+    };
+    for (const auto& [text, expected] : timeouts) {
+        registry.Set("HttpTimeout", text);
+        EXPECT_EQ(GetHttpTimeout(), expected) << '"' << text << '"';
+    }
+    registry.Set("FirewallType", "3 (Proxy)");
+    EXPECT_EQ(GetFirewallType(), 3);
+    SetFirewallPort(1080);
+    EXPECT_EQ(GetFirewallPort(), 1080);
+    SetFirewallType(4);
+    EXPECT_EQ(GetFirewallType(), 4);
+}
+
+TEST(Settings, WritersRoundTrip)
+{
+    CTestRegistry registry;
+    SetEmail("ada@example.org");
+    SetFirewallHost("proxy.example");
+    SetFirewallUsername("ada");
+    SetFirewallPassword("p \"w\" \\d");
+    SetClientKey("4711");
+    EXPECT_EQ(GetEmail(), "ada@example.org");
+    EXPECT_EQ(GetFirewallHost(), "proxy.example");
+    EXPECT_EQ(GetFirewallUsername(), "ada");
+    EXPECT_EQ(GetFirewallPassword(), "p \"w\" \\d");
+    EXPECT_EQ(GetClientKey(), "4711");
+}
+
+TEST(Settings, DataDirectoryHasOneSlash)
+{
+    CTestRegistry registry;
+    EXPECT_EQ(GetDataDirectory(), registry.DataDir() + "/");
+    registry.Set("Data", "/srv/corvane/");
+    EXPECT_EQ(GetDataDirectory(), "/srv/corvane/");
+    registry.Set("Data", std::string(300, 'd'));
+    EXPECT_EQ(GetDataDirectory(), "./");
+}
+
+TEST(VendorServers, HostPortSettingsOverrideTheDefaultPort)
+{
+    struct
+    {
+        const char* setting;
+        int defaultPort;
+        const char* host;
+        int port;
+    } const cases[] = {
+        {"dist.example", 80, "dist.example", 80},
+        {"dist.example:8080", 80, "dist.example", 8080},
+        {"10.0.0.5", 21, "10.0.0.5", 21},
+        {"10.0.0.5:2121", 21, "10.0.0.5", 2121},
+        {"[::1]:8380", 80, "::1", 8380},
+        {"[::1]", 80, "::1", 80},
+        {"::1", 80, "::1", 80},
+        {"host:0", 80, "host", 80},
+        {"host:99999", 80, "host", 80},
+        {"host:12ab", 80, "host", 80},
+    };
+    for (const auto& c : cases) {
+        CServerAddress address = ParseServerAddress(c.setting, c.defaultPort);
+        EXPECT_EQ(address.host, c.host) << c.setting;
+        EXPECT_EQ(address.port, c.port) << c.setting;
+    }
+
+    CTestRegistry registry;
+    EXPECT_EQ(LookupServer().port, 8321);
+    registry.Set("ComponentDatabase", "192.0.2.7");
+    EXPECT_EQ(LookupServer().port, 21);
+    registry.Set("DistributionServer", "dist.example");
+    EXPECT_EQ(DistributionServer().host, "dist.example");
+    EXPECT_EQ(DistributionServer().port, 80);
+}
