@@ -67,16 +67,19 @@ protected:
     // Creates (or recreates) the transfer; false when libcurl cannot.
     bool CreateTransfer(std::string& error);
     bool HasTransfer() const { return m_curl != nullptr; }
-    // One request on the calling thread. With the body, it goes into the target file.
-    bool Perform(CMethod method, std::string& error);
+    // One request on the calling thread; a GET's 2xx body goes into the target file.
+    // notify: post the progress to the notification window.
+    bool Perform(CMethod method, std::string& error, bool notify = false);
 
 private:
     struct CTransfer;
 
     bool DownloadWithProgress(std::string& error);
+    void ResetNotifyState();
     void PostProgress(long long bytes, long long total);
     void PostDone();
     std::string BuildUrl() const;
+    std::string BuildProxy() const;
     void ApplyOptions(CTransfer& transfer, CMethod method);
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* user);
