@@ -1,0 +1,335 @@
+#include "LookupConnection.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "ErrorReport.h"
+#include "SystemCalls.h"
+
+namespace
+{
+constexpr const char* kSocketFail = "Socket Fail\n";
+constexpr const char* kReadFail = "Socket Read fail\n";
+constexpr size_t kReadSize = 1024;
+
+void Diagnostic(const char* text)
+{
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+
+// The number a text starts with, as atoi reads it, without atoi's overflow.
+int LeadingNumber(const char* text)
+{
+    errno = 0;
+    long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+// A name with a line break (or another control character) would smuggle a second request
+// into the line protocol.
+bool FitsOneLine(std::string_view text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7f)
+            return false;
+    return true;
+}
+
+// com.acme.util.Parser gives com., com.acme., com.acme.util. and com.acme.util.Parser;
+// empty tokens vanish.
+std::vector<std::string> PrefixesOf(const std::string& className)
+{
+    std::vector<std::string> tokens;
+    size_t start = 0;
+    while (start <= className.size()) {
+        size_t dot = className.find('.', start);
+        if (dot == std::string::npos)
+            dot = className.size();
+        if (dot > start)
+            tokens.push_back(className.substr(start, dot - start));
+        start = dot + 1;
+    }
+    std::vector<std::string> prefixes;
+    std::string prefix;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        prefix += tokens[i];
+        if (i + 1 < tokens.size())
+            prefix += '.';
+        prefixes.push_back(prefix);
+    }
+    return prefixes;
+}
+
+int RemainingMs(std::chrono::steady_clock::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return 0;
+    return left.count() > INT_MAX ? INT_MAX : static_cast<int>(left.count());
+}
+
+// Waits until fd is ready for events or the deadline passes.
+bool WaitFor(int fd, short events, std::chrono::steady_clock::time_point deadline)
+{
+    for (;;) {
+        pollfd entry{fd, events, 0};
+        int ready = ::poll(&entry, 1, RemainingMs(deadline));
+        if (ready > 0)
+            return true;
+        if (ready == 0)
+            return false;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+// Connects a non-blocking socket within the deadline.
+bool ConnectWithin(int fd, const sockaddr* address, socklen_t length, std::chrono::steady_clock::time_point deadline)
+{
+    if (sys::connect(fd, address, length) == 0)
+        return true;
+    if (errno != EINPROGRESS && errno != EINTR)
+        return false;
+    if (!WaitFor(fd, POLLOUT, deadline))
+        return false;
+    int error = 0;
+    socklen_t size = sizeof error;
+    return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+}
+}  // namespace
+
+CLookupConnection::CLookupConnection(CPrefixCache& cache) : m_cache(cache) {}
+
+CLookupConnection::~CLookupConnection() { Close(); }
+
+bool CLookupConnection::Connect(const std::string& server, int port)
+{
+    Close();
+    auto deadline = Clock::now() + m_timeLimit;
+
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* addresses = nullptr;
+    bool resolved = port > 0 && port <= 65535 && !server.empty() &&
+                    ::getaddrinfo(server.c_str(), std::to_string(port).c_str(), &hints, &addresses) == 0;
+
+    bool madeSocket = false;
+    for (addrinfo* address = resolved ? addresses : nullptr; address && m_socket < 0; address = address->ai_next) {
+        int fd = sys::socket(address->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            continue;
+        madeSocket = true;
+        if (ConnectWithin(fd, address->ai_addr, address->ai_addrlen, deadline))
+            m_socket = fd;
+        else
+            ::close(fd);
+    }
+    if (addresses)
+        ::freeaddrinfo(addresses);
+
+    if (m_socket < 0) {
+        Diagnostic(resolved && !madeSocket ? "stream socket() failed." : "Socket Connect Error.\n");
+        return false;
+    }
+
+    char greeting[kReadSize];
+    size_t received = 0;
+    if (ReadSome(greeting, sizeof greeting, received, Clock::now() + m_timeLimit) != CReadResult::Data)
+        Diagnostic(kReadFail);
+    std::fflush(stdout);
+    return true;
+}
+
+void CLookupConnection::Close()
+{
+    if (m_socket >= 0) {
+        ::close(m_socket);
+        m_socket = -1;
+    }
+}
+
+int CLookupConnection::GetCount(const std::string& prefix) { return QueryCount(prefix).value_or(0); }
+
+bool CLookupConnection::FindScids(const std::string& className, std::vector<std::string>& scids)
+{
+    scids.clear();
+    if (!FitsOneLine(className))
+        return true;
+    std::vector<std::string> prefixes = PrefixesOf(className);
+    // A name of dots only has nothing to ask about.
+    if (prefixes.empty())
+        return true;
+
+    for (const std::string& prefix : prefixes) {
+        std::optional<bool> known = m_cache.Find(prefix);
+        if (known) {
+            if (!*known)
+                return true;
+            continue;
+        }
+        std::optional<int> count = QueryCount(prefix);
+        // An unanswered question is not an answer: caching it would hide the prefix from
+        // every later scan of the process.
+        if (!count)
+            return false;
+        m_cache.Add(prefix, *count >= 1);
+        if (*count < 1)
+            return true;
+    }
+
+    std::string request = "GETSCID " + className + "\n";
+    DebugOutput(request);
+    if (!SendRequest(request)) {
+        Diagnostic(kSocketFail);
+        return false;
+    }
+    return ReadScids(scids);
+}
+
+std::optional<int> CLookupConnection::QueryCount(const std::string& prefix)
+{
+    if (!FitsOneLine(prefix))
+        return std::nullopt;
+    if (!SendRequest("GETCOUNT " + prefix + "\n")) {
+        Diagnostic(kSocketFail);
+        return std::nullopt;
+    }
+
+    // One reply line; it may come in pieces.
+    auto deadline = Clock::now() + m_timeLimit;
+    std::string reply;
+    char buffer[kReadSize];
+    size_t lineEnd = std::string::npos;
+    while (lineEnd == std::string::npos) {
+        size_t received = 0;
+        CReadResult result = ReadSome(buffer, sizeof buffer, received, deadline);
+        if (result == CReadResult::Closed && !reply.empty()) {
+            // The server said its last word; the reply stands without its line feed.
+            Close();
+            break;
+        }
+        if (result != CReadResult::Data || reply.size() + received > kMaxLineLength) {
+            Diagnostic(kReadFail);
+            Close();
+            return std::nullopt;
+        }
+        reply.append(buffer, received);
+        lineEnd = reply.find('\n');
+    }
+    if (lineEnd != std::string::npos)
+        reply.erase(lineEnd);
+
+    // "200 5": the status is not examined, the count starts at the fifth character.
+    if (reply.size() < 5) {
+        ReportError("count reply too short: " + reply, "CLookupConnection::GetCount");
+        return std::nullopt;
+    }
+    return LeadingNumber(reply.c_str() + 4);
+}
+
+bool CLookupConnection::ReadScids(std::vector<std::string>& scids)
+{
+    auto deadline = Clock::now() + m_timeLimit;
+    std::string pending;
+    char buffer[kReadSize];
+
+    // Answers true when the line ends the reply.
+    auto takeLine = [&scids](const std::string& line) {
+        int status = LeadingNumber(line.c_str());
+        // The SCID follows the status and its blank; a carriage return stays with it.
+        if (status == 200 && line.size() > 4)
+            scids.push_back(line.substr(4));
+        return status == 201;
+    };
+
+    for (;;) {
+        size_t received = 0;
+        CReadResult result = ReadSome(buffer, sizeof buffer, received, deadline);
+        if (result != CReadResult::Data) {
+            // A last line may lack its line feed when the server closes after it.
+            if (result == CReadResult::Closed && !pending.empty() && takeLine(pending)) {
+                Close();
+                return true;
+            }
+            Diagnostic(kReadFail);
+            Close();
+            return false;
+        }
+        pending.append(buffer, received);
+
+        size_t start = 0;
+        for (size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n', start)) {
+            std::string line = pending.substr(start, end - start);
+            start = end + 1;
+            // Whatever follows the end line is not part of any reply.
+            if (!line.empty() && takeLine(line))
+                return true;
+        }
+        pending.erase(0, start);
+
+        if (pending.size() > kMaxLineLength || scids.size() > kMaxScids) {
+            ReportError("reply out of bounds", "CLookupConnection::FindScids");
+            Close();
+            return false;
+        }
+    }
+}
+
+bool CLookupConnection::SendRequest(const std::string& request)
+{
+    if (m_socket < 0)
+        return false;
+    auto deadline = Clock::now() + m_timeLimit;
+    std::string_view rest = request;
+    while (!rest.empty()) {
+        ssize_t sent = sys::send(m_socket, rest.data(), rest.size(), MSG_NOSIGNAL);
+        if (sent > 0) {
+            rest.remove_prefix(static_cast<size_t>(sent));
+            continue;
+        }
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(m_socket, POLLOUT, deadline))
+            continue;
+        Close();
+        return false;
+    }
+    return true;
+}
+
+CLookupConnection::CReadResult CLookupConnection::ReadSome(char* buffer, size_t size, size_t& received,
+                                                           Clock::time_point deadline)
+{
+    received = 0;
+    if (m_socket < 0)
+        return CReadResult::Failed;
+    for (;;) {
+        ssize_t n = sys::recv(m_socket, buffer, size, 0);
+        if (n > 0) {
+            received = static_cast<size_t>(n);
+            return CReadResult::Data;
+        }
+        if (n == 0)
+            return CReadResult::Closed;
+        if (errno == EINTR)
+            continue;
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(m_socket, POLLIN, deadline))
+            continue;
+        return CReadResult::Failed;
+    }
+}

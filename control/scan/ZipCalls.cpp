@@ -1,0 +1,10 @@
+#include "ZipCalls.h"
+
+namespace zipsys
+{
+CZipCalls& Calls()
+{
+    static CZipCalls calls{::zip_fdopen, ::zip_get_name};
+    return calls;
+}
+}  // namespace zipsys

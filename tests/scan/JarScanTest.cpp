@@ -1,0 +1,195 @@
+#include "JarScan.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include "support/TestSupport.h"
+#include "ZipCalls.h"
+
+using Strings = std::vector<std::string>;
+
+namespace
+{
+// Writes a real archive with the entries in the given order; names are stored byte for byte.
+void MakeArchive(const std::string& path, const Strings& entries)
+{
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(archive, nullptr) << error;
+    for (const std::string& name : entries) {
+        zip_source_t* source = zip_source_buffer(archive, "x", 1, 0);
+        ASSERT_NE(source, nullptr);
+        ASSERT_GE(zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_RAW), 0) << zip_strerror(archive);
+    }
+    ASSERT_EQ(zip_close(archive), 0);
+}
+
+struct CListing
+{
+    bool result;
+    Strings names;
+    std::string output;
+};
+
+CListing List(const std::string& path, Strings names = {})
+{
+    CJarScan scan;
+    testing::internal::CaptureStdout();
+    bool result = scan.GetClasses(path, names);
+    return {result, names, testing::internal::GetCapturedStdout()};
+}
+
+size_t OpenFileCount()
+{
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                             std::filesystem::directory_iterator()));
+}
+
+struct CSavedZipCalls
+{
+    zipsys::CZipCalls saved = zipsys::Calls();
+    ~CSavedZipCalls() { zipsys::Calls() = saved; }
+};
+}  // namespace
+
+TEST(CJarScan, EntriesBecomeClassNames)
+{
+    struct CCase
+    {
+        std::string entry;
+        Strings names;
+    };
+    const std::string longest = std::string(CJarScan::kMaxEntryLength - 6, 'a') + ".class";
+    const std::string tooLong = "b" + longest;
+    const CCase cases[] = {
+        {"com/acme/util/Parser.class", {"com.acme.util.Parser"}},
+        {"com/acme/util/Parser$Node.class", {"com.acme.util.Parser"}},
+        {"com\\acme\\Win.class", {"com.acme.Win"}},
+        {"doc/x.classes.txt", {"doc.x"}},
+        {"lib/a.class/readme.txt", {"lib.a"}},
+        {"module-info.class", {"module-info"}},
+        {"$Proxy.class", {""}},
+        {"com/acme/Name With Space.class", {"com.acme.Name With Space"}},
+        {"com/acme/Caf\xc3\xa9.class", {"com.acme.Caf\xc3\xa9"}},
+        {"com/acme/Upper.CLASS", {}},
+        {"com/acme/", {}},
+        {"META-INF/MANIFEST.MF", {}},
+        {"com/acme/Parser.java", {}},
+        {longest, {std::string(CJarScan::kMaxEntryLength - 6, 'a')}},
+        {tooLong, {}},
+    };
+    CTempDir dir;
+    for (const CCase& c : cases) {
+        std::string path = dir.File("one.jar");
+        MakeArchive(path, {c.entry});
+        CListing listing = List(path);
+        EXPECT_TRUE(listing.result) << c.entry;
+        EXPECT_EQ(listing.names, c.names) << c.entry;
+        EXPECT_EQ(listing.output, "") << c.entry;
+    }
+}
+
+TEST(CJarScan, ListsInDirectoryOrderAndAppends)
+{
+    CTempDir dir;
+    std::string path = dir.File("lib.zip");
+    MakeArchive(path, {"META-INF/MANIFEST.MF", "com/acme/util/Parser.class", "com/acme/util/Parser$Node.class",
+                       "com/acme/A.class", "images/logo.png"});
+    CListing listing = List(path, {"earlier"});
+    EXPECT_TRUE(listing.result);
+    EXPECT_EQ(listing.names, (Strings{"earlier", "com.acme.util.Parser", "com.acme.util.Parser", "com.acme.A"}));
+}
+
+TEST(CJarScan, ManifestOnlyArchiveAddsNothing)
+{
+    CTempDir dir;
+    std::string path = dir.File("empty.jar");
+    MakeArchive(path, {"META-INF/", "META-INF/MANIFEST.MF"});
+    CListing listing = List(path);
+    EXPECT_TRUE(listing.result);
+    EXPECT_TRUE(listing.names.empty());
+}
+
+TEST(CJarScan, NamesFromOtherCodePagesComeOutAsUtf8)
+{
+    CTempDir dir;
+    std::string path = dir.File("old.zip");
+    MakeArchive(path, {"caf\x82.class"});  // code page 437, as old archivers wrote it
+    CListing listing = List(path);
+    ASSERT_TRUE(listing.result);
+    EXPECT_EQ(listing.names, Strings{"caf\xc3\xa9"});
+}
+
+TEST(CJarScan, UnreadableArchivesFailCleanly)
+{
+    CTempDir dir;
+    std::string good = dir.File("good.jar");
+    MakeArchive(good, {"com/acme/A.class", "com/acme/B.class", "com/acme/C.class"});
+    std::string bytes = ReadFileText(good);
+
+    WriteFileText(dir.File("truncated.jar"), bytes.substr(0, bytes.size() / 2));
+    WriteFileText(dir.File("cut-directory.jar"), bytes.substr(0, bytes.size() - 30));
+    WriteFileText(dir.File("text.jar"), "this is not an archive\n");
+    std::string damaged = bytes;
+    damaged[damaged.size() - 22 + 10] = '\x7f';  // the directory's entry count
+    WriteFileText(dir.File("damaged.jar"), damaged);
+    std::filesystem::create_directory(dir.File("folder.jar"));
+    ASSERT_EQ(::mkfifo(dir.File("pipe.jar").c_str(), 0600), 0);
+
+    size_t openFiles = OpenFileCount();
+    for (const char* name : {"truncated.jar", "cut-directory.jar", "text.jar", "damaged.jar", "folder.jar",
+                             "pipe.jar", "missing.jar"}) {
+        CListing listing = List(dir.File(name), {"kept"});
+        EXPECT_FALSE(listing.result) << name;
+        EXPECT_EQ(listing.names, Strings{"kept"}) << name;
+        // The reader's error text, one line.
+        ASSERT_FALSE(listing.output.empty()) << name;
+        EXPECT_EQ(listing.output.find('\n'), listing.output.size() - 1) << name << ": " << listing.output;
+    }
+    EXPECT_EQ(OpenFileCount(), openFiles);
+    EXPECT_EQ(List(dir.File("folder.jar")).output, "Not a zip archive\n");
+    EXPECT_EQ(List(dir.File("missing.jar")).output, "Can't open file: No such file or directory\n");
+}
+
+TEST(CJarScan, ReaderFailuresAddNothing)
+{
+    CTempDir dir;
+    std::string path = dir.File("lib.jar");
+    MakeArchive(path, {"com/acme/A.class", "com/acme/B.class"});
+    size_t openFiles = OpenFileCount();
+    {
+        CSavedZipCalls saved;
+        zipsys::Calls().fdopen = [](int, int, int* error) -> zip_t* {
+            *error = ZIP_ER_MEMORY;
+            return nullptr;
+        };
+        CListing listing = List(path);
+        EXPECT_FALSE(listing.result);
+        EXPECT_TRUE(listing.names.empty());
+        EXPECT_EQ(listing.output, "Malloc failure\n");
+    }
+    {
+        CSavedZipCalls saved;
+        zipsys::Calls().getName = [](zip_t* archive, zip_uint64_t index, zip_flags_t flags) -> const char* {
+            if (index == 1) {
+                zip_error_set(zip_get_error(archive), ZIP_ER_MEMORY, 0);
+                return nullptr;
+            }
+            return zip_get_name(archive, index, flags);
+        };
+        CListing listing = List(path);
+        EXPECT_FALSE(listing.result);
+        EXPECT_TRUE(listing.names.empty());
+        EXPECT_EQ(listing.output, "Malloc failure\n");
+    }
+    EXPECT_EQ(OpenFileCount(), openFiles);
+}
