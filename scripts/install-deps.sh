@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libcurl4-openssl-dev libxml2-dev libxslt1-dev libzip-dev
-  qt6-base-dev qt6-webengine-dev libgl-dev
+  qt6-base-dev qt6-webengine-dev qt6-svg-dev libgl-dev
   libdbus-1-dev dbus
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
