@@ -1,0 +1,503 @@
+#include "HttpDownload.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "HeadlessModalRunner.h"
+#include "support/ProxyProcess.h"
+#include "support/RawHttpServer.h"
+#include "support/RecordingHttpServer.h"
+#include "support/TestSupport.h"
+
+namespace
+{
+const char* const kSentHeaders[] = {
+    "Connection: Keep-Alive",
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*",
+    "Accept-Language: en-us",
+    "Accept-Encoding: gzip, deflate",
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 5.01; Windows NT)",
+};
+
+std::vector<std::string> Lines(const std::string& head)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(head);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Answer(const std::string& status, const std::string& headers, const std::string& body)
+{
+    return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string Compress(const std::string& data, int windowBits)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, data.size()) + 64, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+// Runs the dialog headless and keeps what it showed when it ended.
+class CWatchingRunner : public IModalRunner
+{
+public:
+    int RunModal(CModalDialogCore& dialog) override
+    {
+        ++runs;
+        result = m_inner.RunModal(dialog);
+        view = dialog.GetView();
+        delivered = m_inner.GetMessagesDelivered();
+        return result;
+    }
+
+    int runs = 0;
+    int result = 0;
+    int delivered = 0;
+    CModalDialogCore::CProgressView view;
+
+private:
+    CHeadlessModalRunner m_inner{std::chrono::seconds(30)};
+};
+
+class HttpClientTest : public ::testing::Test
+{
+protected:
+    void Configure(CHttpDownload& client, int port, const std::string& uri = "/file")
+    {
+        ASSERT_TRUE(client.Create());
+        ASSERT_TRUE(client.SetServerProperties("127.0.0.1", port));
+        ASSERT_TRUE(client.SetFirewallProperties("", 0, 0, "", ""));
+        ASSERT_TRUE(client.SetTimeout(5));
+        ASSERT_TRUE(client.SetFileName(m_target));
+        ASSERT_TRUE(client.SetUri(uri));
+    }
+
+    CTempDir m_dir;
+    std::string m_target = m_dir.File("file_new");
+    CWatchingRunner m_runner;
+};
+
+TEST_F(HttpClientTest, SendsTheFiveHeadersInOrderAndAgainOnEverySetUri)
+{
+    CRawHttpServer server([](CRawHttpServer&, int fd, const std::string&) {
+        CRawHttpServer::Send(fd, Answer("200 OK", "", "body"));
+    });
+    CHttpDownload client(m_runner);
+    Configure(client, server.Port(), "/first");
+    ASSERT_TRUE(client.Download(false, false));
+    ASSERT_TRUE(client.SetUri("/second"));
+    ASSERT_TRUE(client.Download(false, false));
+
+    auto heads = server.Heads();
+    ASSERT_EQ(heads.size(), 2u);
+    for (size_t i = 0; i < heads.size(); ++i) {
+        std::vector<std::string> lines = Lines(heads[i]);
+        EXPECT_EQ(lines[0], i == 0 ? "GET /first HTTP/1.1" : "GET /second HTTP/1.1");
+        std::vector<std::string> ours;
+        for (const std::string& line : lines)
+            if (line.rfind("Host:", 0) != 0 && line.find(':') != std::string::npos)
+                ours.push_back(line);
+        // Nothing of libcurl's own among them, and the five again for every SetUri.
+        ASSERT_EQ(ours.size(), 5 * (i + 1)) << heads[i];
+        for (size_t k = 0; k < ours.size(); ++k)
+            EXPECT_EQ(ours[k], kSentHeaders[k % 5]);
+    }
+    EXPECT_EQ(client.GetRequestHeaders().size(), 10u);
+}
+
+TEST_F(HttpClientTest, SavesTheBodyAndKeepsTheResponseHeaders)
+{
+    CRecordingHttpServer server;
+    std::string body(300000, '\0');
+    for (size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>(i * 7 % 251);
+    server.Server().Get("/file", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Last-Modified", "Tue, 01 Feb 2000 10:00:00 GMT");
+        res.set_header("X-Case", "kept");
+        res.set_content(body, "application/octet-stream");
+    });
+    server.Start();
+    for (bool progress : {false, true}) {
+        SCOPED_TRACE(progress);
+        std::filesystem::remove(m_target);
+        CHttpDownload client(m_runner);
+        Configure(client, server.Port());
+        ASSERT_TRUE(client.Download(progress, false));
+        EXPECT_EQ(ReadFileText(m_target), body);
+        const auto& headers = client.GetResponseHeaders();
+        EXPECT_EQ(headers.count("Last-Modified"), 1u);
+        EXPECT_EQ(headers.at("X-Case"), "kept");
+        EXPECT_EQ(headers.count("x-case"), 0u);  // names are compared case-sensitively
+    }
+}
+
+TEST_F(HttpClientTest, HeadersDoneRefillsTheTableAndTheFirstOccurrenceWins)
+{
+    CHttpDownload client(m_runner);
+    client.HeadersDone(1, {{"A", "1"}, {"B", "2"}, {"A", "3"}});
+    EXPECT_EQ(client.GetResponseHeaders(), (CHttpClient::CHeaderTable{{"A", "1"}, {"B", "2"}}));
+    client.HeadersDone(2, {{"C", "4"}});
+    EXPECT_EQ(client.GetResponseHeaders(), (CHttpClient::CHeaderTable{{"C", "4"}}));
+}
+
+TEST_F(HttpClientTest, OnlyTheFinalResponseFillsTheTable)
+{
+    CRawHttpServer server([](CRawHttpServer&, int fd, const std::string& head) {
+        if (head.rfind("GET /moved", 0) == 0)
+            CRawHttpServer::Send(fd, Answer("302 Found", "Location: /file\r\nX-Only-Redirect: 1\r\nX-Both: redirect\r\n", ""));
+        else
+            CRawHttpServer::Send(fd, "HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n" +
+                                         Answer("200 OK", "X-Both: final\r\nX-Both: second\r\nX-Folded: a\r\n  b\r\n", "ok"));
+    });
+    CHttpDownload client(m_runner);
+    Configure(client, server.Port(), "/moved");
+    ASSERT_TRUE(client.Download(false, false));
+    EXPECT_EQ(ReadFileText(m_target), "ok");
+    const auto& headers = client.GetResponseHeaders();
+    EXPECT_EQ(headers.at("X-Both"), "final");
+    EXPECT_EQ(headers.at("X-Folded"), "a b");
+    EXPECT_EQ(headers.count("X-Only-Redirect"), 0u);
+    EXPECT_EQ(headers.count("X-Interim"), 0u);
+}
+
+TEST_F(HttpClientTest, DecodesGzipAndDeflateBodies)
+{
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "line " + std::to_string(i) + " of a compressible body\n";
+    struct CCase
+    {
+        const char* encoding;
+        int windowBits;
+    };
+    for (CCase c : {CCase{"gzip", 31}, CCase{"deflate", 15}}) {
+        SCOPED_TRACE(c.encoding);
+        std::string packed = Compress(text, c.windowBits);
+        ASSERT_LT(packed.size(), text.size() / 4);
+        CRawHttpServer server([&](CRawHttpServer&, int fd, const std::string&) {
+            CRawHttpServer::Send(fd, Answer("200 OK", "Content-Encoding: " + std::string(c.encoding) + "\r\n", packed));
+        });
+        CHttpDownload client(m_runner);
+        Configure(client, server.Port());
+        ASSERT_TRUE(client.Download(false, false));
+        EXPECT_EQ(ReadFileText(m_target), text);
+    }
+}
+
+// A failed transfer answers false with or without the dialog, leaves no body behind (an
+// error page included) and touches no other file.
+TEST_F(HttpClientTest, FailedTransfersAnswerFalseAndLeaveNoBody)
+{
+    std::string bigBody(100000, 'x');
+    struct CCase
+    {
+        const char* name;
+        CRawHttpServer::Handler handler;
+    };
+    std::vector<CCase> cases = {
+        {"404 with a page",
+         [](CRawHttpServer&, int fd, const std::string&) {
+             CRawHttpServer::Send(fd, Answer("404 Not Found", "", "<html>not here</html>"));
+         }},
+        {"500",
+         [](CRawHttpServer&, int fd, const std::string&) {
+             CRawHttpServer::Send(fd, Answer("500 Internal Server Error", "", "oops"));
+         }},
+        {"dies mid-body",
+         [&](CRawHttpServer&, int fd, const std::string&) {
+             CRawHttpServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + bigBody);
+         }},
+        {"answers nothing",
+         [](CRawHttpServer&, int, const std::string&) {}},
+        {"redirect without an end",
+         [](CRawHttpServer&, int fd, const std::string&) {
+             CRawHttpServer::Send(fd, Answer("302 Found", "Location: /file\r\n", ""));
+         }},
+    };
+    WriteFileText(m_dir.File("file"), "the good local file");
+    for (const CCase& c : cases) {
+        CRawHttpServer server(c.handler);
+        for (bool progress : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (progress ? " with progress" : ""));
+            std::filesystem::remove(m_target);
+            CHttpDownload client(m_runner);
+            Configure(client, server.Port());
+            EXPECT_FALSE(client.Download(progress, true));
+            EXPECT_FALSE(std::filesystem::exists(m_target));
+            EXPECT_FALSE(std::filesystem::exists(m_target + "_ts"));
+            EXPECT_EQ(ReadFileText(m_dir.File("file")), "the good local file");
+        }
+    }
+}
+
+TEST_F(HttpClientTest, AClosedPortFailsWithoutTouchingTheTarget)
+{
+    int port = CProxyProcess::FreeLoopbackPort();
+    for (bool progress : {false, true}) {
+        WriteFileText(m_target, "earlier");
+        CHttpDownload client(m_runner);
+        Configure(client, port);
+        EXPECT_FALSE(client.Download(progress, false));
+        // Nothing was transferred, so nothing was written over.
+        EXPECT_EQ(ReadFileText(m_target), "earlier");
+    }
+}
+
+TEST_F(HttpClientTest, AnUnwritableTargetFails)
+{
+    CRecordingHttpServer server;
+    server.Server().Get("/file", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("body", "application/octet-stream");
+    });
+    server.Start();
+    CHttpDownload client(m_runner);
+    Configure(client, server.Port());
+    ASSERT_TRUE(client.SetFileName(m_dir.File("missing-folder/file_new")));
+    EXPECT_FALSE(client.Download(false, true));
+    EXPECT_FALSE(client.Download(true, true));
+}
+
+TEST_F(HttpClientTest, TheTimeOutBoundsAStallButNotALongTransfer)
+{
+    CRawHttpServer trickle([](CRawHttpServer& server, int fd, const std::string&) {
+        CRawHttpServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: close\r\n\r\nz");
+        for (int i = 1; i < 10; ++i) {
+            if (!server.Pause(std::chrono::milliseconds(300)))
+                return;
+            CRawHttpServer::Send(fd, "z");
+        }
+    });
+    CRawHttpServer stall([](CRawHttpServer& server, int fd, const std::string&) {
+        CRawHttpServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 8\r\nConnection: close\r\n\r\nzz");
+        server.Pause(std::chrono::seconds(30));
+    });
+
+    // libcurl measures the speed once a second, so a time-out of one second would be too
+    // coarse to tell a trickle from a stall.
+    CHttpDownload slow(m_runner);
+    Configure(slow, trickle.Port());
+    ASSERT_TRUE(slow.SetTimeout(2));
+    EXPECT_TRUE(slow.Download(false, false));  // 2.7 s in all, never long without a byte
+    EXPECT_EQ(ReadFileText(m_target), "zzzzzzzzzz");
+
+    CHttpDownload stalled(m_runner);
+    Configure(stalled, stall.Port());
+    ASSERT_TRUE(stalled.SetTimeout(2));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(stalled.Download(true, false));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_FALSE(std::filesystem::exists(m_target));
+
+    EXPECT_FALSE(stalled.SetTimeout(0));
+    EXPECT_FALSE(stalled.SetTimeout(-5));
+}
+
+TEST_F(HttpClientTest, ProgressReachesTheDialogWhichEndsWithOk)
+{
+    CRecordingHttpServer server;
+    std::string body(3 * 1024 * 1024, 'p');
+    server.Server().Get("/file", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(body, "application/octet-stream");
+    });
+    server.Start();
+    for (const CDownloadMessages* messages : {&kControlDownloadMessages, &kHostDownloadMessages}) {
+        SCOPED_TRACE(messages->progress);
+        CWatchingRunner runner;
+        CHttpDownload client(runner, *messages);
+        Configure(client, server.Port());
+        ASSERT_TRUE(client.Download(true, false));
+        EXPECT_EQ(runner.runs, 1);
+        EXPECT_EQ(runner.result, IDOK);
+        EXPECT_GE(runner.delivered, 2);  // some progress, then done
+        EXPECT_FALSE(runner.view.cancelEnabled);
+        EXPECT_EQ(runner.view.rangeHigh, static_cast<int>(body.size()));
+        EXPECT_EQ(runner.view.position, static_cast<int>(body.size()));
+        EXPECT_EQ(runner.view.caption, messages == &kHostDownloadMessages ? kAppTitle : "Downloading ...");
+        EXPECT_EQ(ReadFileText(m_target).size(), body.size());
+    }
+    // Without progress no dialog shows.
+    CHttpDownload client(m_runner);
+    Configure(client, server.Port());
+    ASSERT_TRUE(client.Download(false, false));
+    EXPECT_EQ(m_runner.runs, 0);
+}
+
+TEST_F(HttpClientTest, EveryOperationFailsBeforeCreate)
+{
+    CRecordingHttpServer server;
+    server.Server().Get("/file", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Last-Modified", "x");
+        res.set_content("body", "text/plain");
+    });
+    server.Start();
+    CHttpDownload client(m_runner);
+    EXPECT_FALSE(client.SetServerProperties("127.0.0.1", server.Port()));
+    EXPECT_FALSE(client.SetFirewallProperties("", 0, 0, "", ""));
+    EXPECT_FALSE(client.SetTimeout(5));
+    EXPECT_FALSE(client.SetFileName(m_target));
+    EXPECT_FALSE(client.SetUri("/file"));
+    EXPECT_FALSE(client.CheckForNewFile());
+    EXPECT_FALSE(client.Download(false, true));
+    EXPECT_FALSE(client.Download(true, true));
+    EXPECT_EQ(m_runner.runs, 0);
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_FALSE(std::filesystem::exists(m_target));
+}
+
+TEST_F(HttpClientTest, RejectsAddressesThatAreNotPlainHosts)
+{
+    CHttpDownload client(m_runner);
+    ASSERT_TRUE(client.Create());
+    EXPECT_FALSE(client.SetServerProperties("evil@127.0.0.1", 80));
+    EXPECT_FALSE(client.SetServerProperties("host/path", 80));
+    EXPECT_FALSE(client.SetServerProperties("", 80));
+    EXPECT_FALSE(client.SetServerProperties("127.0.0.1", 0));
+    EXPECT_FALSE(client.SetServerProperties("127.0.0.1", 70000));
+    EXPECT_TRUE(client.SetServerProperties("::1", 80));
+    EXPECT_FALSE(client.SetFirewallProperties("127.0.0.1", 1080, 5, "", ""));
+    EXPECT_FALSE(client.SetFirewallProperties("", 1080, 3, "", ""));
+    EXPECT_FALSE(client.SetFirewallProperties("a b", 1080, 3, "", ""));
+    EXPECT_TRUE(client.SetFirewallProperties("", 0, 0, "", ""));
+}
+
+// The firewall setting is honoured: a proxy that is not there fails every type.
+TEST_F(HttpClientTest, EachFirewallTypeGoesThroughItsProxy)
+{
+    CRecordingHttpServer server;
+    server.Server().Get("/file", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("through", "text/plain");
+    });
+    server.Start();
+    int deadPort = CProxyProcess::FreeLoopbackPort();
+    for (int type : {1, 2, 3, 4}) {
+        SCOPED_TRACE(type);
+        CHttpDownload client(m_runner);
+        Configure(client, server.Port());
+        ASSERT_TRUE(client.SetFirewallProperties("127.0.0.1", deadPort, type, "", ""));
+        EXPECT_FALSE(client.Download(false, false));
+    }
+    EXPECT_TRUE(server.Requests().empty());
+    // An unknown type is refused and leaves the connection direct.
+    CHttpDownload client(m_runner);
+    Configure(client, server.Port());
+    EXPECT_FALSE(client.SetFirewallProperties("127.0.0.1", deadPort, 9, "", ""));
+    EXPECT_TRUE(client.Download(false, false));
+}
+
+class HttpClientFirewallTest : public HttpClientTest
+{
+protected:
+    void SetUp() override
+    {
+        m_server.Server().Get("/file", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_header("Last-Modified", "Wed, 02 Feb 2000 10:00:00 GMT");
+            res.set_header("X-Via", req.get_header_value("Via"));
+            res.set_content("proxied body", "text/plain");
+        });
+        m_server.Start();
+    }
+
+    // Downloads through the proxy with the given firewall settings.
+    bool Fetch(int type, const CProxyProcess& proxy, const std::string& user, const std::string& password)
+    {
+        std::filesystem::remove(m_target);
+        CHttpDownload client(m_runner);
+        Configure(client, m_server.Port());
+        if (!client.SetFirewallProperties("127.0.0.1", proxy.Port(), type, user, password))
+            return false;
+        bool ok = client.Download(false, true);
+        auto via = client.GetResponseHeaders().find("X-Via");
+        m_via = ok && via != client.GetResponseHeaders().end() ? via->second : "";
+        return ok && ReadFileText(m_target) == "proxied body" &&
+               ReadFileText(m_target + "_ts") == "Wed, 02 Feb 2000 10:00:00 GMT";
+    }
+
+    std::string Destination() const { return "127.0.0.1:" + std::to_string(m_server.Port()); }
+
+    CRecordingHttpServer m_server;
+    std::string m_via;
+};
+
+#define START_PROXY(proxy, ...)                                         \
+    CProxyProcess proxy(__VA_ARGS__);                                   \
+    if (proxy.Missing())                                                \
+        GTEST_SKIP() << proxy.Error() << ": the proxy test cannot run"; \
+    ASSERT_EQ(proxy.Error(), "")
+
+TEST_F(HttpClientFirewallTest, Socks4ThroughDante)
+{
+    START_PROXY(proxy, CProxyKind::Danted);
+    EXPECT_TRUE(Fetch(1, proxy, "", ""));
+    EXPECT_TRUE(proxy.WaitForLog("tcp/connect")) << proxy.Log();
+    EXPECT_NE(proxy.Log().find("127.0.0.1." + std::to_string(m_server.Port())), std::string::npos) << proxy.Log();
+}
+
+TEST_F(HttpClientFirewallTest, Socks5ThroughMicrosocks)
+{
+    START_PROXY(proxy, CProxyKind::Microsocks);
+    EXPECT_TRUE(Fetch(2, proxy, "", ""));
+    EXPECT_TRUE(proxy.WaitForLog("connected to " + Destination())) << proxy.Log();
+}
+
+TEST_F(HttpClientFirewallTest, Socks5WithPasswordThroughMicrosocks)
+{
+    START_PROXY(proxy, CProxyKind::Microsocks, CProxyOptions{"corvane", "s3cret"});
+    EXPECT_FALSE(Fetch(2, proxy, "", ""));
+    EXPECT_FALSE(Fetch(2, proxy, "corvane", "wrong"));
+    EXPECT_FALSE(std::filesystem::exists(m_target));
+    EXPECT_TRUE(m_server.Requests().empty());
+    EXPECT_TRUE(Fetch(2, proxy, "corvane", "s3cret"));
+    EXPECT_TRUE(proxy.WaitForLog("connected to " + Destination())) << proxy.Log();
+}
+
+TEST_F(HttpClientFirewallTest, HttpProxyThroughTinyproxy)
+{
+    START_PROXY(proxy, CProxyKind::Tinyproxy);
+    EXPECT_TRUE(Fetch(3, proxy, "", ""));
+    EXPECT_NE(m_via.find("tinyproxy"), std::string::npos) << m_via;
+    EXPECT_TRUE(proxy.WaitForLog("GET http://" + Destination() + "/file")) << proxy.Log();
+}
+
+TEST_F(HttpClientFirewallTest, HttpProxyWithPasswordThroughTinyproxy)
+{
+    START_PROXY(proxy, CProxyKind::Tinyproxy, CProxyOptions{"corvane", "s3cret"});
+    EXPECT_FALSE(Fetch(3, proxy, "", ""));
+    EXPECT_FALSE(Fetch(3, proxy, "corvane", "wrong"));
+    EXPECT_FALSE(std::filesystem::exists(m_target));
+    EXPECT_TRUE(m_server.Requests().empty());
+    EXPECT_TRUE(Fetch(3, proxy, "corvane", "s3cret"));
+    EXPECT_NE(m_via.find("tinyproxy"), std::string::npos) << m_via;
+}
+
+TEST_F(HttpClientFirewallTest, PipeTunnelsThroughTinyproxy)
+{
+    START_PROXY(proxy, CProxyKind::Tinyproxy, CProxyOptions{"corvane", "s3cret", m_server.Port()});
+    EXPECT_FALSE(Fetch(4, proxy, "corvane", "wrong"));
+    EXPECT_TRUE(Fetch(4, proxy, "corvane", "s3cret"));
+    // A tunnel: the proxy saw only CONNECT and added nothing to the request.
+    EXPECT_TRUE(proxy.WaitForLog("CONNECT " + Destination())) << proxy.Log();
+    EXPECT_EQ(proxy.Log().find("GET http://"), std::string::npos) << proxy.Log();
+    EXPECT_EQ(m_via, "");
+}
+}  // namespace
