@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
@@ -328,10 +329,16 @@ bool CHttpClient::DownloadWithProgress(std::string& error)
     m_abort = false;
     bool transferred = false;
     std::string transferError;
-    std::thread helper([this, &transferred, &transferError] {
-        transferred = Perform(CMethod::Get, transferError, true);
-        PostDone();
-    });
+    std::thread helper;
+    try {
+        helper = std::thread([this, &transferred, &transferError] {
+            transferred = Perform(CMethod::Get, transferError, true);
+            PostDone();
+        });
+    } catch (const std::system_error& e) {
+        error = std::string("cannot start the transfer: ") + e.what();
+        return false;
+    }
     // Whatever ends the dialog, the transfer stops and the helper is gone before we return.
     struct CJoin
     {

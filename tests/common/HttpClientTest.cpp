@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -57,6 +60,32 @@ std::string Compress(const std::string& data, int windowBits)
     deflateEnd(&stream);
     return out;
 }
+
+// Sets environment variables for the scope of a test.
+class CScopedEnvironment
+{
+public:
+    explicit CScopedEnvironment(const std::vector<std::pair<std::string, std::string>>& values)
+    {
+        for (const auto& [name, value] : values) {
+            const char* old = std::getenv(name.c_str());
+            m_saved.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+    ~CScopedEnvironment()
+    {
+        for (const auto& [name, value] : m_saved) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
 
 // Runs the dialog headless and keeps what it showed when it ended.
 class CWatchingRunner : public IModalRunner
@@ -165,7 +194,8 @@ TEST_F(HttpClientTest, OnlyTheFinalResponseFillsTheTable)
 {
     CRawHttpServer server([](CRawHttpServer&, int fd, const std::string& head) {
         if (head.rfind("GET /moved", 0) == 0)
-            CRawHttpServer::Send(fd, Answer("302 Found", "Location: /file\r\nX-Only-Redirect: 1\r\nX-Both: redirect\r\n", ""));
+            CRawHttpServer::Send(fd, Answer("302 Found", "Location: /file\r\nX-Only-Redirect: 1\r\nX-Both: redirect\r\n",
+                                             "<a href=/file>moved</a>"));
         else
             CRawHttpServer::Send(fd, "HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n" +
                                          Answer("200 OK", "X-Both: final\r\nX-Both: second\r\nX-Folded: a\r\n  b\r\n", "ok"));
@@ -343,6 +373,32 @@ TEST_F(HttpClientTest, ProgressReachesTheDialogWhichEndsWithOk)
     EXPECT_EQ(m_runner.runs, 0);
 }
 
+// A small file can be complete before the dialog has opened; the dialog must still end.
+TEST_F(HttpClientTest, ATransferDoneBeforeTheDialogOpensStillEndsIt)
+{
+    class CSlowRunner : public IModalRunner
+    {
+    public:
+        int RunModal(CModalDialogCore& dialog) override
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            CHeadlessModalRunner inner(std::chrono::seconds(3));
+            int result = inner.RunModal(dialog);
+            view = dialog.GetView();
+            return result;
+        }
+        CModalDialogCore::CProgressView view;
+    } runner;
+    CRawHttpServer server([](CRawHttpServer&, int fd, const std::string&) {
+        CRawHttpServer::Send(fd, Answer("200 OK", "", "tiny"));
+    });
+    CHttpDownload client(runner);
+    Configure(client, server.Port());
+    EXPECT_TRUE(client.Download(true, false));
+    EXPECT_EQ(ReadFileText(m_target), "tiny");
+    EXPECT_EQ(runner.view.position, 4);
+}
+
 TEST_F(HttpClientTest, EveryOperationFailsBeforeCreate)
 {
     CRecordingHttpServer server;
@@ -381,8 +437,9 @@ TEST_F(HttpClientTest, RejectsAddressesThatAreNotPlainHosts)
     EXPECT_TRUE(client.SetFirewallProperties("", 0, 0, "", ""));
 }
 
-// The firewall setting is honoured: a proxy that is not there fails every type.
-TEST_F(HttpClientTest, EachFirewallTypeGoesThroughItsProxy)
+// The firewall setting is honoured, and only it: a proxy that is not there fails every
+// type, and the environment's proxy variables change nothing.
+TEST_F(HttpClientTest, EachFirewallTypeNeedsItsProxy)
 {
     CRecordingHttpServer server;
     server.Server().Get("/file", [](const httplib::Request&, httplib::Response& res) {
@@ -390,6 +447,9 @@ TEST_F(HttpClientTest, EachFirewallTypeGoesThroughItsProxy)
     });
     server.Start();
     int deadPort = CProxyProcess::FreeLoopbackPort();
+    std::string deadProxy = "http://127.0.0.1:" + std::to_string(deadPort);
+    CScopedEnvironment environment({{"http_proxy", deadProxy}, {"HTTP_PROXY", deadProxy}, {"ALL_PROXY", deadProxy},
+                                    {"no_proxy", "127.0.0.1,localhost"}, {"NO_PROXY", "*"}});
     for (int type : {1, 2, 3, 4}) {
         SCOPED_TRACE(type);
         CHttpDownload client(m_runner);
@@ -398,6 +458,10 @@ TEST_F(HttpClientTest, EachFirewallTypeGoesThroughItsProxy)
         EXPECT_FALSE(client.Download(false, false));
     }
     EXPECT_TRUE(server.Requests().empty());
+
+    CHttpDownload direct(m_runner);
+    Configure(direct, server.Port());
+    EXPECT_TRUE(direct.Download(false, false));
     // An unknown type is refused and leaves the connection direct.
     CHttpDownload client(m_runner);
     Configure(client, server.Port());
