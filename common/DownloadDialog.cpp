@@ -36,5 +36,3 @@ void CDownloadDialog::OnMessage(unsigned message, WPARAM wParam, LPARAM lParam)
         EndDialog(IDOK);
     }
 }
-
-void CDownloadDialog::OnCancel() { EndDialog(IDCANCEL); }

@@ -14,8 +14,6 @@ public:
 
     void OnInitDialog(HWND self) override;
     void OnMessage(unsigned message, WPARAM wParam, LPARAM lParam) override;
-    // Cancel is disabled while the transfer runs; a forced cancel still ends the dialog.
-    void OnCancel() override;
 
 private:
     CHttpClient& m_client;

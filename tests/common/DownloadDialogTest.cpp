@@ -72,12 +72,4 @@ TEST_F(DownloadDialogTest, ScalesTransfersLargerThanTheBarCanCount)
     dialog.OnMessage(WM_DOWNLOAD_PROGRESS, 10, 0);  // total unknown
     EXPECT_EQ(dialog.GetView().rangeHigh, 0);
 }
-
-TEST_F(DownloadDialogTest, CancelEndsWithCancel)
-{
-    CHttpDownload client(m_runner);
-    CDownloadDialog dialog(client, kControlDownloadMessages);
-    dialog.OnCancel();
-    EXPECT_EQ(dialog.GetResult(), IDCANCEL);
-}
 }  // namespace
