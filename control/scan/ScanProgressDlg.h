@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+#include "ClassPathScanThread.h"
+#include "ModalDialog.h"
+
+// The "Scanning ..." dialog without its window: it starts the scan when it opens, moves
+// the progress bar one step per class name looked up, and ends with IDOK when the scan has
+// finished or the user cancelled it. Destroying the dialog waits for the scan's thread.
+class CScanProgressDlg : public CModalDialogCore
+{
+public:
+    CScanProgressDlg(std::string classPath, bool direct, CPrefixCache& cache = CPrefixCache::Process());
+    ~CScanProgressDlg() override;
+
+    void OnInitDialog(HWND self) override;
+    void OnMessage(unsigned message, WPARAM wParam, LPARAM lParam) override;
+    void OnCancel() override;
+
+    int GetStepCount() const { return m_steps; }
+    // The scan itself; its lists may be read once the dialog has ended and EndScan returned.
+    CClassPathScanThread& GetScan() { return m_thread; }
+    // Waits for the scan's thread (the destructor does the same).
+    void EndScan() { m_thread.Shutdown(); }
+
+    // Dialog resource and control ids of the window that shows this dialog.
+    static constexpr int kDialogId = 518;
+    static constexpr int kTextId = 207;
+    static constexpr int kProgressBarId = 208;
+
+private:
+    std::string m_classPath;
+    bool m_direct;
+    int m_steps = 0;
+    CClassPathScanThread m_thread;
+};
