@@ -174,7 +174,7 @@ bool CJavaItemDataManager::ListClasses(const CJavaItem& package, CItemList& chil
     std::string directory = GetDataDirectory() + "Java/" + technology;
     std::string file = directory + "/" + packageName + ".xml";
     if (!CanOpenForReading(file))
-        FetchPackageFile(GetComponentWebServer() + "/xql.dll/vantrel/java/data/" + technology + "/" + packageName +
+        FetchPackageFile(ComponentWebServerUrl() + "/xql.dll/vantrel/java/data/" + technology + "/" + packageName +
                              ".xml",
                          directory, file);
 
@@ -193,7 +193,7 @@ bool CJavaItemDataManager::ListClasses(const CJavaItem& package, CItemList& chil
 
 bool CJavaItemDataManager::GetItemURL(const CTreeItem& item, std::string& url)
 {
-    const std::string server = GetComponentWebServer();
+    const std::string server = ComponentWebServerUrl();
     switch (item.GetKind()) {
     case ITEM_BLANK:
         url = "about:blank";

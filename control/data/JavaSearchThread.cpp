@@ -2,7 +2,7 @@
 
 #include "JavaItem.h"
 #include "JavaItemDataManager.h"
-#include "Settings.h"
+#include "VendorServers.h"
 #include "XmlAccess.h"
 
 CJavaSearchThread::CJavaSearchThread(CJavaItemDataManager& manager, CItemList& results)
@@ -101,7 +101,7 @@ void CJavaSearchThread::EndWork()
 
 std::string CJavaSearchThread::BuildSearchUrl(const CJavaItem& technology) const
 {
-    return GetComponentWebServer() + "/xql.dll/vantrel/java/data/" + technology.GetTechnology() + "/" + m_dataFile +
+    return ComponentWebServerUrl() + "/xql.dll/vantrel/java/data/" + technology.GetTechnology() + "/" + m_dataFile +
            "?xslsheet=vantrel:/java/xsl/" + m_styleSheet + "&qtarget=" + m_qtarget + "&packagename=" + m_packageText +
            "&classname=" + m_classText + "&methodname=" + m_methodText;
 }
