@@ -279,15 +279,6 @@ TEST_F(JavaItemDataManager, HostileNamesNeverBecomeLocalPaths)
     EXPECT_EQ(files(), before);
 }
 
-TEST_F(JavaItemDataManager, SafePathComponents)
-{
-    for (const char* name : {"jdk", "java.util", "a b", "x.y.z", "-", "..a"})
-        EXPECT_EQ(CJavaItemDataManager::IsSafePathComponent(name), std::string(name).find("..") == std::string::npos)
-            << name;
-    for (const std::string& name : std::vector<std::string>{"", ".", "..", "/", "/abs", "a/b", "a\\b", "a..b", std::string("\0", 1)})
-        EXPECT_FALSE(CJavaItemDataManager::IsSafePathComponent(name)) << name;
-}
-
 TEST_F(JavaItemDataManager, ListChildItemsByKind)
 {
     CItemList list;
