@@ -14,14 +14,6 @@ TEST(CPrefixCache, FirstAnswerStays)
     cache.Add("com.", true);
     EXPECT_EQ(cache.Find("com."), false);
     EXPECT_FALSE(cache.Find("Com."));  // byte by byte
-    EXPECT_EQ(cache.GetSize(), 1u);
-}
-
-TEST(CPrefixCache, ProcessCacheIsShared)
-{
-    CPrefixCache::Process().Add("corvane.test.shared.", true);
-    EXPECT_EQ(CPrefixCache::Process().Find("corvane.test.shared."), true);
-    EXPECT_EQ(&CPrefixCache::Process(), &CPrefixCache::Process());
 }
 
 TEST(CPrefixCache, ConcurrentScansLoseNoAnswer)

@@ -54,17 +54,6 @@ TEST_F(CScanProgressDlgTest, FinishedScanEndsTheDialogWithOne)
     EXPECT_EQ(dialog.GetStepCount(), 4);  // one step per name and the last, empty one
     EXPECT_EQ(dialog.GetScan().GetNames().size(), 3u);
     EXPECT_NE(ReadFileText(IndexPath()).find("<components/>"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(IndexPath() + "_new"));
-}
-
-TEST_F(CScanProgressDlgTest, StagedScanWritesBesideTheIndex)
-{
-    CScanProgressDlg dialog(ClassDirectory(1), false, m_cache);
-    CHeadlessModalRunner runner(std::chrono::seconds(30));
-    EXPECT_EQ(runner.RunModal(dialog), IDOK);
-    dialog.EndScan();
-    EXPECT_TRUE(std::filesystem::exists(IndexPath() + "_new"));
-    EXPECT_FALSE(std::filesystem::exists(IndexPath()));
 }
 
 TEST_F(CScanProgressDlgTest, CancelEndsWithOneAndWritesNothing)
