@@ -1,0 +1,159 @@
+#include "LocalItemDataManager.h"
+
+#include <cstdlib>
+
+#include "ErrorReport.h"
+#include "LocalItem.h"
+#include "ModalDialog.h"
+#include "ScanProgressDlg.h"
+#include "Settings.h"
+#include "UserPrompt.h"
+#include "VendorServers.h"
+
+CLocalItemDataManager::CLocalItemDataManager(IModalRunner& runner, IUserPrompt& prompt)
+    : m_runner(runner), m_prompt(prompt)
+{
+}
+
+std::string CLocalItemDataManager::IndexFile()
+{
+    return GetDataDirectory() + "Local/components.xml";
+}
+
+bool CLocalItemDataManager::LoadComponentList(bool reload)
+{
+    if (m_index && !reload)
+        return true;
+    return OpenXmlDocument(m_index, IndexFile(), "CLocalItemDataManager::LoadComponentList()");
+}
+
+bool CLocalItemDataManager::ListComponentCategories(CItemList& list, bool reload)
+{
+    list.Clear();
+    if (!LoadComponentList(reload))
+        return false;
+    for (const CXmlNode& category : m_index->GetElementsByTagName("category")) {
+        std::string primary = GetChildElementValue(category, "primaryCategory");
+        list.Append(std::make_unique<CLocalItem>(ITEM_GROUP, primary, primary, "", "", ""));
+    }
+    list.Sort();
+    list.Unique();
+    return true;
+}
+
+bool CLocalItemDataManager::ListChildItems(const CTreeItem& parent, CItemList& children)
+{
+    children.Clear();
+    if (!LoadComponentList(false))
+        return false;
+    switch (parent.GetKind()) {
+    case ITEM_BLANK:
+    case ITEM_SEARCH:
+    case ITEM_LEAF:
+        return true;
+    case ITEM_GROUP:
+    case ITEM_SUBGROUP:
+        break;
+    default:
+        return false;
+    }
+    const auto* item = dynamic_cast<const CLocalItem*>(&parent);
+    if (!item)
+        return false;
+
+    // Category names are bound as variables: a quote in a name must still select.
+    const std::map<std::string, std::string> names = {{"primary", item->GetPrimaryCategory()},
+                                                      {"secondary", item->GetSecondaryCategory()}};
+    if (parent.GetKind() == ITEM_GROUP) {
+        auto categories = m_index->SelectNodes("components/component/categories/category[primaryCategory=$primary]",
+                                               names);
+        if (!categories) {
+            ReportError("category selection failed", "CLocalItemDataManager::ListChildItems");
+            return false;
+        }
+        for (const CXmlNode& category : *categories) {
+            std::string secondary = GetChildElementValue(category, "secondaryCategory");
+            children.Append(std::make_unique<CLocalItem>(ITEM_SUBGROUP, secondary, item->GetPrimaryCategory(),
+                                                         secondary, "", ""));
+        }
+    } else {
+        auto components = m_index->SelectNodes(
+            "components/component[categories/category/primaryCategory=$primary and "
+            "categories/category/secondaryCategory=$secondary]",
+            names);
+        if (!components) {
+            ReportError("component selection failed", "CLocalItemDataManager::ListChildItems");
+            return false;
+        }
+        for (const CXmlNode& component : *components) {
+            std::string name = GetChildElementValue(component, "componentName");
+            children.Append(std::make_unique<CLocalItem>(ITEM_LEAF, name, item->GetPrimaryCategory(),
+                                                         item->GetSecondaryCategory(), name,
+                                                         GetElementAttributeValue(component, "SCID")));
+        }
+    }
+    children.Sort();
+    children.Unique();
+    return true;
+}
+
+bool CLocalItemDataManager::GetItemURL(const CTreeItem& item, std::string& url)
+{
+    const std::string server = ComponentWebServerUrl();
+    const auto* local = dynamic_cast<const CLocalItem*>(&item);
+    switch (item.GetKind()) {
+    case ITEM_BLANK:
+        url = "about:blank";
+        return true;
+    case ITEM_HOME:
+        url = server + "/vantrel/localtab/home.jsp";
+        return true;
+    case ITEM_SEARCH:
+        url = server + "/vantrel/localtab/search.jsp";
+        return true;
+    case ITEM_GROUP:
+        if (!local)
+            return false;
+        url = server + "/vantrel/localtab/category.jsp?cat=" + local->GetPrimaryCategory();
+        return true;
+    case ITEM_SUBGROUP:
+        if (!local)
+            return false;
+        url = server + "/vantrel/localtab/productlist.jsp?cat=" + local->GetPrimaryCategory() +
+              "&subcat=" + local->GetSecondaryCategory();
+        return true;
+    case ITEM_LEAF:
+        if (!local)
+            return false;
+        url = server + "/xql.dll/components/vendors/components.bnd?scid=" + local->GetScid() +
+              "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd";
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CLocalItemDataManager::UpdateIndex()
+{
+    CXmlDocument index;
+    if (index.Load(IndexFile()))
+        return true;
+    int answer = m_prompt.MessageBox("Would you like to perform a scan of your CLASSPATH for known components at this time?",
+                                     kAppTitle, MB_YESNO);
+    if (answer == IDYES)
+        return ScanClassPath();
+    // No: an empty index, so that the question is not asked again.
+    index.SetDocumentElement(index.CreateElement("components"));
+    if (!index.Save(IndexFile())) {
+        ReportError("cannot write " + IndexFile(), "CLocalItemDataManager::UpdateIndex()");
+        return false;
+    }
+    return true;
+}
+
+bool CLocalItemDataManager::ScanClassPath()
+{
+    const char* classPath = std::getenv("CLASSPATH");
+    CScanProgressDlg dialog(classPath ? classPath : "", true);
+    return m_runner.RunModal(dialog) == IDOK;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ItemDataManager.h"
+
+class IModalRunner;
+class IUserPrompt;
+
+// The Local collection: the components the CLASSPATH scan found, from Local/components.xml,
+// by primary and secondary category.
+class CLocalItemDataManager : public CItemDataManager
+{
+public:
+    CLocalItemDataManager(IModalRunner& runner, IUserPrompt& prompt);
+
+    // Never downloads: makes sure an index exists, offering a scan when it does not.
+    bool UpdateIndex() override;
+    bool ListChildItems(const CTreeItem& parent, CItemList& children) override;
+    bool GetItemURL(const CTreeItem& item, std::string& url) override;
+
+    bool LoadComponentList(bool reload);
+    // One kind-3 item per distinct primary category.
+    bool ListComponentCategories(CItemList& list, bool reload);
+    // Scans the CLASSPATH and writes the index directly; true when the scan dialog ended with 1.
+    bool ScanClassPath();
+
+    static std::string IndexFile();
+
+private:
+    IModalRunner& m_runner;
+    IUserPrompt& m_prompt;
+    std::unique_ptr<CXmlDocument> m_index;
+};

@@ -1,0 +1,195 @@
+#include "LocalItemDataManager.h"
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "HeadlessModalRunner.h"
+#include "LocalItem.h"
+#include "support/TestSupport.h"
+
+namespace
+{
+std::string Component(const std::string& scid, const std::string& name,
+                      std::vector<std::pair<std::string, std::string>> placements)
+{
+    std::string xml = "<component SCID=\"" + scid + "\"><componentName>" + name + "</componentName><vendor>v</vendor><categories>";
+    for (const auto& [primary, secondary] : placements)
+        xml += "<category><primaryCategory>" + primary + "</primaryCategory><secondaryCategory>" + secondary +
+               "</secondaryCategory></category>";
+    return xml + "</categories></component>";
+}
+
+const std::string kIndex = "<components>" +
+                           Component("1", "Parser", {{"A", "X"}, {"B", "Y"}}) +
+                           Component("2", "Lexer", {{"A", "Y"}}) +
+                           Component("3", "Parser", {{"A", "X"}}) +     // same name: one item
+                           Component("4", "parser", {{"A", "X"}}) +     // differs in case: its own item
+                           Component("5", "Grid", {{"a", "Z"}}) +       // a category differing in case
+                           Component("6", "Quote", {{"Say \"hi\"", "It's"}}) +
+                           "</components>";
+
+class LocalFixture : public ::testing::Test
+{
+protected:
+    void Write(const std::string& xml) { WriteFileText(m_registry.DataDir() + "/Local/components.xml", xml); }
+
+    static std::vector<std::string> Names(const CItemList& list)
+    {
+        std::vector<std::string> names;
+        for (const auto& item : list)
+            names.push_back(item->GetName());
+        return names;
+    }
+
+    std::vector<std::string> Children(CLocalItemDataManager& manager, const CLocalItem& parent)
+    {
+        CItemList list;
+        EXPECT_TRUE(manager.ListChildItems(parent, list)) << parent.GetName();
+        return Names(list);
+    }
+
+    CTestRegistry m_registry;
+    CHeadlessModalRunner m_runner{std::chrono::seconds(60)};
+    CScriptedPrompt m_prompt;
+};
+
+CLocalItem Category(const std::string& primary)
+{
+    return CLocalItem(ITEM_GROUP, primary, primary, "", "", "");
+}
+
+CLocalItem Subcategory(const std::string& primary, const std::string& secondary)
+{
+    return CLocalItem(ITEM_SUBGROUP, secondary, primary, secondary, "", "");
+}
+}  // namespace
+
+TEST_F(LocalFixture, ListsComponentsByPrimaryAndSecondaryCategory)
+{
+    Write(kIndex);
+    CLocalItemDataManager manager(m_runner, m_prompt);
+    CItemList categories;
+    ASSERT_TRUE(manager.ListComponentCategories(categories, true));
+    EXPECT_EQ(Names(categories), (std::vector<std::string>{"A", "a", "B", "Say \"hi\""}));
+
+    EXPECT_EQ(Children(manager, Category("A")), (std::vector<std::string>{"X", "Y"}));
+    EXPECT_EQ(Children(manager, Category("B")), (std::vector<std::string>{"Y"}));
+    EXPECT_EQ(Children(manager, Subcategory("A", "X")), (std::vector<std::string>{"Parser", "parser"}));
+    // Parser is in (B, Y) and Lexer provides Y under A: both conditions hold for Parser.
+    EXPECT_EQ(Children(manager, Subcategory("A", "Y")), (std::vector<std::string>{"Lexer", "Parser"}));
+    EXPECT_EQ(Children(manager, Subcategory("B", "Y")), (std::vector<std::string>{"Parser"}));
+    EXPECT_EQ(Children(manager, Category("Say \"hi\"")), (std::vector<std::string>{"It's"}));
+    EXPECT_EQ(Children(manager, Subcategory("Say \"hi\"", "It's")), (std::vector<std::string>{"Quote"}));
+
+    CItemList list;
+    ASSERT_TRUE(manager.ListChildItems(Subcategory("A", "Y"), list));
+    const auto& lexer = static_cast<const CLocalItem&>(list.GetAt(0));
+    EXPECT_EQ(lexer.GetScid(), "2");
+    EXPECT_EQ(lexer.GetPrimaryCategory(), "A");
+    EXPECT_EQ(lexer.GetSecondaryCategory(), "Y");
+    EXPECT_FALSE(lexer.HasChildren());
+
+    for (int kind : {0, 2, 5}) {
+        EXPECT_TRUE(manager.ListChildItems(CLocalItem(kind, "x", "A", "X", "", ""), list));
+        EXPECT_TRUE(list.IsEmpty());
+    }
+    for (int kind : {1, 6})
+        EXPECT_FALSE(manager.ListChildItems(CLocalItem(kind, "x", "A", "X", "", ""), list));
+}
+
+TEST_F(LocalFixture, IndexWithAnotherRootGivesOnlyCategories)
+{
+    Write("<inventory>" + Component("1", "Parser", {{"A", "X"}}) + "</inventory>");
+    CLocalItemDataManager manager(m_runner, m_prompt);
+    CItemList categories;
+    ASSERT_TRUE(manager.ListComponentCategories(categories, true));
+    EXPECT_EQ(Names(categories), (std::vector<std::string>{"A"}));
+    EXPECT_TRUE(Children(manager, Category("A")).empty());
+    EXPECT_TRUE(Children(manager, Subcategory("A", "X")).empty());
+}
+
+TEST_F(LocalFixture, RootListingReloadsTheIndex)
+{
+    Write(kIndex);
+    CLocalItemDataManager manager(m_runner, m_prompt);
+    CItemList categories;
+    ASSERT_TRUE(manager.ListComponentCategories(categories, true));
+    Write("<components>" + Component("9", "New", {{"Fresh", "One"}}) + "</components>");
+    EXPECT_EQ(Children(manager, Category("A")), (std::vector<std::string>{"X", "Y"}));  // as last loaded
+    ASSERT_TRUE(manager.ListComponentCategories(categories, true));
+    EXPECT_EQ(Names(categories), (std::vector<std::string>{"Fresh"}));
+
+    Write("<components><broken>");
+    EXPECT_FALSE(manager.ListComponentCategories(categories, true));
+    EXPECT_TRUE(categories.IsEmpty());
+}
+
+TEST_F(LocalFixture, UrlsOfEveryKind)
+{
+    m_registry.Set("ComponentWebServer", "http://web.example:8380");
+    CLocalItemDataManager manager(m_runner, m_prompt);
+    const std::string s = "http://web.example:8380";
+    const std::pair<CLocalItem, std::string> cases[] = {
+        {CLocalItem(0, "b", "", "", "", ""), "about:blank"},
+        {CLocalItem(1, "Home", "", "", "", ""), s + "/vantrel/localtab/home.jsp"},
+        {CLocalItem(2, "Search Results", "", "", "", ""), s + "/vantrel/localtab/search.jsp"},
+        {Category("Data Access"), s + "/vantrel/localtab/category.jsp?cat=Data Access"},
+        {Subcategory("A&B", "X"), s + "/vantrel/localtab/productlist.jsp?cat=A&B&subcat=X"},
+        {CLocalItem(5, "Parser", "A", "X", "Parser", "42"),
+         s + "/xql.dll/components/vendors/components.bnd?scid=42&xslsheet=components:/vendors/xsl/rm/"
+             "component-overview.xsl&xmlpage=components/vendors/components.bnd"},
+    };
+    for (const auto& [item, expected] : cases) {
+        std::string url;
+        EXPECT_TRUE(manager.GetItemURL(item, url)) << expected;
+        EXPECT_EQ(url, expected);
+    }
+    std::string url = "unchanged";
+    EXPECT_FALSE(manager.GetItemURL(CLocalItem(7, "x", "", "", "", ""), url));
+    EXPECT_EQ(url, "unchanged");
+}
+
+TEST_F(LocalFixture, MissingIndexOffersTheScan)
+{
+    CLocalItemDataManager manager(m_runner, m_prompt);
+    m_prompt.Answer(IDNO);
+    EXPECT_TRUE(manager.UpdateIndex());
+    ASSERT_EQ(m_prompt.Shown().size(), 1u);
+    EXPECT_EQ(m_prompt.Shown()[0].text, "Would you like to perform a scan of your CLASSPATH for known components at this time?");
+    EXPECT_EQ(m_prompt.Shown()[0].caption, "Corvane Component Manager");
+    EXPECT_EQ(m_prompt.Shown()[0].type, MB_YESNO);
+
+    // No wrote an empty index that is accepted without a question from now on.
+    CXmlDocument written;
+    ASSERT_TRUE(written.Load(CLocalItemDataManager::IndexFile()));
+    EXPECT_EQ(written.GetDocumentElement().GetNodeName(), "components");
+    EXPECT_FALSE(written.GetDocumentElement().GetFirstChild());
+    EXPECT_TRUE(manager.UpdateIndex());
+    EXPECT_EQ(m_prompt.Shown().size(), 1u);
+    CItemList categories;
+    EXPECT_TRUE(manager.ListComponentCategories(categories, true));
+    EXPECT_TRUE(categories.IsEmpty());
+}
+
+TEST_F(LocalFixture, NoAnswerWithoutALocalFolderFails)
+{
+    m_registry.Set("Data", m_registry.DataDir() + "/nowhere");
+    CLocalItemDataManager manager(m_runner, m_prompt);
+    m_prompt.Answer(IDNO);
+    EXPECT_FALSE(manager.UpdateIndex());
+}
+
+TEST_F(LocalFixture, YesRunsTheScanOfTheClassPath)
+{
+    CTempDir empty;  // a class directory without classes: nothing to look up
+    setenv("CLASSPATH", empty.Path().c_str(), 1);
+    CLocalItemDataManager manager(m_runner, m_prompt);
+    m_prompt.Answer(IDYES);
+    bool scanned = manager.UpdateIndex();
+    unsetenv("CLASSPATH");
+    EXPECT_TRUE(scanned);
+    CXmlDocument written;
+    ASSERT_TRUE(written.Load(CLocalItemDataManager::IndexFile()));
+    EXPECT_EQ(written.GetDocumentElement().GetNodeName(), "components");
+}
