@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+namespace httplib
+{
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+class CSite;
+class CPageRenderer;
+
+// The distribution server (the Java index and the update files under /public/) and the
+// site's static files (/style/): whole files with "Last-Modified" from their times, for
+// GET and HEAD.
+class CDistributionFiles
+{
+public:
+    CDistributionFiles(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
+
+    void Register(httplib::Server& server);
+
+    // Sends a file of the site (a real path) with its type and modification time.
+    static bool SendFile(const std::string& path, const httplib::Request& request, httplib::Response& response);
+    static std::string HttpDate(long long secondsSinceEpoch);
+    static std::string MediaTypeOf(const std::string& path);
+
+private:
+    void Serve(const std::string& folder, const std::string& relative, const httplib::Request& request,
+               httplib::Response& response);
+
+    const CSite& m_site;
+    CPageRenderer& m_renderer;
+};

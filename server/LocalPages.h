@@ -1,0 +1,20 @@
+#pragma once
+
+namespace httplib
+{
+class Server;
+}
+class CPageRenderer;
+
+// The Local tab's pages: home, search, a category and a subcategory's product list, from
+// the component catalogue (the client's own index stays on the client).
+class CLocalPages
+{
+public:
+    explicit CLocalPages(CPageRenderer& renderer) : m_renderer(renderer) {}
+
+    void Register(httplib::Server& server);
+
+private:
+    CPageRenderer& m_renderer;
+};

@@ -1,0 +1,230 @@
+#include "LookupServer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "AccessLog.h"
+#include "LookupDatabase.h"
+
+namespace
+{
+bool SendAll(int socket, std::string_view data)
+{
+    while (!data.empty()) {
+        ssize_t sent = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent <= 0)
+            return false;
+        data.remove_prefix(static_cast<size_t>(sent));
+    }
+    return true;
+}
+
+std::string PeerName(const sockaddr_storage& address)
+{
+    char host[NI_MAXHOST] = "?";
+    ::getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host, nullptr, 0,
+                  NI_NUMERICHOST);
+    return host;
+}
+
+std::string FirstLine(const std::string& answer)
+{
+    return answer.substr(0, answer.find('\n'));
+}
+}  // namespace
+
+CLookupServer::CLookupServer(const CLookupDatabase& database, CAccessLog& log, int idleTimeoutSeconds)
+    : m_database(database), m_log(log), m_idleTimeoutMs(idleTimeoutSeconds * 1000)
+{
+}
+
+CLookupServer::~CLookupServer() { Stop(); }
+
+bool CLookupServer::Start(const CListenAddress& address, std::string& error)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    std::string port = std::to_string(address.port);
+    if (::getaddrinfo(address.host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
+        error = "cannot resolve the lookup address " + address.host;
+        return false;
+    }
+    for (addrinfo* candidate = found; candidate && m_listen < 0; candidate = candidate->ai_next) {
+        int fd = ::socket(candidate->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            continue;
+        int yes = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (::bind(fd, candidate->ai_addr, candidate->ai_addrlen) == 0 && ::listen(fd, 64) == 0)
+            m_listen = fd;
+        else
+            ::close(fd);
+    }
+    ::freeaddrinfo(found);
+    if (m_listen < 0) {
+        error = "cannot listen for lookups on " + address.host + ":" + port + " (address in use or not on this machine)";
+        return false;
+    }
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&bound), &length);
+    m_port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                               : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    if (::pipe2(m_wake, O_CLOEXEC) != 0) {
+        error = "cannot create the lookup server's wake pipe";
+        ::close(m_listen);
+        m_listen = -1;
+        return false;
+    }
+    m_acceptThread = std::thread([this] { AcceptLoop(); });
+    return true;
+}
+
+void CLookupServer::Stop()
+{
+    if (!m_acceptThread.joinable())
+        return;
+    ::close(m_wake[1]);
+    m_wake[1] = -1;
+    m_acceptThread.join();
+    {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_connections == 0; });
+    }
+    ::close(m_listen);
+    ::close(m_wake[0]);
+    m_listen = m_wake[0] = -1;
+}
+
+void CLookupServer::AcceptLoop()
+{
+    for (;;) {
+        pollfd watched[2] = {{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (watched[1].revents)
+            return;
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        int fd = ::accept4(m_listen, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        std::string client = PeerName(peer);
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_connections >= kMaxConnections) {
+                SendAll(fd, "421 too many connections, try again later\n");
+                ::close(fd);
+                m_log.LogLookup(client, "(connection)", "421 too many connections");
+                continue;
+            }
+            ++m_connections;
+        }
+        std::thread([this, fd, client] { Serve(fd, client); }).detach();
+    }
+}
+
+void CLookupServer::Serve(int socket, std::string client)
+{
+    bool open = SendAll(socket, kGreeting);
+    std::string pending;
+    char buffer[4096];
+    while (open) {
+        pollfd watched[2] = {{socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        int ready = ::poll(watched, 2, m_idleTimeoutMs);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0) {
+            SendAll(socket, "421 idle too long, closing\n");
+            m_log.LogLookup(client, "(silence)", "421 idle too long");
+            break;
+        }
+        if (watched[1].revents)
+            break;
+        ssize_t received = ::recv(socket, buffer, sizeof buffer, 0);
+        if (received < 0 && errno == EINTR)
+            continue;
+        if (received <= 0)
+            break;
+        pending.append(buffer, static_cast<size_t>(received));
+        bool tooLong = false;
+        while (open) {
+            size_t newline = pending.find('\n');
+            if (newline == std::string::npos || newline > kMaxLine) {
+                tooLong = newline != std::string::npos || pending.size() > kMaxLine;
+                break;
+            }
+            std::string line = pending.substr(0, newline);
+            pending.erase(0, newline + 1);
+            bool close = false;
+            std::string answer = Answer(line, close);
+            if (!answer.empty()) {
+                m_log.LogLookup(client, line, FirstLine(answer));
+                open = SendAll(socket, answer);
+            }
+            if (close)
+                open = false;
+        }
+        if (open && tooLong) {
+            SendAll(socket, "500 request line too long\n");
+            m_log.LogLookup(client, pending.substr(0, 64) + "...", "500 request line too long");
+            break;
+        }
+    }
+    ::shutdown(socket, SHUT_RDWR);
+    ::close(socket);
+    std::lock_guard lock(m_mutex);
+    --m_connections;
+    m_idle.notify_all();
+}
+
+std::string CLookupServer::Answer(std::string_view line, bool& close) const
+{
+    close = false;
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    if (line.empty())
+        return {};
+    size_t space = line.find(' ');
+    std::string command(line.substr(0, space));
+    for (char& c : command)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    std::string_view argument = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
+    while (!argument.empty() && argument.front() == ' ')
+        argument.remove_prefix(1);
+    while (!argument.empty() && argument.back() == ' ')
+        argument.remove_suffix(1);
+
+    if (command == "QUIT") {
+        close = true;
+        return "221 goodbye\n";
+    }
+    if (command == "GETCOUNT" || command == "GETSCID") {
+        if (argument.empty())
+            return "501 " + command + " needs a class name\n";
+        if (command == "GETCOUNT")
+            return "200 " + std::to_string(m_database.CountComponents(argument)) + "\n";
+        std::string answer;
+        for (const auto& scid : m_database.FindComponents(argument))
+            answer += "200 " + scid + "\n";
+        return answer + "201 end of list\n";
+    }
+    return "500 unknown request; use GETCOUNT, GETSCID or QUIT\n";
+}

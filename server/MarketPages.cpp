@@ -1,0 +1,69 @@
+#include "MarketPages.h"
+
+#include <random>
+
+#include <sys/stat.h>
+
+#include <httplib.h>
+
+#include "DistributionFiles.h"
+#include "PageRenderer.h"
+#include "Site.h"
+
+namespace
+{
+struct CPageRoute
+{
+    const char* path;
+    const char* sheet;
+};
+
+// Pages rendered from the catalogue by a style sheet of their own.
+const CPageRoute kRoutes[] = {
+    {"/vantrel/markettab/home.jsp", "pages/market-home.xsl"},
+    {"/vantrel/markettab/search.jsp", "pages/market-search.xsl"},
+    {"/components/subcategory.jsp", "pages/market-subcategory.xsl"},
+    {"/components/productlist.jsp", "pages/market-productlist.xsl"},
+    {"/components/view.jsp", "pages/market-view.xsl"},
+    {"/components/xmlsearchresults.jsp", "pages/market-searchresults.xsl"},
+};
+}  // namespace
+
+std::string CMarketPages::NewSessionId()
+{
+    static thread_local std::mt19937_64 generator(std::random_device{}());
+    char text[33];
+    std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(generator()),
+                  static_cast<unsigned long long>(generator()));
+    return text;
+}
+
+void CMarketPages::Register(httplib::Server& server)
+{
+    for (const auto& route : kRoutes) {
+        std::string sheet = route.sheet;
+        server.Get(route.path, [this, sheet](const httplib::Request& request, httplib::Response& response) {
+            m_renderer.RenderSiteDocument(sheet, CSite::kCatalogue, CPageRenderer::QueryParameters(request), response);
+        });
+    }
+    server.Get("/vantrel/markettab/indexfile.jsp",
+               [this](const httplib::Request& request, httplib::Response& response) { IndexFile(request, response); });
+    server.Get("/Vantrel/markettab/session.jsp",
+               [this](const httplib::Request& request, httplib::Response& response) { Session(request, response); });
+}
+
+void CMarketPages::Session(const httplib::Request&, httplib::Response& response)
+{
+    response.set_content(NewSessionId() + "\n", "text/plain; charset=UTF-8");
+}
+
+void CMarketPages::IndexFile(const httplib::Request& request, httplib::Response& response)
+{
+    if (!m_renderer.RenderSiteDocument("pages/market-index.xsl", CSite::kCatalogue,
+                                       CPageRenderer::QueryParameters(request), response))
+        return;
+    // The index changes exactly when the catalogue does.
+    struct stat info{};
+    if (auto catalogue = m_site.ResolveFile(CSite::kCatalogue); catalogue && ::stat(catalogue->c_str(), &info) == 0)
+        response.set_header("Last-Modified", CDistributionFiles::HttpDate(info.st_mtim.tv_sec));
+}

@@ -1,0 +1,94 @@
+#include "ServerOptions.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace
+{
+std::optional<int> ParseNumber(std::string_view text, int low, int high)
+{
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+}  // namespace
+
+std::optional<CListenAddress> ParseListenAddress(const std::string& text)
+{
+    size_t colon = text.rfind(':');
+    if (colon == std::string::npos)
+        return std::nullopt;
+    std::string host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    else if (host.find(':') != std::string::npos)
+        return std::nullopt;  // a bare IPv6 address needs brackets
+    if (host.empty())
+        host = "127.0.0.1";
+    auto port = ParseNumber(std::string_view(text).substr(colon + 1), 0, 65535);
+    if (!port)
+        return std::nullopt;
+    return CListenAddress{host, *port};
+}
+
+const char* ServerUsage()
+{
+    return "usage: vantrel-server --site DIR [--http HOST:PORT] [--lookup HOST:PORT]\n"
+           "                      [--access-log FILE|-] [--state DIR] [--idle-timeout SECONDS] [--threads N]\n"
+           "  --site DIR          site directory written by server/build-site (required)\n"
+           "  --http HOST:PORT    web servers' listener (default 127.0.0.1:8380; port 0 picks a free one)\n"
+           "  --lookup HOST:PORT  lookup server's listener (default 127.0.0.1:8321)\n"
+           "  --access-log FILE   access log (default DIR/var/access.log; - for standard error)\n"
+           "  --state DIR         client ids and reports (default DIR/var)\n"
+           "  --idle-timeout S    drop a client silent for S seconds (default 10)\n"
+           "  --threads N         HTTP worker threads (default 8)\n";
+}
+
+std::optional<CServerOptions> ParseServerOptions(int argc, const char* const argv[], std::string& error, bool& help)
+{
+    CServerOptions options;
+    help = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view name = argv[i];
+        if (name == "--help" || name == "-h") {
+            help = true;
+            return std::nullopt;
+        }
+        if (i + 1 >= argc) {
+            error = std::string(name) + " needs a value";
+            return std::nullopt;
+        }
+        std::string value = argv[++i];
+        if (name == "--site") {
+            options.siteDir = value;
+        } else if (name == "--http" || name == "--lookup") {
+            auto address = ParseListenAddress(value);
+            if (!address) {
+                error = std::string(name) + ": expected HOST:PORT, got \"" + value + "\"";
+                return std::nullopt;
+            }
+            (name == "--http" ? options.http : options.lookup) = *address;
+        } else if (name == "--access-log") {
+            options.accessLog = value;
+        } else if (name == "--state") {
+            options.stateDir = value;
+        } else if (name == "--idle-timeout" || name == "--threads") {
+            auto number = ParseNumber(value, 1, name == "--threads" ? 256 : 3600);
+            if (!number) {
+                error = std::string(name) + ": expected a positive number, got \"" + value + "\"";
+                return std::nullopt;
+            }
+            (name == "--threads" ? options.threads : options.idleTimeoutSeconds) = *number;
+        } else {
+            error = "unknown option " + std::string(name);
+            return std::nullopt;
+        }
+    }
+    if (options.siteDir.empty()) {
+        error = "--site DIR is required (build one with server/build-site DIR)";
+        return std::nullopt;
+    }
+    return options;
+}

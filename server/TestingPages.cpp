@@ -1,0 +1,65 @@
+#include "TestingPages.h"
+
+#include <map>
+#include <set>
+
+#include <httplib.h>
+
+#include "GeneratedXml.h"
+#include "JarLister.h"
+#include "LookupDatabase.h"
+#include "PageRenderer.h"
+
+void CTestingPages::Register(httplib::Server& server)
+{
+    server.Get("/vantrel/testtab/upload.jsp",
+               [this](const httplib::Request& request, httplib::Response& response) { Form(request, response); });
+    server.Post("/vantrel/testtab/upload.jsp",
+                [this](const httplib::Request& request, httplib::Response& response) { Upload(request, response); });
+}
+
+void CTestingPages::Form(const httplib::Request&, httplib::Response& response)
+{
+    CGeneratedXml page("upload");
+    m_renderer.Render("pages/testing-upload.xsl", page.Doc(), {}, response);
+}
+
+void CTestingPages::Upload(const httplib::Request& request, httplib::Response& response)
+{
+    CGeneratedXml page("upload");
+    if (!request.has_file("archive") || request.get_file_value("archive").content.empty()) {
+        page.SetAttribute(page.Root(), "problem", "Choose a JAR file to upload first.");
+        m_renderer.Render("pages/testing-upload.xsl", page.Doc(), {}, response);
+        response.status = 400;
+        return;
+    }
+    const auto& file = request.get_file_value("archive");
+    page.SetAttribute(page.Root(), "file", file.filename);
+    page.SetAttribute(page.Root(), "size", std::to_string(file.content.size()));
+
+    CJarLister::CListing listing = CJarLister::List(file.content);
+    if (!listing.ok) {
+        page.SetAttribute(page.Root(), "problem", listing.error);
+        m_renderer.Render("pages/testing-upload.xsl", page.Doc(), {}, response);
+        response.status = 422;
+        return;
+    }
+    page.SetAttribute(page.Root(), "entries", std::to_string(listing.entries));
+    std::map<std::string, size_t> classesOfComponent;
+    std::set<std::string> looked;
+    auto* classes = page.Add(nullptr, "classes");
+    for (const auto& name : listing.classes) {
+        page.Add(classes, "class", name);
+        std::string topLevel = CJarLister::TopLevelName(name);
+        if (looked.insert(topLevel).second)
+            for (const auto& scid : m_lookup.FindComponents(topLevel))
+                ++classesOfComponent[scid];
+    }
+    auto* components = page.Add(nullptr, "components");
+    for (const auto& [scid, count] : classesOfComponent) {
+        auto* component = page.Add(components, "component");
+        page.SetAttribute(component, "SCID", scid);
+        page.SetAttribute(component, "classes", std::to_string(count));
+    }
+    m_renderer.Render("pages/testing-upload.xsl", page.Doc(), {}, response);
+}

@@ -1,0 +1,106 @@
+#include "VantrelServer.h"
+
+#include <cerrno>
+
+#include <sys/stat.h>
+
+#include <httplib.h>
+
+#include "AccessLog.h"
+#include "ClientRegistry.h"
+#include "DistributionFiles.h"
+#include "HttpFrontEnd.h"
+#include "JavaPages.h"
+#include "LocalPages.h"
+#include "LookupDatabase.h"
+#include "LookupServer.h"
+#include "MarketPages.h"
+#include "PageRenderer.h"
+#include "ReportStore.h"
+#include "Site.h"
+#include "StyleSheetCache.h"
+#include "SupportPages.h"
+#include "TestingPages.h"
+#include "Transformer.h"
+#include "XmlCache.h"
+#include "XqlService.h"
+
+namespace
+{
+// Documents kept parsed: the whole Java data of a JDK fits.
+constexpr size_t kDocumentBudget = 256 * 1024 * 1024;
+}  // namespace
+
+CVantrelServer::CVantrelServer(CServerOptions options) : m_options(std::move(options)) {}
+
+CVantrelServer::~CVantrelServer() { Stop(); }
+
+bool CVantrelServer::Start(std::string& error)
+{
+    m_site = std::make_unique<CSite>();
+    if (!m_site->Open(m_options.siteDir, error))
+        return false;
+    CTransformer::AllowReadsBelow(m_site->Root());
+
+    std::string stateDir = m_options.stateDir.empty() ? m_site->Root() + "/var" : m_options.stateDir;
+    if (::mkdir(stateDir.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "cannot create the state directory " + stateDir;
+        return false;
+    }
+    m_log = std::make_unique<CAccessLog>();
+    if (!m_log->Open(m_options.accessLog.empty() ? stateDir + "/access.log" : m_options.accessLog, error))
+        return false;
+    m_clients = std::make_unique<CClientRegistry>();
+    m_reports = std::make_unique<CReportStore>();
+    m_lookupData = std::make_unique<CLookupDatabase>();
+    if (!m_clients->Open(stateDir, error) || !m_reports->Open(stateDir, error) ||
+        !m_lookupData->Load(m_site->Root() + "/" + CSite::kLookupTable, error))
+        return false;
+
+    m_documents = std::make_unique<CXmlCache>(kDocumentBudget);
+    m_sheets = std::make_unique<CStyleSheetCache>();
+    m_renderer = std::make_unique<CPageRenderer>(*m_site, *m_documents, *m_sheets);
+    m_http = std::make_unique<CHttpFrontEnd>(*m_log, *m_renderer, m_options);
+
+    m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer);
+    m_files = std::make_unique<CDistributionFiles>(*m_site, *m_renderer);
+    m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer);
+    m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer);
+    m_local = std::make_unique<CLocalPages>(*m_renderer);
+    m_support = std::make_unique<CSupportPages>(*m_renderer, *m_clients, *m_reports);
+    m_testing = std::make_unique<CTestingPages>(*m_renderer, *m_lookupData);
+    httplib::Server& server = m_http->Server();
+    m_xql->Register(server);
+    m_files->Register(server);
+    m_java->Register(server);
+    m_market->Register(server);
+    m_local->Register(server);
+    m_support->Register(server);
+    m_testing->Register(server);
+    server.Get("/", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("/vantrel/javatab/home.jsp");
+    });
+
+    m_lookup = std::make_unique<CLookupServer>(*m_lookupData, *m_log, m_options.idleTimeoutSeconds);
+    if (!m_http->Start(m_options.http, error) || !m_lookup->Start(m_options.lookup, error)) {
+        Stop();
+        return false;
+    }
+    m_started = true;
+    return true;
+}
+
+void CVantrelServer::Stop()
+{
+    if (m_http)
+        m_http->Stop();
+    if (m_lookup)
+        m_lookup->Stop();
+    if (m_site && !m_site->Root().empty() && m_started)
+        CTransformer::ForgetReadsBelow(m_site->Root());
+    m_started = false;
+}
+
+int CVantrelServer::HttpPort() const { return m_http ? m_http->Port() : 0; }
+
+int CVantrelServer::LookupPort() const { return m_lookup ? m_lookup->Port() : 0; }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ServerOptions.h"
+
+class CAccessLog;
+class CSite;
+class CXmlCache;
+class CStyleSheetCache;
+class CPageRenderer;
+class CHttpFrontEnd;
+class CXqlService;
+class CDistributionFiles;
+class CJavaPages;
+class CMarketPages;
+class CLocalPages;
+class CSupportPages;
+class CTestingPages;
+class CClientRegistry;
+class CReportStore;
+class CLookupDatabase;
+class CLookupServer;
+
+// Every vendor server of the client on one HTTP listener and one lookup listener, over one
+// site directory.
+class CVantrelServer
+{
+public:
+    explicit CVantrelServer(CServerOptions options);
+    ~CVantrelServer();
+    CVantrelServer(const CVantrelServer&) = delete;
+    CVantrelServer& operator=(const CVantrelServer&) = delete;
+
+    // Opens the site, binds both listeners and starts serving; error says what failed.
+    bool Start(std::string& error);
+    void Stop();
+
+    int HttpPort() const;
+    int LookupPort() const;
+    const CServerOptions& Options() const { return m_options; }
+
+private:
+    CServerOptions m_options;
+    std::unique_ptr<CAccessLog> m_log;
+    std::unique_ptr<CSite> m_site;
+    std::unique_ptr<CXmlCache> m_documents;
+    std::unique_ptr<CStyleSheetCache> m_sheets;
+    std::unique_ptr<CPageRenderer> m_renderer;
+    std::unique_ptr<CClientRegistry> m_clients;
+    std::unique_ptr<CReportStore> m_reports;
+    std::unique_ptr<CLookupDatabase> m_lookupData;
+    std::unique_ptr<CXqlService> m_xql;
+    std::unique_ptr<CDistributionFiles> m_files;
+    std::unique_ptr<CJavaPages> m_java;
+    std::unique_ptr<CMarketPages> m_market;
+    std::unique_ptr<CLocalPages> m_local;
+    std::unique_ptr<CSupportPages> m_support;
+    std::unique_ptr<CTestingPages> m_testing;
+    std::unique_ptr<CHttpFrontEnd> m_http;
+    std::unique_ptr<CLookupServer> m_lookup;
+    bool m_started = false;
+};

@@ -1,0 +1,75 @@
+#include "XqlService.h"
+
+#include <httplib.h>
+
+#include "DistributionFiles.h"
+#include "PageRenderer.h"
+#include "Site.h"
+#include "XmlCache.h"
+
+bool CXqlService::IsStoreName(const std::string& name)
+{
+    if (name.empty() || name.size() > 64)
+        return false;
+    for (char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'))
+            return false;
+    return true;
+}
+
+std::optional<std::string> CXqlService::SheetLocation(const std::string& reference)
+{
+    size_t colon = reference.find(':');
+    if (colon == std::string::npos)
+        return std::nullopt;
+    std::string store = reference.substr(0, colon);
+    std::string path = reference.substr(colon + 1);
+    while (!path.empty() && path.front() == '/')
+        path.erase(0, 1);
+    if (!IsStoreName(store) || path.size() < 5 || path.compare(path.size() - 4, 4, ".xsl") != 0)
+        return std::nullopt;
+    return "stores/" + store + "/" + path;
+}
+
+void CXqlService::Register(httplib::Server& server)
+{
+    server.Get(R"(/xql\.dll/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+        Handle(request, response);
+    });
+}
+
+void CXqlService::Handle(const httplib::Request& request, httplib::Response& response)
+{
+    std::string relative = request.matches[1];
+    std::string store = relative.substr(0, relative.find('/'));
+    auto documentPath = IsStoreName(store) ? m_site.ResolveFile("stores/" + relative) : std::nullopt;
+    if (!documentPath) {
+        m_renderer.SendError(response, 404, "There is no document " + request.path + " on this server.");
+        return;
+    }
+
+    std::string sheetReference = CPageRenderer::Parameter(request, "xslsheet");
+    if (sheetReference.empty()) {
+        if (!CDistributionFiles::SendFile(*documentPath, request, response))
+            m_renderer.SendError(response, 500, "The document " + request.path + " cannot be read.");
+        return;
+    }
+    // Style sheets come only from the site's stores, never from a path or URL of the request.
+    auto sheetLocation = SheetLocation(sheetReference);
+    auto sheetPath = sheetLocation ? m_site.ResolveFile(*sheetLocation) : std::nullopt;
+    if (!sheetPath) {
+        m_renderer.SendError(response, 404, "There is no style sheet \"" + sheetReference + "\" on this server.");
+        return;
+    }
+    std::string error;
+    auto document = m_renderer.Documents().Get(*documentPath, error);
+    if (!document) {
+        m_renderer.SendError(response, 500, "The document " + request.path + " is not readable XML: " + error);
+        return;
+    }
+    CParameterList parameters;
+    for (auto& parameter : CPageRenderer::QueryParameters(request))
+        if (parameter.first != "xslsheet")
+            parameters.push_back(std::move(parameter));
+    m_renderer.RenderWithSheet(*sheetPath, document->Doc(), parameters, response);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace httplib
+{
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+class CSite;
+class CPageRenderer;
+
+// "/xql.dll/<store>/<path>": the XML document of a store and, with
+// "xslsheet=<store>:<path>", that document through a style sheet of the site, the other
+// query parameters becoming the sheet's parameters.
+class CXqlService
+{
+public:
+    CXqlService(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
+
+    void Register(httplib::Server& server);
+
+    // "vantrel:/java/xsl/a.xsl" and "vantrel:java/xsl/a.xsl" give "stores/vantrel/java/xsl/a.xsl";
+    // nothing for anything that is not a store's style sheet.
+    static std::optional<std::string> SheetLocation(const std::string& reference);
+    static bool IsStoreName(const std::string& name);
+
+private:
+    void Handle(const httplib::Request& request, httplib::Response& response);
+
+    const CSite& m_site;
+    CPageRenderer& m_renderer;
+};

@@ -1,0 +1,69 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!-- Shared by the Local and Marketplace pages: the catalogue's component lists and the
+     component's own page. $link-base names the page a component links to. -->
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  <xsl:import href="layout.xsl"/>
+
+  <xsl:key name="by-primary" match="category" use="primaryCategory"/>
+
+  <!-- Component rows; link-prefix is followed by the SCID, link-suffix closes the address. -->
+  <xsl:template name="component-table">
+    <xsl:param name="components"/>
+    <xsl:param name="link-prefix"/>
+    <xsl:param name="link-suffix" select="''"/>
+    <table>
+      <tr><th>Component</th><th>Vendor</th><th>Version</th><th>Classes</th></tr>
+      <xsl:for-each select="$components">
+        <xsl:sort select="translate(componentName, $upper, $lower)"/>
+        <tr>
+          <td><a href="{concat($link-prefix, @SCID, $link-suffix)}"><xsl:value-of select="componentName"/></a>
+            <div class="muted"><xsl:value-of select="substring(description, 1, 160)"/>
+              <xsl:if test="string-length(description) &gt; 160">…</xsl:if></div></td>
+          <td><xsl:value-of select="vendor"/></td>
+          <td><xsl:value-of select="version"/></td>
+          <td><xsl:value-of select="classCount"/></td>
+        </tr>
+      </xsl:for-each>
+    </table>
+  </xsl:template>
+
+  <!-- A component's facts, packages and placements. -->
+  <xsl:template name="component-details">
+    <xsl:param name="component"/>
+    <p><xsl:value-of select="$component/description"/></p>
+    <dl class="facts">
+      <dt>Vendor</dt><dd><xsl:value-of select="$component/vendor"/></dd>
+      <dt>Version</dt><dd><xsl:value-of select="$component/version"/></dd>
+      <dt>SCID</dt><dd><code><xsl:value-of select="$component/@SCID"/></code></dd>
+      <dt>Artifact</dt><dd><code><xsl:value-of select="$component/artifact"/></code></dd>
+      <dt>Archive</dt><dd><code><xsl:value-of select="$component/archive"/></code></dd>
+      <dt>Classes</dt><dd><xsl:value-of select="$component/classCount"/></dd>
+      <xsl:if test="string($component/url)">
+        <dt>Home page</dt><dd><a href="{$component/url}"><xsl:value-of select="$component/url"/></a></dd>
+      </xsl:if>
+      <dt>Categories</dt>
+      <dd>
+        <xsl:for-each select="$component/categories/category">
+          <xsl:if test="position() &gt; 1">; </xsl:if>
+          <xsl:value-of select="concat(primaryCategory, ' › ', secondaryCategory)"/>
+        </xsl:for-each>
+      </dd>
+    </dl>
+    <h2>Packages <span class="count">(<xsl:value-of select="count($component/packages/package)"/>)</span></h2>
+    <ul class="columns">
+      <xsl:for-each select="$component/packages/package">
+        <li><code><xsl:value-of select="."/></code></li>
+      </xsl:for-each>
+    </ul>
+  </xsl:template>
+
+  <!-- Does the component's name, vendor, description or a package contain the folded query? -->
+  <xsl:template name="matches">
+    <xsl:param name="component"/>
+    <xsl:param name="query"/>
+    <xsl:if test="contains(translate(concat($component/componentName, ' ', $component/vendor, ' ',
+                  $component/description, ' ', $component/artifact), $upper, $lower), $query)
+                  or $component/packages/package[contains(., $query)]
+                  or $component/categories/category/*[contains(translate(., $upper, $lower), $query)]">yes</xsl:if>
+  </xsl:template>
+</xsl:stylesheet>
