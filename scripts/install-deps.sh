@@ -12,6 +12,8 @@ packages=(
   xvfb xauth
   microsocks dante-server tinyproxy
   openjdk-17-jdk-headless
+  wrk
+  libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
 )
 
 missing=()
