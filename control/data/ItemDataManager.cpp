@@ -18,6 +18,21 @@ bool CItemDataManager::GetItemURL(const CTreeItem&, std::string& url)
     return true;
 }
 
+std::optional<bool> CItemDataManager::AnswerWithoutListing(const CTreeItem& parent)
+{
+    switch (parent.GetKind()) {
+    case ITEM_BLANK:
+    case ITEM_SEARCH:
+    case ITEM_LEAF:
+        return true;
+    case ITEM_GROUP:
+    case ITEM_SUBGROUP:
+        return std::nullopt;
+    default:
+        return false;
+    }
+}
+
 std::string CItemDataManager::GetChildElementValue(const CXmlNode& node, const std::string& childName)
 {
     return XmlChildElementValue(node, childName, "CItemDataManager");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ItemList.h"
@@ -22,6 +23,11 @@ public:
     virtual bool GetItemURL(const CTreeItem& item, std::string& url);
 
 protected:
+    // The shared rule of ListChildItems: blanks, Search Results and leaves list nothing
+    // (true), Home and unknown kinds fail (false); groups and subgroups give no answer here
+    // and go on to the collection's own listing.
+    static std::optional<bool> AnswerWithoutListing(const CTreeItem& parent);
+
     static std::string GetChildElementValue(const CXmlNode& node, const std::string& childName);
     static std::string GetElementAttributeValue(const CXmlNode& element, const std::string& name);
     static bool OpenXmlDocument(std::unique_ptr<CXmlDocument>& document, const std::string& source,

@@ -125,17 +125,8 @@ bool CJavaItemDataManager::ListJavaTechnologies(CItemList& technologies)
 bool CJavaItemDataManager::ListChildItems(const CTreeItem& parent, CItemList& children)
 {
     children.Clear();
-    switch (parent.GetKind()) {
-    case ITEM_BLANK:
-    case ITEM_SEARCH:
-    case ITEM_LEAF:
-        return true;
-    case ITEM_GROUP:
-    case ITEM_SUBGROUP:
-        break;
-    default:
-        return false;
-    }
+    if (std::optional<bool> answer = AnswerWithoutListing(parent))
+        return *answer;
     const auto* item = dynamic_cast<const CJavaItem*>(&parent);
     if (!item)
         return false;

@@ -46,17 +46,8 @@ bool CLocalItemDataManager::ListChildItems(const CTreeItem& parent, CItemList& c
     children.Clear();
     if (!LoadComponentList(false))
         return false;
-    switch (parent.GetKind()) {
-    case ITEM_BLANK:
-    case ITEM_SEARCH:
-    case ITEM_LEAF:
-        return true;
-    case ITEM_GROUP:
-    case ITEM_SUBGROUP:
-        break;
-    default:
-        return false;
-    }
+    if (std::optional<bool> answer = AnswerWithoutListing(parent))
+        return *answer;
     const auto* item = dynamic_cast<const CLocalItem*>(&parent);
     if (!item)
         return false;

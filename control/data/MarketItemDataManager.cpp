@@ -52,17 +52,8 @@ bool CMarketItemDataManager::ListMarketCategories(CItemList& list)
 bool CMarketItemDataManager::ListChildItems(const CTreeItem& parent, CItemList& children)
 {
     children.Clear();
-    switch (parent.GetKind()) {
-    case ITEM_BLANK:
-    case ITEM_SEARCH:
-    case ITEM_LEAF:
-        return true;
-    case ITEM_GROUP:
-    case ITEM_SUBGROUP:
-        break;
-    default:
-        return false;
-    }
+    if (std::optional<bool> answer = AnswerWithoutListing(parent))
+        return *answer;
     const auto* item = dynamic_cast<const CMarketItem*>(&parent);
     if (!item)
         return false;
