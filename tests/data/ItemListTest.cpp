@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ItemNames.h"
+
 namespace
 {
 // Counts destructions, to see which records a list frees.
@@ -16,13 +18,6 @@ struct CCountedItem : CTreeItem
     int* m_destroyed;
 };
 
-std::vector<std::string> Names(const CItemList& list)
-{
-    std::vector<std::string> names;
-    for (const auto& item : list)
-        names.push_back(item->GetName());
-    return names;
-}
 
 CItemList Make(std::initializer_list<const char*> names, int* destroyed)
 {

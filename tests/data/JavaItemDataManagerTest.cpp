@@ -11,6 +11,7 @@
 #include "JavaItem.h"
 #include "JavaTestServer.h"
 #include "SystemCalls.h"
+#include "support/ItemNames.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -59,13 +60,6 @@ const char* const kPackage = R"(<?xml version="1.0"?>
 
 const char* const kUtilPath = "/xql.dll/vantrel/java/data/jdk/java.util.xml";
 
-std::vector<std::string> Names(const CItemList& list)
-{
-    std::vector<std::string> names;
-    for (const auto& item : list)
-        names.push_back(item->GetName());
-    return names;
-}
 
 const CJavaItem& JavaAt(const CItemList& list, size_t index)
 {

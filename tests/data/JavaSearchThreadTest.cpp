@@ -12,6 +12,7 @@
 #include "JavaTestServer.h"
 #include "MessageQueue.h"
 #include "Messages.h"
+#include "support/ItemNames.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
@@ -41,13 +42,6 @@ const char* const kBetaClasses = R"(<results>
 
 using CPosted = std::pair<unsigned, LPARAM>;
 
-std::vector<std::string> Names(const CItemList& list)
-{
-    std::vector<std::string> names;
-    for (const auto& item : list)
-        names.push_back(item->GetName());
-    return names;
-}
 
 const CJavaItem& JavaAt(const CItemList& list, size_t index)
 {

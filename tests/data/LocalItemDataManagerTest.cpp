@@ -6,6 +6,7 @@
 
 #include "HeadlessModalRunner.h"
 #include "LocalItem.h"
+#include "support/ItemNames.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -34,13 +35,6 @@ class LocalFixture : public ::testing::Test
 protected:
     void Write(const std::string& xml) { WriteFileText(m_registry.DataDir() + "/Local/components.xml", xml); }
 
-    static std::vector<std::string> Names(const CItemList& list)
-    {
-        std::vector<std::string> names;
-        for (const auto& item : list)
-            names.push_back(item->GetName());
-        return names;
-    }
 
     std::vector<std::string> Children(CLocalItemDataManager& manager, const CLocalItem& parent)
     {

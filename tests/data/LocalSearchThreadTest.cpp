@@ -5,6 +5,7 @@
 #include "LocalItem.h"
 #include "Messages.h"
 #include "MessageQueue.h"
+#include "support/ItemNames.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -47,13 +48,6 @@ protected:
         return messages;
     }
 
-    static std::vector<std::string> Names(const CItemList& list)
-    {
-        std::vector<std::string> names;
-        for (const auto& item : list)
-            names.push_back(item->GetName());
-        return names;
-    }
 
     CTestRegistry m_registry;
     CRecordingHttpServer m_server;

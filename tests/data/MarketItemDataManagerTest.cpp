@@ -7,6 +7,7 @@
 
 #include "HeadlessModalRunner.h"
 #include "MarketItem.h"
+#include "support/ItemNames.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -64,13 +65,6 @@ protected:
         return n;
     }
 
-    static std::vector<std::string> Names(const CItemList& list)
-    {
-        std::vector<std::string> names;
-        for (const auto& item : list)
-            names.push_back(item->GetName());
-        return names;
-    }
 
     CTestRegistry m_registry;
     CRecordingHttpServer m_server;
