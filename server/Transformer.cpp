@@ -12,6 +12,7 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlIO.h>
+#include <libxslt/documents.h>
 #include <libxslt/security.h>
 #include <libxslt/variables.h>
 #include <libxslt/transform.h>
@@ -25,7 +26,6 @@ namespace
 {
 std::shared_mutex g_rootsMutex;
 std::multiset<std::string> g_roots;
-xmlExternalEntityLoader g_defaultLoader = nullptr;
 xsltSecurityPrefsPtr g_prefs = nullptr;
 
 constexpr size_t kMaxSheetSize = 4 * 1024 * 1024;
@@ -54,17 +54,38 @@ int CheckRead(xsltSecurityPrefsPtr, xsltTransformContextPtr, const char* value)
     return IsBelowAllowedRoot(value) ? 1 : 0;
 }
 
-// Entities and DTDs that a document names are read only from the site, never from the network.
-xmlParserInputPtr ConfinedEntityLoader(const char* url, const char* id, xmlParserCtxtPtr context)
+// Style sheets and the documents they read come from files of the site only. Reading them
+// here, not through libxml2's entity loader, keeps the server independent of whatever
+// loader another part of the process installs.
+xmlDocPtr LoadSiteDocument(const xmlChar* uri, xmlDictPtr dict, int options, void*, xsltLoadType)
 {
-    if (!url)
+    const char* text = reinterpret_cast<const char*>(uri);
+    if (!text || !IsBelowAllowedRoot(text))
         return nullptr;
-    std::string_view text = url;
-    bool network = text.find("://") != std::string_view::npos && text.rfind("file://", 0) != 0;
-    if (network || !IsBelowAllowedRoot(url)) {
+    std::string path = text;
+    if (path.rfind("file://", 0) == 0)
+        path = path.substr(7);
+    std::string content;
+    if (ReadWholeFile(path, content, kMaxSheetSize * 16) != CReadResult::Ok)
         return nullptr;
+    xmlParserCtxtPtr context = xmlNewParserCtxt();
+    if (!context)
+        return nullptr;
+    if (dict) {
+        if (context->dict)
+            xmlDictFree(context->dict);
+        context->dict = dict;
+        xmlDictReference(dict);
     }
-    return g_defaultLoader(url, id, context);
+    options = (options & ~XML_PARSE_NOENT) | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    xmlDocPtr doc = xmlCtxtReadMemory(context, content.data(), static_cast<int>(content.size()), path.c_str(), nullptr,
+                                      options);
+    if (doc && !context->wellFormed) {
+        xmlFreeDoc(doc);
+        doc = nullptr;
+    }
+    xmlFreeParserCtxt(context);
+    return doc;
 }
 
 void CollectError(void* context, const char* format, ...)
@@ -107,8 +128,7 @@ void CTransformer::Init()
     static std::once_flag once;
     std::call_once(once, [] {
         xmlInitParser();
-        g_defaultLoader = xmlNoNetExternalEntityLoader;
-        xmlSetExternalEntityLoader(ConfinedEntityLoader);
+        xsltSetLoaderFunc(LoadSiteDocument);
         // Messages belong to the request that caused them, not to standard error.
         xsltSetGenericErrorFunc(nullptr, ThreadError);
         xmlSetGenericErrorFunc(nullptr, ThreadError);
@@ -156,8 +176,10 @@ xsltStylesheetPtr CTransformer::CompileFile(const std::string& path, std::string
         error = "out of memory";
         return nullptr;
     }
+    // No entity substitution: a sheet never pulls in a file through its DTD.
     xmlDocPtr doc = xmlCtxtReadMemory(context, text.data(), static_cast<int>(text.size()), path.c_str(), nullptr,
-                                      XSLT_PARSE_OPTIONS | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+                                      XML_PARSE_DTDATTR | XML_PARSE_NOCDATA | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                                          XML_PARSE_NOWARNING);
     if (!doc || !context->wellFormed) {
         const xmlError* last = xmlCtxtGetLastError(context);
         error = "style sheet " + path + " is not well-formed: " + Trimmed(last && last->message ? last->message : "");

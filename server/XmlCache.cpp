@@ -5,6 +5,13 @@
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 
+#include "FileUtil.h"
+
+namespace
+{
+constexpr size_t kMaxDocumentSize = 256 * 1024 * 1024;
+}  // namespace
+
 CParsedXml::~CParsedXml()
 {
     if (m_doc)
@@ -18,8 +25,15 @@ std::shared_ptr<const CParsedXml> CParsedXml::ParseFile(const std::string& path,
         error = "out of memory";
         return nullptr;
     }
-    xmlDocPtr doc = xmlCtxtReadFile(context, path.c_str(), nullptr,
-                                    XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    // Read here, not through libxml2's entity loader, which another part of the process may replace.
+    std::string text;
+    if (ReadWholeFile(path, text, kMaxDocumentSize) != CReadResult::Ok) {
+        xmlFreeParserCtxt(context);
+        error = "cannot read " + path;
+        return nullptr;
+    }
+    xmlDocPtr doc = xmlCtxtReadMemory(context, text.data(), static_cast<int>(text.size()), path.c_str(), nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     if (!doc || !context->wellFormed) {
         const xmlError* last = xmlCtxtGetLastError(context);
         error = last && last->message ? last->message : "not well-formed XML";

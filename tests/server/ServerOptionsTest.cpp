@@ -1,0 +1,91 @@
+#include "ServerOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+std::optional<CServerOptions> Parse(std::vector<const char*> args, std::string& error)
+{
+    args.insert(args.begin(), "vantrel-server");
+    bool help = false;
+    return ParseServerOptions(static_cast<int>(args.size()), args.data(), error, help);
+}
+}  // namespace
+
+TEST(ServerOptionsTest, DefaultsAreTheClientsDefaultEndpoints)
+{
+    std::string error;
+    auto options = Parse({"--site", "/srv/site"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->siteDir, "/srv/site");
+    EXPECT_EQ(options->http.host, "127.0.0.1");
+    EXPECT_EQ(options->http.port, 8380);
+    EXPECT_EQ(options->lookup.host, "127.0.0.1");
+    EXPECT_EQ(options->lookup.port, 8321);
+}
+
+TEST(ServerOptionsTest, ListenAddresses)
+{
+    struct Case
+    {
+        const char* text;
+        bool valid;
+        const char* host;
+        int port;
+    };
+    const Case cases[] = {
+        {"127.0.0.1:9000", true, "127.0.0.1", 9000},
+        {"[::1]:9001", true, "::1", 9001},
+        {":0", true, "127.0.0.1", 0},
+        {"localhost:65535", true, "localhost", 65535},
+        {"127.0.0.1", false, "", 0},
+        {"127.0.0.1:65536", false, "", 0},
+        {"127.0.0.1:-1", false, "", 0},
+        {"127.0.0.1:80x", false, "", 0},
+        {"::1:80", false, "", 0},
+    };
+    for (const auto& c : cases) {
+        auto address = ParseListenAddress(c.text);
+        EXPECT_EQ(address.has_value(), c.valid) << c.text;
+        if (address && c.valid) {
+            EXPECT_EQ(address->host, c.host) << c.text;
+            EXPECT_EQ(address->port, c.port) << c.text;
+        }
+    }
+}
+
+TEST(ServerOptionsTest, BadCommandLinesSayWhatIsWrong)
+{
+    struct Case
+    {
+        std::vector<const char*> args;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {{}, "--site"},
+        {{"--site"}, "needs a value"},
+        {{"--site", "s", "--http", "nowhere"}, "--http"},
+        {{"--site", "s", "--lookup", "1.2.3.4:99999"}, "--lookup"},
+        {{"--site", "s", "--threads", "0"}, "--threads"},
+        {{"--site", "s", "--idle-timeout", "soon"}, "--idle-timeout"},
+        {{"--site", "s", "--verbose", "1"}, "unknown option --verbose"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(Parse(c.args, error));
+        EXPECT_NE(error.find(c.mentions), std::string::npos) << error;
+    }
+}
+
+TEST(ServerOptionsTest, HelpIsNotAnError)
+{
+    const char* args[] = {"vantrel-server", "--help"};
+    std::string error;
+    bool help = false;
+    EXPECT_FALSE(ParseServerOptions(2, args, error, help));
+    EXPECT_TRUE(help);
+    EXPECT_TRUE(error.empty());
+    EXPECT_NE(std::string(ServerUsage()).find("--site DIR"), std::string::npos);
+}

@@ -1,0 +1,281 @@
+#include "TestSite.h"
+
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+const char* const kIndex = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<javatab jdk="17-test">
+  <technology name="core" display="Core Test" docroot="" module="core" classes="4">
+    <package name="org.sample" classes="3"/>
+    <package name="org.sample.util" classes="1"/>
+  </technology>
+  <technology name="extra" display="Extra Test" docroot="file:///docs/extra/" module="extra" classes="1">
+    <package name="org.extra" classes="1"/>
+  </technology>
+</javatab>
+)xml";
+
+const char* const kSamplePackage = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<package name="org.sample" technology="core">
+  <class kind="class" name="Gadget">
+    <className>Gadget</className><packageName>org.sample</packageName><modifiers>public</modifiers><typeParameters/>
+    <superclass>org.sample.Widget</superclass><interface>java.lang.Runnable</interface>
+    <ancestor>org.sample.Widget</ancestor><ancestor>java.lang.Object</ancestor>
+    <method><methodName>run</methodName><signature>()</signature><modifiers>public</modifiers><typeParameters/><returnType>void</returnType><parameters/></method>
+  </class>
+  <class kind="class" name="Widget">
+    <className>Widget</className><packageName>org.sample</packageName><modifiers>public</modifiers><typeParameters/>
+    <superclass>java.lang.Object</superclass><ancestor>java.lang.Object</ancestor>
+    <constructor><methodName>Widget</methodName><signature>()</signature><modifiers>public</modifiers><typeParameters/><returnType>void</returnType><parameters/></constructor>
+    <method><methodName>resize</methodName><signature>(int)</signature><modifiers>public</modifiers><typeParameters/><returnType>void</returnType><parameters>int</parameters></method>
+    <method><methodName>resize</methodName><signature>(int, int)</signature><modifiers>public</modifiers><typeParameters/><returnType>void</returnType><parameters>int, int</parameters></method>
+    <field><fieldName>SIZE</fieldName><type>int</type><modifiers>public static final</modifiers></field>
+  </class>
+  <class kind="interface" name="Widget.Part">
+    <className>Widget$Part</className><packageName>org.sample</packageName><modifiers>public static abstract</modifiers><typeParameters/>
+    <method><methodName>owner</methodName><signature>()</signature><modifiers>public abstract</modifiers><typeParameters/><returnType>org.sample.Widget</returnType><parameters/></method>
+  </class>
+</package>
+)xml";
+
+const char* const kCoreIndex = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<index technology="core">
+  <package name="org.sample" key="org.sample"/>
+  <package name="org.sample.util" key="org.sample.util"/>
+  <class name="Gadget" package="org.sample" key="gadget" qkey="org.sample.gadget" kind="class">
+    <extends key="widget" qkey="org.sample.widget"/><extends key="object" qkey="java.lang.object"/>
+    <implements key="runnable" qkey="java.lang.runnable"/>
+    <method name="run" key="run" signature="()"/>
+  </class>
+  <class name="Widget" package="org.sample" key="widget" qkey="org.sample.widget" kind="class">
+    <extends key="object" qkey="java.lang.object"/>
+    <method name="resize" key="resize" signature="(int)"/>
+    <method name="resize" key="resize" signature="(int, int)"/>
+  </class>
+  <class name="Widget.Part" package="org.sample" key="widget.part" qkey="org.sample.widget.part" kind="interface">
+    <method name="owner" key="owner" signature="()"/>
+  </class>
+  <class name="Strings" package="org.sample.util" key="strings" qkey="org.sample.util.strings" kind="class">
+    <extends key="object" qkey="java.lang.object"/>
+    <method name="resizeAll" key="resizeall" signature="(java.lang.String[])"/>
+  </class>
+</index>
+)xml";
+
+const char* const kUtilPackage = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<package name="org.sample.util" technology="core">
+  <class kind="class" name="Strings">
+    <className>Strings</className><packageName>org.sample.util</packageName><modifiers>public final</modifiers><typeParameters/>
+    <superclass>java.lang.Object</superclass><ancestor>java.lang.Object</ancestor>
+    <method><methodName>resizeAll</methodName><signature>(java.lang.String[])</signature><modifiers>public static</modifiers><typeParameters/><returnType>void</returnType><parameters>java.lang.String...</parameters></method>
+  </class>
+</package>
+)xml";
+
+const char* const kExtraPackage = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<package name="org.extra" technology="extra">
+  <class kind="class" name="Widget">
+    <className>Widget</className><packageName>org.extra</packageName><modifiers>public</modifiers><typeParameters/>
+    <superclass>java.lang.Object</superclass><ancestor>java.lang.Object</ancestor><interface>java.lang.Runnable</interface>
+    <method><methodName>run</methodName><signature>()</signature><modifiers>public</modifiers><typeParameters/><returnType>void</returnType><parameters/></method>
+  </class>
+</package>
+)xml";
+
+const char* const kExtraIndex = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<index technology="extra">
+  <package name="org.extra" key="org.extra"/>
+  <class name="Widget" package="org.extra" key="widget" qkey="org.extra.widget" kind="class">
+    <extends key="object" qkey="java.lang.object"/>
+    <implements key="runnable" qkey="java.lang.runnable"/>
+    <method name="run" key="run" signature="()"/>
+  </class>
+</index>
+)xml";
+
+const char* const kCatalogue = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<components>
+  <component SCID="1000001">
+    <componentName>Acme Parsers</componentName><vendor>Acme &amp; Sons</vendor><version>2.1</version>
+    <description>Parsers for odd formats.</description><url>https://acme.example/</url>
+    <artifact>com.acme:parsers</artifact><archive>acme-parsers.jar</archive><classCount>2</classCount>
+    <categories>
+      <category><primaryCategory>Data Formats</primaryCategory><secondaryCategory>Parsing</secondaryCategory></category>
+      <category><primaryCategory>Utilities</primaryCategory><secondaryCategory>Text</secondaryCategory></category>
+    </categories>
+    <packages><package>com.acme.parse</package></packages>
+  </component>
+  <component SCID="1000002">
+    <componentName>Beta Logging</componentName><vendor>Beta Ltd</vendor><version>0.9</version>
+    <description>A small logging facade.</description><url/>
+    <artifact>org.beta:logging</artifact><archive>beta-logging.jar</archive><classCount>1</classCount>
+    <categories>
+      <category><primaryCategory>Logging</primaryCategory><secondaryCategory>Facades and Bridges</secondaryCategory></category>
+    </categories>
+    <packages><package>org.beta.log</package></packages>
+  </component>
+  <component SCID="1000003">
+    <componentName>Acme Parsers Extras</componentName><vendor>Acme &amp; Sons</vendor><version>2.1</version>
+    <description>More parsers.</description><url/>
+    <artifact>com.acme:parsers-extras</artifact><archive>acme-extras.jar</archive><classCount>1</classCount>
+    <categories>
+      <category><primaryCategory>Data Formats</primaryCategory><secondaryCategory>Parsing</secondaryCategory></category>
+    </categories>
+    <packages><package>com.acme.parse</package></packages>
+  </component>
+</components>
+)xml";
+
+const char* const kLookup = "# class name, tab, SCID\n"
+                            "com.acme.parse.Csv\t1000001\n"
+                            "com.acme.parse.Csv\t1000003\n"
+                            "com.acme.parse.Tsv\t1000001\n"
+                            "org.beta.log.Log\t1000002\n";
+
+const char* const kSiteInfo = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<site jdk="17-test" javaVendor="Test" built="2024-01-01T00:00:00Z">
+  <counts technologies="2" packages="3" classes="5" methods="6" components="3" catalogedClasses="3"/>
+</site>
+)xml";
+
+std::string SourceTemplate() { return std::string(CORVANE_SERVER_SOURCE) + "/site"; }
+}  // namespace
+
+CTestSite::CTestSite()
+{
+    std::filesystem::copy(SourceTemplate(), Root(), std::filesystem::copy_options::recursive);
+    Write("site.xml", kSiteInfo);
+    Write("public/data/java/index.xml", kIndex);
+    Write("stores/vantrel/java/data/core/org.sample.xml", kSamplePackage);
+    Write("stores/vantrel/java/data/core/org.sample.util.xml", kUtilPackage);
+    Write("stores/vantrel/java/data/core/index.bnd", kCoreIndex);
+    Write("stores/vantrel/java/data/extra/org.extra.xml", kExtraPackage);
+    Write("stores/vantrel/java/data/extra/index.bnd", kExtraIndex);
+    Write("stores/components/vendors/components.bnd", kCatalogue);
+    Write("lookup/classes.txt", kLookup);
+}
+
+void CTestSite::Write(const std::string& relative, const std::string& content) const
+{
+    std::filesystem::path path = Path(relative);
+    std::filesystem::create_directories(path.parent_path());
+    WriteFileText(path.string(), content);
+}
+
+CRunningServer::CRunningServer(const std::string& siteDir, int idleTimeoutSeconds)
+{
+    CServerOptions options;
+    options.siteDir = siteDir;
+    options.http = {"127.0.0.1", 0};
+    options.lookup = {"127.0.0.1", 0};
+    options.stateDir = m_state.Path();
+    m_logPath = m_state.File("access.log");
+    options.accessLog = m_logPath;
+    options.idleTimeoutSeconds = idleTimeoutSeconds;
+    options.threads = 4;
+    m_server = std::make_unique<CVantrelServer>(options);
+    std::string error;
+    if (!m_server->Start(error))
+        throw std::runtime_error("vantrel-server did not start: " + error);
+}
+
+CRunningServer::~CRunningServer() { m_server->Stop(); }
+
+std::unique_ptr<httplib::Client> CRunningServer::Client() const
+{
+    auto client = std::make_unique<httplib::Client>("127.0.0.1", HttpPort());
+    client->set_read_timeout(20, 0);
+    // Paths go out exactly as the test wrote them, percent-encoded or hostile.
+    client->set_url_encode(false);
+    return client;
+}
+
+httplib::Result CRunningServer::Get(const std::string& path) const { return Client()->Get(path.c_str()); }
+
+int ConnectLoopback(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        return fd;
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+std::string ReadSome(int socket, int waitMs)
+{
+    std::string out;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    char buffer[4096];
+    for (;;) {
+        int left = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+        if (left <= 0)
+            break;
+        pollfd entry{socket, POLLIN, 0};
+        if (::poll(&entry, 1, left) <= 0)
+            break;
+        ssize_t got = ::recv(socket, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        out.append(buffer, static_cast<size_t>(got));
+        if (out.back() == '\n')
+            break;
+    }
+    return out;
+}
+
+bool PeerClosedWithin(int socket, int waitMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    char buffer[4096];
+    for (;;) {
+        int left = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+        if (left <= 0)
+            return false;
+        pollfd entry{socket, POLLIN, 0};
+        if (::poll(&entry, 1, left) <= 0)
+            return false;
+        ssize_t got = ::recv(socket, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            return true;
+    }
+}
+
+std::string RawExchange(int port, const std::string& request, int waitMs)
+{
+    int fd = ConnectLoopback(port);
+    if (fd < 0)
+        return {};
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string answer;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    char buffer[4096];
+    for (;;) {
+        int left = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+        pollfd entry{fd, POLLIN, 0};
+        if (left <= 0 || ::poll(&entry, 1, left) <= 0)
+            break;
+        ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        answer.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return answer;
+}
