@@ -30,8 +30,18 @@ CHttpFrontEnd::CHttpFrontEnd(CAccessLog& log, CPageRenderer& renderer, const CSe
     m_server->set_payload_max_length(kMaxBody);
     m_server->set_tcp_nodelay(true);
 
-    m_server->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+    // Runs before the body is read: a body over the limit is refused at once rather than
+    // read and thrown away, and the connection ends so the rest of it is never read.
+    m_server->set_pre_routing_handler([&renderer](const httplib::Request& request, httplib::Response& response) {
         t_requestStart = std::chrono::steady_clock::now();
+        std::string length = request.get_header_value("Content-Length");
+        if (length.size() > 12 || (!length.empty() && std::stoull("0" + length) > kMaxBody)) {
+            auto& closing = const_cast<httplib::Request&>(request);
+            closing.headers.erase("Connection");
+            closing.headers.emplace("Connection", "close");
+            renderer.SendError(response, 413, "Requests to this server may carry at most 32 MiB.");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         return httplib::Server::HandlerResponse::Unhandled;
     });
     m_server->set_logger([&log](const httplib::Request& request, const httplib::Response& response) {

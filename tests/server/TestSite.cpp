@@ -171,13 +171,14 @@ void CTestSite::Write(const std::string& relative, const std::string& content) c
     WriteFileText(path.string(), content);
 }
 
-CRunningServer::CRunningServer(const std::string& siteDir, int idleTimeoutSeconds)
+CRunningServer::CRunningServer(const std::string& siteDir, int idleTimeoutSeconds, const std::string& stateDir)
+    : m_stateDir(stateDir.empty() ? m_state.Path() : stateDir)
 {
     CServerOptions options;
     options.siteDir = siteDir;
     options.http = {"127.0.0.1", 0};
     options.lookup = {"127.0.0.1", 0};
-    options.stateDir = m_state.Path();
+    options.stateDir = m_stateDir;
     m_logPath = m_state.File("access.log");
     options.accessLog = m_logPath;
     options.idleTimeoutSeconds = idleTimeoutSeconds;

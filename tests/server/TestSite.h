@@ -28,7 +28,8 @@ private:
 class CRunningServer
 {
 public:
-    explicit CRunningServer(const std::string& siteDir, int idleTimeoutSeconds = 10);
+    // stateDir empty: a temporary directory of its own.
+    explicit CRunningServer(const std::string& siteDir, int idleTimeoutSeconds = 10, const std::string& stateDir = "");
     ~CRunningServer();
 
     int HttpPort() const { return m_server->HttpPort(); }
@@ -37,9 +38,11 @@ public:
     // GET path (sent as given, so encoded and hostile paths reach the server unchanged).
     httplib::Result Get(const std::string& path) const;
     const std::string& AccessLog() const { return m_logPath; }
+    const std::string& StateDir() const { return m_stateDir; }
 
 private:
     CTempDir m_state;
+    std::string m_stateDir;
     std::string m_logPath;
     std::unique_ptr<CVantrelServer> m_server;
 };

@@ -1,0 +1,177 @@
+// The Marketplace and Local requests, answered with the elements the collections, their
+// searches and the CLASSPATH scan read.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "TestSite.h"
+#include "XmlAnswer.h"
+
+namespace
+{
+class CatalogueContractTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_site = new CTestSite;
+        s_server = new CRunningServer(s_site->Root());
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        delete s_site;
+    }
+
+    static CTestSite* s_site;
+    static CRunningServer* s_server;
+};
+
+CTestSite* CatalogueContractTest::s_site = nullptr;
+CRunningServer* CatalogueContractTest::s_server = nullptr;
+}  // namespace
+
+TEST_F(CatalogueContractTest, MarketIndexGroupsComponentsByCategory)
+{
+    auto answer = s_server->Get("/vantrel/markettab/indexfile.jsp");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_FALSE(answer->get_header_value("Last-Modified").empty());
+    CXmlAnswer index(answer->body);
+    ASSERT_TRUE(index.WellFormed()) << answer->body;
+    EXPECT_EQ(Joined(index.Values("marketplace/category/@name")), "Data Formats|Logging|Utilities");
+    EXPECT_EQ(Joined(index.Values("marketplace/category[@name=\"Data Formats\"]/subcategory/@name")), "Parsing");
+    EXPECT_EQ(Joined(index.Values(
+                  "marketplace/category[@name=\"Data Formats\"]/subcategory[@name=\"Parsing\"]/component/@id")),
+              "1000001|1000003");
+    EXPECT_EQ(Joined(index.Values(
+                  "marketplace/category[@name=\"Data Formats\"]/subcategory[@name=\"Parsing\"]/component/@name")),
+              "Acme Parsers|Acme Parsers Extras");
+    // A component placed in two categories is listed under both.
+    EXPECT_EQ(Joined(index.Values("marketplace/category[@name=\"Utilities\"]/subcategory/component/@id")), "1000001");
+}
+
+TEST_F(CatalogueContractTest, SessionIdsComeOnTheFirstLineAndDiffer)
+{
+    std::set<std::string> ids;
+    for (int i = 0; i < 3; ++i) {
+        auto answer = s_server->Get("/Vantrel/markettab/session.jsp?look=vantrel");
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, 200);
+        std::string first = answer->body.substr(0, answer->body.find('\n'));
+        EXPECT_EQ(first.size(), 32u) << answer->body;
+        EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos) << first;
+        ids.insert(first);
+    }
+    EXPECT_EQ(ids.size(), 3u);
+}
+
+TEST_F(CatalogueContractTest, MarketSearchAnswersMarketsearchComponents)
+{
+    struct Case
+    {
+        const char* lparam;
+        const char* ids;
+    };
+    const Case cases[] = {
+        {"acme", "1000001|1000003"},
+        {"LOGGING", "1000002"},     // a category, any case
+        {"com.acme.parse", "1000001|1000003"},  // a package
+        {"Acme%20Parsers%20Extras", "1000003"},  // blanks arrive percent-encoded
+        {"nothing-like-this", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        auto answer = s_server->Get(std::string("/components/xmlsearchresults.jsp?lparam=") + c.lparam + "&sid=abc");
+        ASSERT_TRUE(answer) << c.lparam;
+        EXPECT_EQ(answer->status, 200) << c.lparam;
+        CXmlAnswer result(answer->body);
+        ASSERT_TRUE(result.WellFormed()) << answer->body;
+        EXPECT_EQ(Joined(result.Values("marketsearch/component/@id")), c.ids) << c.lparam;
+        EXPECT_EQ(result.Count("marketsearch/component/@name"), result.Count("marketsearch/component/@id"));
+    }
+}
+
+TEST_F(CatalogueContractTest, CategoryBySCIDGivesTheEntryTheScanStores)
+{
+    auto answer = s_server->Get("/xql.dll/components/vendors/components.bnd"
+                                "?xslsheet=components:/vendors/xsl/categorybyscid.xsl&scid=1000001");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    CXmlAnswer entry(answer->body);
+    ASSERT_TRUE(entry.WellFormed()) << answer->body;
+    EXPECT_EQ(Joined(entry.Values("//component/@SCID")), "1000001");
+    EXPECT_EQ(Joined(entry.Values("//component/componentName")), "Acme Parsers");
+    EXPECT_EQ(Joined(entry.Values("//component/categories/category/primaryCategory")), "Data Formats|Utilities");
+    EXPECT_EQ(Joined(entry.Values("//component/categories/category/secondaryCategory")), "Parsing|Text");
+
+    auto unknown = s_server->Get("/xql.dll/components/vendors/components.bnd"
+                                 "?xslsheet=components:/vendors/xsl/categorybyscid.xsl&scid=42");
+    ASSERT_TRUE(unknown);
+    CXmlAnswer none(unknown->body);
+    ASSERT_TRUE(none.WellFormed());
+    EXPECT_EQ(none.Count("//component"), 0u);
+}
+
+TEST_F(CatalogueContractTest, LocalSearchAnswersComponentsWithSCIDs)
+{
+    struct Case
+    {
+        const char* qtarget;
+        const char* scids;
+    };
+    const Case cases[] = {
+        {"parsers", "1000001|1000003"},
+        {"beta", "1000002"},
+        {"facades%20and", "1000002"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        auto answer = s_server->Get(std::string("/xql.dll/components/vendors/components.bnd"
+                                                "?xslsheet=components:/vendors/xsl/rm/search-local.xsl&qtarget=") +
+                                    c.qtarget);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, 200);
+        CXmlAnswer result(answer->body);
+        ASSERT_TRUE(result.WellFormed()) << answer->body;
+        EXPECT_EQ(Joined(result.Values("components/component/@SCID")), c.scids) << c.qtarget;
+    }
+}
+
+TEST_F(CatalogueContractTest, PagesAnswerHtml)
+{
+    struct Case
+    {
+        const char* url;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {"/xql.dll/components/vendors/components.bnd?scid=1000002"
+         "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd",
+         "Beta Logging"},
+        {"/xql.dll/components/vendors/components.bnd?scid=999"
+         "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd",
+         "no component with the SCID"},
+        {"/vantrel/localtab/home.jsp", "Data Formats"},
+        {"/vantrel/localtab/search.jsp", "Search the catalogue"},
+        {"/vantrel/localtab/search.jsp?q=acme", "Acme Parsers Extras"},
+        {"/vantrel/localtab/category.jsp?cat=Data%20Formats", "Parsing"},
+        {"/vantrel/localtab/productlist.jsp?cat=Logging&subcat=Facades%20and%20Bridges", "Beta Logging"},
+        {"/vantrel/markettab/home.jsp?sid=s1", "sid=s1"},
+        {"/vantrel/markettab/home.jsp?sid=", "Component Marketplace"},
+        {"/vantrel/markettab/search.jsp?sid=s1", "Search the Marketplace"},
+        {"/vantrel/markettab/search.jsp?sid=s1&q=beta", "view.jsp?prodid=1000002&amp;sid=s1"},
+        {"/components/subcategory.jsp?framework=Java&category=Utilities&sid=s1", "Text"},
+        {"/components/productlist.jsp?framework=Java&category=Data%20Formats&subcategory=Parsing&sid=s1",
+         "Acme Parsers Extras"},
+        {"/components/view.jsp?prodid=1000001&sid=s1", "Acme &amp; Sons"},
+        {"/components/view.jsp?prodid=0&sid=s1", "no product"},
+    };
+    for (const auto& c : cases) {
+        auto page = s_server->Get(c.url);
+        ASSERT_TRUE(page) << c.url;
+        EXPECT_EQ(page->status, 200) << c.url;
+        EXPECT_NE(page->get_header_value("Content-Type").find("text/html"), std::string::npos) << c.url;
+        EXPECT_NE(page->body.find(c.mentions), std::string::npos) << c.url << "\n" << page->body;
+    }
+}
