@@ -146,6 +146,7 @@ CPageTestServer::CPageTestServer()
 {
     m_javaSearchAnswer = "<results/>";
     m_marketSearchAnswer = "<marketsearch/>";
+    m_localSearchAnswer = "<components/>";
     auto answer = [this](const httplib::Request& request, httplib::Response& response) {
         Record(request);
         const std::string& path = request.path;
@@ -153,11 +154,13 @@ CPageTestServer::CPageTestServer()
         std::chrono::milliseconds delay;
         std::string javaAnswer;
         std::string marketAnswer;
+        std::string localAnswer;
         {
             std::lock_guard lock(m_mutex);
             delay = m_delay;
             javaAnswer = m_javaSearchAnswer;
             marketAnswer = m_marketSearchAnswer;
+            localAnswer = m_localSearchAnswer;
         }
         if (path.rfind("/xql.dll/vantrel/java/data/", 0) == 0) {
             const std::string sheet = request.get_param_value("xslsheet");
@@ -206,6 +209,15 @@ CPageTestServer::CPageTestServer()
         } else if (path == "/components/xmlsearchresults.jsp") {
             std::this_thread::sleep_for(delay);
             response.set_content(marketAnswer, "text/xml");
+        } else if (path == "/xql.dll/components/vendors/components.bnd") {
+            if (request.get_param_value("xslsheet").find("search-local.xsl") != std::string::npos) {
+                std::this_thread::sleep_for(delay);
+                response.set_content(localAnswer, "text/xml");
+            } else {
+                html(HtmlPage("Component " + request.get_param_value("scid")));
+            }
+        } else if (path.rfind("/vantrel/localtab/", 0) == 0) {
+            html(HtmlPage("Local " + path.substr(18)));
         } else if (path.rfind("/vantrel/ui/", 0) == 0) {
             html(HtmlPage("Support"));
         } else {
@@ -237,6 +249,12 @@ void CPageTestServer::SetMarketSearchAnswer(const std::string& xml)
 {
     std::lock_guard lock(m_mutex);
     m_marketSearchAnswer = xml;
+}
+
+void CPageTestServer::SetLocalSearchAnswer(const std::string& xml)
+{
+    std::lock_guard lock(m_mutex);
+    m_localSearchAnswer = xml;
 }
 
 void CPageTestServer::SetDelay(std::chrono::milliseconds delay)

@@ -69,6 +69,7 @@ public:
     // The answer to Java searches (any technology, any kind); empty means no hits.
     void SetJavaSearchAnswer(const std::string& xml);
     void SetMarketSearchAnswer(const std::string& xml);
+    void SetLocalSearchAnswer(const std::string& xml);
     // Search answers and the Marketplace index wait this long, so that a dialog stays up.
     void SetDelay(std::chrono::milliseconds delay);
 
@@ -87,6 +88,7 @@ private:
     std::vector<std::string> m_targets;
     std::string m_javaSearchAnswer;
     std::string m_marketSearchAnswer;
+    std::string m_localSearchAnswer;
     std::chrono::milliseconds m_delay{0};
 };
 

@@ -13,6 +13,7 @@
 #include <QWebEngineView>
 
 #include "JavaTabPage.h"
+#include "LocalTabPage.h"
 #include "MarketTabPage.h"
 #include "Messages.h"
 #include "PageViewOwner.h"
@@ -66,7 +67,7 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Shows one tab page of the Corvane Component Manager."));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("page"), QStringLiteral("java or market."), QStringLiteral("name"),
+    parser.addOption({QStringLiteral("page"), QStringLiteral("java, local or market."), QStringLiteral("name"),
                       QStringLiteral("java")});
     parser.addOption({QStringLiteral("size"), QStringLiteral("Window size, WIDTHxHEIGHT."), QStringLiteral("size"),
                       QStringLiteral("960x600")});
@@ -94,6 +95,8 @@ int main(int argc, char** argv)
     std::unique_ptr<CTabPage> page;
     if (pageName == QLatin1String("java"))
         page = std::make_unique<CJavaTabPage>(owner, runner, prompt);
+    else if (pageName == QLatin1String("local"))
+        page = std::make_unique<CLocalTabPage>(owner, runner, prompt);
     else if (pageName == QLatin1String("market"))
         page = std::make_unique<CMarketTabPage>(owner, runner, prompt);
     if (!page) {

@@ -1,0 +1,145 @@
+#include "LocalTabPage.h"
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "FlatButton.h"
+#include "ProgressDialog.h"
+#include "QtModalRunner.h"
+#include "ShellTestSupport.h"
+#include "support/TestSupport.h"
+
+namespace
+{
+const char* const kIndex = R"(<?xml version="1.0"?>
+<components>
+  <component SCID="S-7"><componentName>Grid Pro</componentName>
+    <categories><category><primaryCategory>User Interface</primaryCategory>
+      <secondaryCategory>Grids</secondaryCategory></category></categories></component>
+  <component SCID="S-3"><componentName>FastDB Driver</componentName>
+    <categories><category><primaryCategory>Data Access</primaryCategory>
+      <secondaryCategory>JDBC Drivers</secondaryCategory></category></categories></component>
+</components>
+)";
+
+class LocalTabPageTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_server.Configure(m_registry);
+        m_registry.Set("ComponentDatabase", "127.0.0.1:1");
+        if (const char* saved = std::getenv("CLASSPATH"))
+            m_savedClassPath = saved;
+        setenv("CLASSPATH", m_classes.Path().c_str(), 1);
+        m_runner.SetShownHook([this](CProgressDialog& dialog) {
+            m_dialogs.push_back(dialog.windowTitle());
+            m_barsShown.push_back(dialog.GetProgressBar()->isVisible());
+        });
+    }
+
+    void TearDown() override
+    {
+        m_page.reset();
+        if (m_savedClassPath)
+            setenv("CLASSPATH", m_savedClassPath->c_str(), 1);
+        else
+            unsetenv("CLASSPATH");
+    }
+
+    void Open()
+    {
+        m_page = std::make_unique<CLocalTabPage>(m_owner, m_runner, m_prompt);
+        m_page->InitDialog();
+        m_page->resize(800, 400);
+        m_page->show();
+        ASSERT_TRUE(ActivatePage(*m_page));
+    }
+
+    std::string IndexPath() const { return m_registry.DataDir() + "/Local/components.xml"; }
+
+    CTestRegistry m_registry;
+    CPageTestServer m_server;
+    CTempDir m_classes;
+    std::optional<std::string> m_savedClassPath;
+    CRecordingOwner m_owner;
+    CQtModalRunner m_runner;
+    CScriptedPrompt m_prompt;
+    std::unique_ptr<CLocalTabPage> m_page;
+    std::vector<QString> m_dialogs;
+    std::vector<bool> m_barsShown;
+};
+}  // namespace
+
+TEST_F(LocalTabPageTest, WithoutAnIndexTheScanIsOfferedAndNoWritesAnEmptyOne)
+{
+    m_prompt.Answer(IDNO);
+    Open();
+    ASSERT_EQ(m_prompt.Shown().size(), 1u);
+    EXPECT_EQ(m_prompt.Shown()[0].text, "Would you like to perform a scan of your CLASSPATH for known components at this time?");
+    EXPECT_EQ(m_prompt.Shown()[0].caption, "Corvane Component Manager");
+    EXPECT_EQ(m_page->GetTree()->topLevelItemCount(), 2);
+    EXPECT_TRUE(WaitForPage(*m_page, "/vantrel/localtab/home.jsp"));
+    EXPECT_NE(ReadFileText(IndexPath()).find("components"), std::string::npos);
+}
+
+TEST_F(LocalTabPageTest, YesRunsTheScanBehindItsDialog)
+{
+    for (int i = 0; i < 20; ++i)
+        WriteFileText(m_classes.File("K" + std::to_string(i) + ".class"), "");
+    m_prompt.Answer(IDYES);
+    Open();
+    ASSERT_FALSE(m_dialogs.empty());
+    EXPECT_EQ(m_dialogs[0], "Scanning ...");
+    EXPECT_EQ(m_page->GetTree()->topLevelItemCount(), 2);
+    EXPECT_NE(ReadFileText(IndexPath()).find("components"), std::string::npos);
+}
+
+TEST_F(LocalTabPageTest, CategoriesComponentsAndTheirPages)
+{
+    WriteFileText(IndexPath(), kIndex);
+    Open();
+    EXPECT_TRUE(m_prompt.Shown().empty());
+    QTreeWidget* tree = m_page->GetTree();
+    ASSERT_EQ(tree->topLevelItemCount(), 4);
+    EXPECT_EQ(tree->topLevelItem(2)->text(0), "Data Access");
+    EXPECT_EQ(tree->topLevelItem(3)->text(0), "User Interface");
+    EXPECT_FALSE(m_page->GetSearchKinds()->isVisible());
+    EXPECT_EQ(m_page->GetSearchEdit()->x(), 2);
+
+    QTreeWidgetItem* data = tree->topLevelItem(2);
+    tree->expandItem(data);
+    ASSERT_EQ(data->childCount(), 1);
+    tree->expandItem(data->child(0));
+    ASSERT_EQ(data->child(0)->childCount(), 1);
+    tree->setCurrentItem(data->child(0)->child(0));
+    EXPECT_EQ(m_owner.LastReport(), "Data Access/JDBC Drivers/FastDB Driver");
+    EXPECT_TRUE(WaitForPage(*m_page, "/xql.dll/components/vendors/components.bnd?scid=S-3&"));
+}
+
+TEST_F(LocalTabPageTest, SearchKeepsTheLocalHitsWithoutAProgressBar)
+{
+    WriteFileText(IndexPath(), kIndex);
+    Open();
+    m_dialogs.clear();
+    m_barsShown.clear();
+    m_server.SetLocalSearchAnswer(R"(<components><component SCID="S-7"/><component SCID="S-99"/></components>)");
+    m_page->GetSearchEdit()->setText(QStringLiteral("grid"));
+    QTest::mouseClick(m_page->GetButton(CTabPage::kSearchId), Qt::LeftButton);
+    ASSERT_EQ(m_dialogs.size(), 1u);
+    EXPECT_EQ(m_dialogs[0], "Searching...");
+    EXPECT_FALSE(m_barsShown[0]);
+    ASSERT_EQ(m_page->GetSearchResultsItem()->childCount(), 1);
+    EXPECT_EQ(m_page->GetSearchResultsItem()->child(0)->text(0), "Grid Pro");
+    EXPECT_EQ(m_owner.LastReport(), "Search Results/Grid Pro");
+    EXPECT_EQ(m_server.TargetsContaining("search-local.xsl").size(), 1u);
+}
