@@ -26,7 +26,8 @@ CHttpFrontEnd::CHttpFrontEnd(CAccessLog& log, CPageRenderer& renderer, const CSe
     m_server->set_read_timeout(options.idleTimeoutSeconds, 0);
     m_server->set_write_timeout(options.idleTimeoutSeconds, 0);
     m_server->set_keep_alive_timeout(options.idleTimeoutSeconds);
-    m_server->set_keep_alive_max_count(1000);
+    // A connection gives its worker back now and then, so that waiting clients get their turn.
+    m_server->set_keep_alive_max_count(100);
     m_server->set_payload_max_length(kMaxBody);
     m_server->set_tcp_nodelay(true);
 

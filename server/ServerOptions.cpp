@@ -43,7 +43,7 @@ const char* ServerUsage()
            "  --access-log FILE   access log (default DIR/var/access.log; - for standard error)\n"
            "  --state DIR         client ids and reports (default DIR/var)\n"
            "  --idle-timeout S    drop a client silent for S seconds (default 10)\n"
-           "  --threads N         HTTP worker threads (default 8)\n";
+           "  --threads N         HTTP worker threads, one per open connection (default 32)\n";
 }
 
 std::optional<CServerOptions> ParseServerOptions(int argc, const char* const argv[], std::string& error, bool& help)

@@ -18,7 +18,8 @@ struct CServerOptions
     std::string accessLog;        // empty: <site>/var/access.log; "-": standard error
     std::string stateDir;         // empty: <site>/var
     int idleTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
-    int threads = 8;
+    // httplib keeps a worker per open connection: enough for the clients that keep theirs open.
+    int threads = 32;
 };
 
 // "HOST:PORT", "[V6]:PORT" or ":PORT"; nothing when malformed.

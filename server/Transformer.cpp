@@ -129,6 +129,12 @@ void CTransformer::Init()
     std::call_once(once, [] {
         xmlInitParser();
         xsltSetLoaderFunc(LoadSiteDocument);
+        // Without a debugger status libxslt renumbers every element of the source document at
+        // the start of each transformation: that walk cost more than a whole search over a
+        // large index, and it writes into documents other threads are reading. The site's
+        // documents are numbered once when parsed (CParsedXml); no debugger is registered, so
+        // the status changes nothing else.
+        xsltSetDebuggerStatus(XSLT_DEBUG_RUN);
         // Messages belong to the request that caused them, not to standard error.
         xsltSetGenericErrorFunc(nullptr, ThreadError);
         xmlSetGenericErrorFunc(nullptr, ThreadError);

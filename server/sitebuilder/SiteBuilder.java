@@ -99,18 +99,39 @@ public final class SiteBuilder {
                         .attr("docroot", docroot).attr("module", module).attr("classes", Integer.toString(technologyClasses));
                 Path folder = out.resolve("stores/vantrel/java/data").resolve(module);
                 try (XmlWriter search = new XmlWriter(folder.resolve("index.bnd"))) {
+                    // Packages, classes and methods each have a list of their own, so that a search
+                    // walks only the entries of its kind; methods are grouped by name.
                     search.start("index").attr("technology", module);
+                    search.start("packages");
                     for (JdkReader.JavaPackage pkg : technology.packages()) {
                         ++packages;
                         index.start("package").attr("name", pkg.name()).attr("classes", Integer.toString(pkg.classes().size())).end();
                         search.start("package").attr("name", pkg.name()).attr("key", lower(pkg.name())).end();
                         writePackage(folder.resolve(pkg.name() + ".xml"), module, pkg);
+                    }
+                    search.end();
+                    search.start("classes");
+                    TreeMap<String, List<String[]>> byMethod = new TreeMap<>();
+                    for (JdkReader.JavaPackage pkg : technology.packages()) {
                         for (JdkReader.JavaClass type : pkg.classes()) {
                             ++classes;
                             methods += type.methods().size();
                             writeSearchEntry(search, type);
+                            for (JdkReader.Method method : type.methods())
+                                byMethod.computeIfAbsent(method.name(), k -> new ArrayList<>()).add(
+                                        new String[] {type.dottedName(), type.packageName(), type.kind(), method.signature()});
                         }
                     }
+                    search.end();
+                    search.start("methods");
+                    for (Map.Entry<String, List<String[]>> entry : byMethod.entrySet()) {
+                        search.start("methodname").attr("name", entry.getKey()).attr("key", lower(entry.getKey()));
+                        for (String[] method : entry.getValue())
+                            search.start("method").attr("class", method[0]).attr("package", method[1])
+                                    .attr("kind", method[2]).attr("signature", method[3]).end();
+                        search.end();
+                    }
+                    search.end();
                 }
                 index.end();
             }
@@ -173,9 +194,6 @@ public final class SiteBuilder {
             search.start("extends").attr("key", lower(simpleName(ancestor))).attr("qkey", lower(ancestor)).end();
         for (String iface : type.allInterfaces())
             search.start("implements").attr("key", lower(simpleName(iface))).attr("qkey", lower(iface)).end();
-        for (JdkReader.Method method : type.methods())
-            search.start("method").attr("name", method.name()).attr("key", lower(method.name()))
-                    .attr("signature", method.signature()).end();
         search.end();
     }
 

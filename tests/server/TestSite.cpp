@@ -49,25 +49,38 @@ const char* const kSamplePackage = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 
 const char* const kCoreIndex = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 <index technology="core">
-  <package name="org.sample" key="org.sample"/>
-  <package name="org.sample.util" key="org.sample.util"/>
-  <class name="Gadget" package="org.sample" key="gadget" qkey="org.sample.gadget" kind="class">
-    <extends key="widget" qkey="org.sample.widget"/><extends key="object" qkey="java.lang.object"/>
-    <implements key="runnable" qkey="java.lang.runnable"/>
-    <method name="run" key="run" signature="()"/>
-  </class>
-  <class name="Widget" package="org.sample" key="widget" qkey="org.sample.widget" kind="class">
-    <extends key="object" qkey="java.lang.object"/>
-    <method name="resize" key="resize" signature="(int)"/>
-    <method name="resize" key="resize" signature="(int, int)"/>
-  </class>
-  <class name="Widget.Part" package="org.sample" key="widget.part" qkey="org.sample.widget.part" kind="interface">
-    <method name="owner" key="owner" signature="()"/>
-  </class>
-  <class name="Strings" package="org.sample.util" key="strings" qkey="org.sample.util.strings" kind="class">
-    <extends key="object" qkey="java.lang.object"/>
-    <method name="resizeAll" key="resizeall" signature="(java.lang.String[])"/>
-  </class>
+  <packages>
+    <package name="org.sample" key="org.sample"/>
+    <package name="org.sample.util" key="org.sample.util"/>
+  </packages>
+  <classes>
+    <class name="Gadget" package="org.sample" key="gadget" qkey="org.sample.gadget" kind="class">
+      <extends key="widget" qkey="org.sample.widget"/><extends key="object" qkey="java.lang.object"/>
+      <implements key="runnable" qkey="java.lang.runnable"/>
+    </class>
+    <class name="Widget" package="org.sample" key="widget" qkey="org.sample.widget" kind="class">
+      <extends key="object" qkey="java.lang.object"/>
+    </class>
+    <class name="Widget.Part" package="org.sample" key="widget.part" qkey="org.sample.widget.part" kind="interface"/>
+    <class name="Strings" package="org.sample.util" key="strings" qkey="org.sample.util.strings" kind="class">
+      <extends key="object" qkey="java.lang.object"/>
+    </class>
+  </classes>
+  <methods>
+    <methodname name="owner" key="owner">
+      <method class="Widget.Part" package="org.sample" kind="interface" signature="()"/>
+    </methodname>
+    <methodname name="resize" key="resize">
+      <method class="Widget" package="org.sample" kind="class" signature="(int)"/>
+      <method class="Widget" package="org.sample" kind="class" signature="(int, int)"/>
+    </methodname>
+    <methodname name="resizeAll" key="resizeall">
+      <method class="Strings" package="org.sample.util" kind="class" signature="(java.lang.String[])"/>
+    </methodname>
+    <methodname name="run" key="run">
+      <method class="Gadget" package="org.sample" kind="class" signature="()"/>
+    </methodname>
+  </methods>
 </index>
 )xml";
 
@@ -93,12 +106,20 @@ const char* const kExtraPackage = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 
 const char* const kExtraIndex = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 <index technology="extra">
-  <package name="org.extra" key="org.extra"/>
-  <class name="Widget" package="org.extra" key="widget" qkey="org.extra.widget" kind="class">
-    <extends key="object" qkey="java.lang.object"/>
-    <implements key="runnable" qkey="java.lang.runnable"/>
-    <method name="run" key="run" signature="()"/>
-  </class>
+  <packages>
+    <package name="org.extra" key="org.extra"/>
+  </packages>
+  <classes>
+    <class name="Widget" package="org.extra" key="widget" qkey="org.extra.widget" kind="class">
+      <extends key="object" qkey="java.lang.object"/>
+      <implements key="runnable" qkey="java.lang.runnable"/>
+    </class>
+  </classes>
+  <methods>
+    <methodname name="run" key="run">
+      <method class="Widget" package="org.extra" kind="class" signature="()"/>
+    </methodname>
+  </methods>
 </index>
 )xml";
 

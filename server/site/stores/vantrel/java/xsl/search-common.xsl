@@ -22,8 +22,9 @@
         <xsl:attribute name="truncated">true</xsl:attribute>
       </xsl:if>
       <xsl:for-each select="$hits">
-        <xsl:sort select="string-length(@key)" data-type="number"/>
-        <xsl:sort select="@key"/>
+        <!-- A method's key is its name group's. -->
+        <xsl:sort select="string-length(@key | ../self::methodname/@key)" data-type="number"/>
+        <xsl:sort select="@key | ../self::methodname/@key"/>
         <xsl:if test="position() &lt;= $limit">
           <xsl:apply-templates select="." mode="hit"/>
         </xsl:if>
@@ -40,14 +41,14 @@
     </class>
   </xsl:template>
 
-  <!-- An index entry of a method, answered as its class with the method inside. -->
-  <xsl:template match="method" mode="hit">
+  <!-- An index entry of a method (grouped under its name), answered as its class with the method inside. -->
+  <xsl:template match="methodname/method" mode="hit">
     <class>
-      <className><xsl:value-of select="../@name"/></className>
-      <packageName><xsl:value-of select="../@package"/></packageName>
-      <kind><xsl:value-of select="../@kind"/></kind>
+      <className><xsl:value-of select="@class"/></className>
+      <packageName><xsl:value-of select="@package"/></packageName>
+      <kind><xsl:value-of select="@kind"/></kind>
       <method>
-        <methodName><xsl:value-of select="@name"/></methodName>
+        <methodName><xsl:value-of select="../@name"/></methodName>
         <signature><xsl:value-of select="@signature"/></signature>
       </method>
     </class>

@@ -4,7 +4,7 @@
   <xsl:include href="search-common.xsl"/>
   <xsl:template match="/">
     <xsl:call-template name="results">
-      <xsl:with-param name="hits" select="/index/class[extends[@key = $q or @qkey = $q]]"/>
+      <xsl:with-param name="hits" select="/index/classes/class[extends[@key = $q or @qkey = $q]]"/>
     </xsl:call-template>
   </xsl:template>
 </xsl:stylesheet>

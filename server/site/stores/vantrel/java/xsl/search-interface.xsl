@@ -5,7 +5,7 @@
   <xsl:include href="search-common.xsl"/>
   <xsl:template match="/">
     <xsl:call-template name="results">
-      <xsl:with-param name="hits" select="/index/class[implements[@key = $q or @qkey = $q]]"/>
+      <xsl:with-param name="hits" select="/index/classes/class[implements[@key = $q or @qkey = $q]]"/>
     </xsl:call-template>
   </xsl:template>
 </xsl:stylesheet>

@@ -4,7 +4,7 @@
   <xsl:include href="search-common.xsl"/>
   <xsl:template match="/">
     <xsl:call-template name="results">
-      <xsl:with-param name="hits" select="/index/package[$q != '' and contains(@key, $q)]"/>
+      <xsl:with-param name="hits" select="/index/packages/package[contains(@key, $q)][$q != '']"/>
     </xsl:call-template>
   </xsl:template>
 </xsl:stylesheet>

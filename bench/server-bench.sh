@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Measures vantrel-server on the real site data: requests per second and latency of a class
+# search over java.base, of a method search, of a package page, and the time of one whole
+# Java search over every technology (the client's requests, one after another).
+#
+# usage: bench/server-bench.sh [BUILD_DIR] [SECONDS]
+#   BUILD_DIR  a build with vantrel-server (default build/dev; use an optimised build)
+#   SECONDS    length of each wrk run (default 10)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="${1:-build/dev}"
+seconds="${2:-10}"
+server="$build/server/vantrel-server"
+[ -x "$server" ] || { echo "no $server: build the vantrel-server target first" >&2; exit 1; }
+command -v wrk >/dev/null || { echo "wrk is missing: run scripts/install-deps.sh" >&2; exit 1; }
+
+site="$build/bench-site"
+server/build-site "$site" >/dev/null
+http_port=18480
+lookup_port=18421
+"$server" --site "$site" --http "127.0.0.1:$http_port" --lookup "127.0.0.1:$lookup_port" \
+  --access-log /dev/null >"$build/bench-server.out" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
+for _ in $(seq 100); do grep -q "web servers on" "$build/bench-server.out" && break; sleep 0.1; done
+base="http://127.0.0.1:$http_port"
+
+technologies="$(grep -o 'technology name="[^"]*"' "$site/public/data/java/index.xml" | cut -d'"' -f2 | paste -sd, -)"
+class_search="/xql.dll/vantrel/java/data/java.base/index.bnd?xslsheet=vantrel:/java/xsl/search-class.xsl&qtarget=Vector&packagename=&classname=Vector&methodname="
+method_search="/xql.dll/vantrel/java/data/java.base/index.bnd?xslsheet=vantrel:/java/xsl/search-method.xsl&qtarget=substring&packagename=&classname=&methodname=substring"
+package_page="/xql.dll/vantrel/java/data/java.base/java.util.xml?xslsheet=vantrel:java/xsl/1.1/win/java-package-references.xsl&packagename=java.util&packagelink=java/util/package-summary.html"
+
+# Warm the caches: every document is parsed once and kept.
+for path in "$class_search" "$method_search" "$package_page"; do curl -sf -o /dev/null "$base$path"; done
+IFS=, read -ra names <<<"$technologies"
+for name in "${names[@]}"; do
+  curl -sf -o /dev/null "$base/xql.dll/vantrel/java/data/$name/index.bnd?xslsheet=vantrel:/java/xsl/search-class.xsl&qtarget=x"
+done
+
+run() {
+  local title="$1" connections="$2"
+  shift 2
+  echo "== $title, $connections connections"
+  wrk -t2 -c"$connections" -d"${seconds}s" --latency "$@" | grep -E "Requests/sec|Latency  |  50%|  99%|requests in|Non-2xx"
+}
+run "class search, java.base (Vector)" 2 "$base$class_search"
+run "class search, java.base (Vector)" 8 "$base$class_search"
+run "method search, java.base (substring)" 8 "$base$method_search"
+run "package page, java.util" 2 "$base$package_page"
+run "package page, java.util" 8 "$base$package_page"
+TECHNOLOGIES="$technologies" run "class search cycling over every technology" 8 -s bench/server-technologies.lua "$base"
+
+# One whole Java search as the client makes it: each technology in turn, on one connection.
+urls=()
+for name in "${names[@]}"; do
+  urls+=("$base/xql.dll/vantrel/java/data/$name/index.bnd?xslsheet=vantrel:/java/xsl/search-class.xsl&qtarget=Vector&packagename=&classname=Vector&methodname=")
+done
+for round in 1 2 3; do
+  curl -s -o /dev/null -w '%{time_total}\n' "${urls[@]}" |
+    awk -v n="${#names[@]}" -v round="$round" '{ total += $1; if ($1 + 0 > worst + 0) worst = $1 }
+      END { printf "== whole Java search, round %d: %d technologies in %.1f ms (slowest %.1f ms, %.2f ms each on average)\n",
+            round, n, total * 1000, worst * 1000, total * 1000 / n }'
+done
