@@ -24,6 +24,8 @@ std::optional<std::string> CXqlService::SheetLocation(const std::string& referen
         return std::nullopt;
     std::string store = reference.substr(0, colon);
     std::string path = reference.substr(colon + 1);
+    if (path.rfind("//", 0) == 0)
+        return std::nullopt;  // a URL with a host, never a store
     while (!path.empty() && path.front() == '/')
         path.erase(0, 1);
     if (!IsStoreName(store) || path.size() < 5 || path.compare(path.size() - 4, 4, ".xsl") != 0)
