@@ -1,0 +1,34 @@
+// tarnel: the host program of the Corvane Component Manager.
+#include <QApplication>
+#include <QDBusConnection>
+#include <QIcon>
+
+#include "CommandLine.h"
+#include "EscapeKeyFilter.h"
+#include "HostMessageBox.h"
+#include "PendingRenames.h"
+#include "ProgressRunner.h"
+#include "Settings.h"
+#include "VantrelApp.h"
+
+int main(int argc, char** argv)
+{
+    // What the last update left for this start goes in before anything of it is loaded.
+    CPendingRenames::ForInstallation(GetInstallPath()).ApplyAll();
+
+    // The control brings Qt WebEngine in as a plug-in does.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    Q_INIT_RESOURCE(host);
+    // The dialogs run their own loops; none of them ends the program by closing.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/host/tarnel.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarnel"));
+    application.installEventFilter(new CEscapeKeyFilter(&application));
+
+    CHostMessageBox prompt;
+    CProgressRunner runner;
+    CVantrelApp app(JoinCommandLine(argc, argv), prompt, runner, QDBusConnection::sessionBus());
+    app.InitInstance();
+    return 0;
+}
