@@ -1,0 +1,111 @@
+#include "AutomationRegistration.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "Registry.h"
+#include "support/TestSupport.h"
+
+namespace
+{
+// Sets an environment variable for one test and puts the old value back afterwards.
+class CScopedEnvironment
+{
+public:
+    CScopedEnvironment(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old, m_had = true;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~CScopedEnvironment()
+    {
+        if (m_had)
+            setenv(m_name.c_str(), m_old.c_str(), 1);
+        else
+            unsetenv(m_name.c_str());
+    }
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+std::string ClassesRoot(const std::string& key)
+{
+    return RegReadString(HKEY_CLASSES_ROOT, key, "", "<missing>");
+}
+}  // namespace
+
+TEST(CAutomationRegistration, WritesTheClassEntriesAndTheActivationFile)
+{
+    CTestRegistry registry(false);  // an empty file: the entries create their keys
+    CTempDir data;
+    CScopedEnvironment xdg("XDG_DATA_HOME", data.Path().c_str());
+    ASSERT_TRUE(CAutomationRegistration::Write("/opt/corvane/tarnel"));
+
+    const std::string classKey = "CLSID\\{5DB69F54-1073-11D4-A233-0060B0EE16F3}";
+    EXPECT_EQ(ClassesRoot("Vantrel.Application"), "Vantrel.Application");
+    EXPECT_EQ(ClassesRoot("Vantrel.Application\\CLSID"), "{5DB69F54-1073-11D4-A233-0060B0EE16F3}");
+    EXPECT_EQ(ClassesRoot(classKey), "Vantrel.Application");
+    EXPECT_EQ(ClassesRoot(classKey + "\\ProgID"), "Vantrel.Application");
+    EXPECT_EQ(ClassesRoot(classKey + "\\InprocHandler32"), "ole32.dll");
+    EXPECT_EQ(ClassesRoot(classKey + "\\LocalServer32"), "/opt/corvane/tarnel");
+
+    EXPECT_EQ(CAutomationRegistration::ServiceFilePath(), data.File("dbus-1/services/Vantrel.Application.service"));
+    EXPECT_EQ(ReadFileText(data.File("dbus-1/services/Vantrel.Application.service")),
+              "[D-BUS Service]\nName=Vantrel.Application\nExec=/opt/corvane/tarnel -Embedding\n");
+
+    // A second registration from elsewhere replaces both.
+    ASSERT_TRUE(CAutomationRegistration::Write("/usr/local/bin/tarnel"));
+    EXPECT_EQ(ClassesRoot(classKey + "\\LocalServer32"), "/usr/local/bin/tarnel");
+    EXPECT_NE(ReadFileText(CAutomationRegistration::ServiceFilePath()).find("Exec=/usr/local/bin/tarnel -Embedding"),
+              std::string::npos);
+}
+
+TEST(CAutomationRegistration, ExecIsQuotedWhereTheBusWouldSplitIt)
+{
+    struct
+    {
+        const char* program;
+        const char* exec;
+    } const cases[] = {
+        {"/usr/bin/tarnel", "/usr/bin/tarnel"},
+        {"/home/ada/My Programs/tarnel", "'/home/ada/My Programs/tarnel'"},
+        {"/home/ada/it's/tarnel", "'/home/ada/it'\\''s/tarnel'"},
+        {"/opt/$HOME/tarnel", "'/opt/$HOME/tarnel'"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CAutomationRegistration::ServiceFileText(c.program),
+                  std::string("[D-BUS Service]\nName=Vantrel.Application\nExec=") + c.exec + " -Embedding\n")
+            << c.program;
+}
+
+TEST(CAutomationRegistration, ActivationFileFollowsTheDataHome)
+{
+    CTempDir home;
+    CScopedEnvironment homeVariable("HOME", home.Path().c_str());
+    {
+        CScopedEnvironment xdg("XDG_DATA_HOME", nullptr);
+        EXPECT_EQ(CAutomationRegistration::ServiceFilePath(),
+                  home.File(".local/share/dbus-1/services/Vantrel.Application.service"));
+    }
+    {
+        CScopedEnvironment xdg("XDG_DATA_HOME", "relative/data");  // not absolute: ignored
+        EXPECT_EQ(CAutomationRegistration::ServiceFilePath(),
+                  home.File(".local/share/dbus-1/services/Vantrel.Application.service"));
+    }
+    CTestRegistry registry;
+    CScopedEnvironment xdg("XDG_DATA_HOME", nullptr);
+    // A data home that cannot be made: the registry entries are still written.
+    WriteFileText(home.File(".local"), "a file where the folder would go");
+    EXPECT_FALSE(CAutomationRegistration::Write("/usr/bin/tarnel"));
+    EXPECT_EQ(ClassesRoot("Vantrel.Application"), "Vantrel.Application");
+    EXPECT_FALSE(std::filesystem::exists(CAutomationRegistration::ServiceFilePath()));
+}

@@ -1,0 +1,346 @@
+// The real program, started as the user, the bus and the install step start it: on an X
+// server and a session bus of the test's own, against loopback servers.
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+#include <signal.h>
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+#include <gtest/gtest.h>
+
+#include "HostTestSupport.h"
+#include "PendingRenames.h"
+#include "Registry.h"
+#include "SessionBus.h"
+#include "Settings.h"
+#include "TarnelProcess.h"
+#include "TestDisplay.h"
+#include "support/RecordingHttpServer.h"
+#include "support/TestSupport.h"
+
+namespace
+{
+using namespace std::chrono_literals;
+
+const char* const kClassKey = "CLSID\\{5DB69F54-1073-11D4-A233-0060B0EE16F3}";
+
+class TarnelFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(m_display.Start(), "");
+        m_server.Server().Get("/Vantrel/ui/clientid.jsp", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard lock(m_mutex);
+            m_clientIdTargets.push_back(req.target);
+            res.set_content("17\n", "text/plain");
+        });
+        m_server.Start();
+        std::string host = "127.0.0.1:" + std::to_string(m_server.Port());
+        m_registry.Set("ComponentUrl", host);
+        m_registry.Set("DistributionServer", host);
+        m_registry.Set("ComponentWebServer", "http://" + host);
+        m_registry.Set("Path", m_install.Path());
+        RegisterControlLibrary(TEST_CONTROL_LIBRARY);
+
+        // xdg-open as Qt finds it first on the path: records what the program opens.
+        std::filesystem::create_directory(m_dir.File("bin"));
+        WriteFileText(m_dir.File("bin/xdg-open"), "#!/bin/sh\necho \"$@\" >> '" + m_dir.File("opened.txt") + "'\n");
+        std::filesystem::permissions(m_dir.File("bin/xdg-open"), std::filesystem::perms::owner_all);
+
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert("DISPLAY", QString::fromStdString(m_display.Name()));
+        m_environment.insert("QT_QPA_PLATFORM", "xcb");
+        m_environment.insert("XDG_DATA_HOME", QString::fromStdString(m_bus.DataHome()));
+        m_environment.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.Address());
+        m_environment.insert("CORVANE_TEST_CONTROL_LOG", QString::fromStdString(m_dir.File("control.log")));
+        m_environment.insert("PATH", QString::fromStdString(m_dir.File("bin")) + ":" + m_environment.value("PATH"));
+        m_environment.remove("DBUS_STARTER_ADDRESS");
+        m_environment.remove("DBUS_STARTER_BUS_TYPE");
+        ASSERT_EQ(m_bus.Start(m_environment), "");
+    }
+    void TearDown() override
+    {
+        CSessionBus::Disconnect("client");
+        m_processes.clear();
+        if (HasFailure())
+            for (size_t i = 0; i < m_logs.size(); ++i)
+                std::printf("--- tarnel %zu:\n%s\n", i, ReadFileText(m_logs[i]).c_str());
+    }
+
+    CTarnelProcess& Launch(const QStringList& arguments, QProcessEnvironment environment = {})
+    {
+        if (environment.isEmpty())
+            environment = m_environment;
+        m_logs.push_back(m_dir.File("tarnel" + std::to_string(m_logs.size()) + ".log"));
+        m_processes.push_back(std::make_unique<CTarnelProcess>(environment, m_logs.back()));
+        EXPECT_TRUE(m_processes.back()->Start(arguments));
+        return *m_processes.back();
+    }
+
+    // Started by the user, with its window up and its name on the bus.
+    CTestDisplay::Window LaunchFirst(CTarnelProcess*& process)
+    {
+        process = &Launch({});
+        CTestDisplay::Window window = m_display.WaitForWindow(process->Pid());
+        EXPECT_NE(window, 0u);
+        EXPECT_TRUE(ProcessEventsUntil([this] { return NameOwner() != 0; }, 30s));
+        return window;
+    }
+
+    // The process that owns Vantrel.Application, 0 when none.
+    std::int64_t NameOwner()
+    {
+        QDBusConnectionInterface* bus = m_bus.Connect("client").interface();
+        if (!bus->isServiceRegistered("Vantrel.Application"))
+            return 0;
+        return bus->servicePid("Vantrel.Application").value();
+    }
+
+    QDBusMessage Call(const QString& method, const QVariantList& arguments = {})
+    {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall("Vantrel.Application", "/Vantrel/Application", "Vantrel.IVantrel", method);
+        message.setArguments(arguments);
+        return m_bus.Connect("client").call(message, QDBus::Block, 60000);
+    }
+
+    static bool Ends(CTarnelProcess& process, int& exitCode, std::chrono::milliseconds timeout = 60s)
+    {
+        return process.WaitForExit(timeout, exitCode);
+    }
+
+    std::string ControlLog() const { return ReadFileText(m_dir.File("control.log")); }
+    static std::string LocalServer()
+    {
+        return RegReadString(HKEY_CLASSES_ROOT, std::string(kClassKey) + "\\LocalServer32", "", "<none>");
+    }
+    void ForgetRegistration()
+    {
+        RegDeleteKey(HKEY_CLASSES_ROOT, kClassKey);
+        RegDeleteKey(HKEY_CLASSES_ROOT, "Vantrel.Application");
+        std::filesystem::remove(m_bus.ServiceFile());
+    }
+
+    CTestRegistry m_registry;
+    CTempDir m_dir;
+    CTempDir m_install;
+    CTestDisplay m_display;
+    CSessionBus m_bus;
+    CRecordingHttpServer m_server;
+    QProcessEnvironment m_environment;
+    std::vector<std::string> m_logs;
+    std::vector<std::unique_ptr<CTarnelProcess>> m_processes;
+    std::mutex m_mutex;
+    std::vector<std::string> m_clientIdTargets;
+};
+
+// Gone, or a zombie its parent (the bus) has not reaped yet.
+bool ProcessEnded(std::int64_t pid)
+{
+    std::string stat = ReadFileText("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    return stat.empty() || (close != std::string::npos && stat.compare(close + 1, 3, " Z ") == 0);
+}
+}  // namespace
+
+TEST_F(TarnelFixture, AStandAloneStartWhileOneRunsOnlyBringsThatOneForward)
+{
+    CTarnelProcess* first = nullptr;
+    CTestDisplay::Window window = LaunchFirst(first);
+    EXPECT_EQ(m_display.Title(window), "Corvane Component Manager Java/Home");
+    EXPECT_EQ(m_server.RequestLine(), "GET /Vantrel/ui/clientid.jsp, HEAD /public/changes.txt");
+    EXPECT_EQ(GetClientKey(), "17");
+    // A first start: client id 0 and the program's product version.
+    EXPECT_EQ(m_clientIdTargets, std::vector<std::string>{"/Vantrel/ui/clientid.jsp?exeversion=1.0.0.0&clientid=0&email="});
+    size_t requests = m_server.Requests().size();
+    ForgetRegistration();
+
+    // "embedding" in lower case is no switch; "/register" is not handled while one runs.
+    for (const QStringList& arguments : {QStringList(), QStringList{"-embedding"}, QStringList{"/register"}}) {
+        CTestDisplay::Window cover = m_display.CoverAll();
+        ASSERT_TRUE(m_display.IsAbove(cover, window));
+        CTarnelProcess& second = Launch(arguments);
+        int exitCode = -1;
+        ASSERT_TRUE(Ends(second, exitCode)) << arguments.join(' ').toStdString();
+        EXPECT_EQ(exitCode, 0);
+        EXPECT_TRUE(m_display.WaitUntilAbove(window, cover)) << arguments.join(' ').toStdString();
+        EXPECT_EQ(m_display.InputFocus(), window);
+    }
+    EXPECT_EQ(m_server.Requests().size(), requests);
+    EXPECT_EQ(LocalServer(), "<none>");
+    EXPECT_FALSE(std::filesystem::exists(m_bus.ServiceFile()));
+    EXPECT_TRUE(first->IsRunning());
+    EXPECT_EQ(NameOwner(), first->Pid());
+}
+
+TEST_F(TarnelFixture, OnlyTheExactRegisterSwitchRegistersAndEnds)
+{
+    int exitCode = -1;
+    ASSERT_TRUE(Ends(Launch({"/register"}), exitCode));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(m_server.RequestLine(), "");
+    EXPECT_EQ(LocalServer(), TARNEL_PROGRAM);
+    EXPECT_EQ(RegReadString(HKEY_CLASSES_ROOT, "Vantrel.Application\\CLSID", "", ""),
+              "{5DB69F54-1073-11D4-A233-0060B0EE16F3}");
+    EXPECT_EQ(ReadFileText(m_bus.ServiceFile()),
+              "[D-BUS Service]\nName=Vantrel.Application\nExec=" TARNEL_PROGRAM " -Embedding\n");
+
+    for (const char* argument : {"/Register", "/register "}) {
+        ForgetRegistration();
+        CTarnelProcess& process = Launch({argument});
+        CTestDisplay::Window window = m_display.WaitForWindow(process.Pid());
+        ASSERT_NE(window, 0u) << argument;
+        // A normal start writes the entries again.
+        EXPECT_EQ(LocalServer(), TARNEL_PROGRAM);
+        m_display.Close(window);
+        ASSERT_TRUE(Ends(process, exitCode)) << argument;
+        EXPECT_EQ(exitCode, 0);
+    }
+}
+
+TEST_F(TarnelFixture, AStartByTheBusSkipsTheSingleInstanceTest)
+{
+    CTarnelProcess* first = nullptr;
+    LaunchFirst(first);
+    ForgetRegistration();
+    CTarnelProcess& second = Launch({"-Embedding"});
+    CTestDisplay::Window window = m_display.WaitForWindow(second.Pid());
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(LocalServer(), TARNEL_PROGRAM);
+    EXPECT_EQ(m_clientIdTargets.size(), 2u);  // registration and update still run
+    EXPECT_EQ(NameOwner(), first->Pid());
+    m_display.Close(window);
+    int exitCode = -1;
+    ASSERT_TRUE(Ends(second, exitCode));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(first->IsRunning());
+}
+
+TEST_F(TarnelFixture, OfflineModeOneAsksNoServer)
+{
+    m_registry.Set("OfflineMode", "1");
+    CTarnelProcess& process = Launch({});
+    CTestDisplay::Window window = m_display.WaitForWindow(process.Pid());
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(m_server.RequestLine(), "");
+    m_display.Close(window);
+    int exitCode = -1;
+    ASSERT_TRUE(Ends(process, exitCode));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(m_server.RequestLine(), "");
+}
+
+TEST_F(TarnelFixture, ShowTabSwitchesAndRaisesAnUnknownNameOnlyRaises)
+{
+    CTarnelProcess* first = nullptr;
+    CTestDisplay::Window window = LaunchFirst(first);
+    ASSERT_TRUE(m_display.WaitForTitle(window, "Corvane Component Manager Java/Home"));
+
+    CTestDisplay::Window cover = m_display.CoverAll();
+    EXPECT_EQ(Call("ShowTab", {"Marketplace"}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(m_display.WaitForTitle(window, "Corvane Component Manager Marketplace/Home"));
+    EXPECT_TRUE(m_display.WaitUntilAbove(window, cover));
+    EXPECT_EQ(m_display.InputFocus(), window);
+
+    cover = m_display.CoverAll();
+    EXPECT_EQ(Call("ShowTab", {"marketplace"}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(m_display.WaitUntilAbove(window, cover));
+    EXPECT_EQ(m_display.Title(window), "Corvane Component Manager Marketplace/Home");
+    std::string log = ControlLog();
+    EXPECT_EQ(log.substr(log.find("ShowTab marketplace")), "ShowTab marketplace\n");
+}
+
+TEST_F(TarnelFixture, ShowJavaItemAnswersAfterItsSearch)
+{
+    CTarnelProcess* first = nullptr;
+    CTestDisplay::Window window = LaunchFirst(first);
+    CTestDisplay::Window cover = m_display.CoverAll();
+    EXPECT_EQ(Call("ShowJavaItem", {"java.util", "List", "size"}).type(), QDBusMessage::ReplyMessage);
+    std::string log = ControlLog();
+    const std::string call = "ShowJavaItem java.util|List|size\n";
+    ASSERT_NE(log.find(call), std::string::npos);
+    EXPECT_EQ(log.substr(log.find(call)), call + "current Java/Home\nsearch finished\n");
+    EXPECT_TRUE(m_display.WaitUntilAbove(window, cover));
+}
+
+TEST_F(TarnelFixture, TheBusStartsTheProgramForAClientThatEndsItByLeaving)
+{
+    int exitCode = -1;
+    ASSERT_TRUE(Ends(Launch({"/register"}), exitCode));
+    ASSERT_EQ(NameOwner(), 0);
+    // Nobody runs it: the call starts it.
+    EXPECT_EQ(Call("Launch").type(), QDBusMessage::ReplyMessage);
+    std::int64_t pid = NameOwner();
+    ASSERT_NE(pid, 0);
+    EXPECT_NE(m_display.WaitForWindow(pid), 0u);
+    EXPECT_NE(ReadFileText("/proc/" + std::to_string(pid) + "/cmdline").find("-Embedding"), std::string::npos);
+
+    CSessionBus::Disconnect("client");
+    EXPECT_TRUE(ProcessEventsUntil([pid] { return ProcessEnded(pid); }, 30s));
+    EXPECT_EQ(NameOwner(), 0);
+}
+
+TEST_F(TarnelFixture, AUserStartedProgramStaysWhenItsClientLeaves)
+{
+    CTarnelProcess* first = nullptr;
+    LaunchFirst(first);
+    EXPECT_EQ(Call("Launch").type(), QDBusMessage::ReplyMessage);
+    CSessionBus::Disconnect("client");
+    ProcessEventsFor(1s);
+    EXPECT_TRUE(first->IsRunning());
+    EXPECT_EQ(NameOwner(), first->Pid());
+}
+
+TEST_F(TarnelFixture, AMissingXmlParserIsReportedBeforeAnotherInstanceIsLookedFor)
+{
+    CTarnelProcess* first = nullptr;
+    LaunchFirst(first);
+    size_t requests = m_server.Requests().size();
+    QProcessEnvironment environment = m_environment;
+    environment.insert("LD_LIBRARY_PATH", FAKE_XML_LIBRARY_DIR);
+    CTarnelProcess& second = Launch({}, environment);
+    CTestDisplay::Window box = m_display.WaitForWindow(second.Pid());
+    ASSERT_NE(box, 0u);
+    EXPECT_EQ(m_display.Title(box), "Corvane Component Manager");
+    m_display.Close(box);
+    int exitCode = -1;
+    ASSERT_TRUE(Ends(second, exitCode));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(ProcessEventsUntil([this] { return !ReadFileText(m_dir.File("opened.txt")).empty(); }, 10s));
+    EXPECT_EQ(ReadFileText(m_dir.File("opened.txt")),
+              "http://127.0.0.1:" + std::to_string(m_server.Port()) + "/kesh/msxml3missing.jsp\n");
+    EXPECT_EQ(m_server.Requests().size(), requests);
+}
+
+TEST_F(TarnelFixture, ScheduledReplacementsGoInBeforeTheControlIsLoaded)
+{
+    m_registry.Set("OfflineMode", "1");
+    const std::string control = m_install.File("libtarnelctrl.so");
+    WriteFileText(control, "the old, broken control");
+    std::filesystem::copy_file(TEST_CONTROL_LIBRARY, control + "_new");
+    RegisterControlLibrary(control);
+    ASSERT_TRUE(CPendingRenames::ForInstallation(m_install.Path()).Schedule(control + "_new", control));
+
+    CTarnelProcess& process = Launch({});
+    CTestDisplay::Window window = m_display.WaitForWindow(process.Pid());
+    ASSERT_NE(window, 0u);
+    EXPECT_TRUE(CPendingRenames::ForInstallation(m_install.Path()).Entries().empty());
+    EXPECT_FALSE(std::filesystem::exists(control + "_new"));
+    m_display.Close(window);
+    int exitCode = -1;
+    EXPECT_TRUE(Ends(process, exitCode));
+}
+
+TEST_F(TarnelFixture, WithoutItsControlTheProgramEndsSilently)
+{
+    m_registry.Set("OfflineMode", "1");
+    RegisterControlLibrary(m_install.File("libtarnelctrl.so"));
+    int exitCode = -1;
+    ASSERT_TRUE(Ends(Launch({}), exitCode));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ControlLog(), "");
+}

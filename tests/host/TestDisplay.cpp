@@ -1,0 +1,177 @@
+#include "TestDisplay.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include <xcb/xcb.h>
+
+namespace
+{
+template <typename Reply>
+struct CFree
+{
+    void operator()(Reply* reply) const { std::free(reply); }
+};
+template <typename Reply>
+using ReplyPtr = std::unique_ptr<Reply, CFree<Reply>>;
+
+bool PollUntil(std::chrono::milliseconds timeout, const auto& done)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+}  // namespace
+
+CTestDisplay::~CTestDisplay()
+{
+    if (m_connection)
+        xcb_disconnect(m_connection);
+    if (m_server.state() != QProcess::NotRunning) {
+        m_server.terminate();
+        if (!m_server.waitForFinished(5000))
+            m_server.kill();
+        m_server.waitForFinished(5000);
+    }
+}
+
+std::string CTestDisplay::Start()
+{
+    // Xvfb picks a free display itself and prints its number when it accepts connections.
+    m_server.start(QStringLiteral(XVFB_PROGRAM), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                                  QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                                                  QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!m_server.waitForStarted(10000))
+        return "cannot run " XVFB_PROGRAM;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!m_server.canReadLine() && std::chrono::steady_clock::now() < deadline)
+        m_server.waitForReadyRead(100);
+    if (!m_server.canReadLine())
+        return "Xvfb did not start: " + m_server.readAllStandardError().toStdString();
+    m_name = ":" + m_server.readLine().trimmed().toStdString();
+    m_connection = xcb_connect(m_name.c_str(), nullptr);
+    if (xcb_connection_has_error(m_connection))
+        return "cannot connect to " + m_name;
+    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    return {};
+}
+
+std::uint32_t CTestDisplay::Atom(const char* name)
+{
+    ReplyPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        m_connection, xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : 0;
+}
+
+std::vector<CTestDisplay::Window> CTestDisplay::StackingOrder()
+{
+    std::vector<Window> windows;
+    ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
+    if (!tree)
+        return windows;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    windows.assign(children, children + xcb_query_tree_children_length(tree.get()));
+    return windows;
+}
+
+std::vector<CTestDisplay::Window> CTestDisplay::WindowsOf(std::int64_t pid)
+{
+    std::vector<Window> found;
+    const std::uint32_t pidAtom = Atom("_NET_WM_PID");
+    for (Window window : StackingOrder()) {
+        ReplyPtr<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window), nullptr));
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+            continue;
+        ReplyPtr<xcb_get_property_reply_t> property(xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, window, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+        if (property && xcb_get_property_value_length(property.get()) == 4 &&
+            *static_cast<std::uint32_t*>(xcb_get_property_value(property.get())) == static_cast<std::uint32_t>(pid))
+            found.push_back(window);
+    }
+    return found;
+}
+
+CTestDisplay::Window CTestDisplay::WaitForWindow(std::int64_t pid, std::chrono::milliseconds timeout)
+{
+    Window window = 0;
+    PollUntil(timeout, [&] {
+        std::vector<Window> windows = WindowsOf(pid);
+        window = windows.empty() ? 0 : windows.front();
+        return window != 0;
+    });
+    return window;
+}
+
+std::string CTestDisplay::Title(Window window)
+{
+    ReplyPtr<xcb_get_property_reply_t> property(xcb_get_property_reply(
+        m_connection, xcb_get_property(m_connection, 0, window, Atom("_NET_WM_NAME"), Atom("UTF8_STRING"), 0, 1024),
+        nullptr));
+    if (!property)
+        return {};
+    return std::string(static_cast<const char*>(xcb_get_property_value(property.get())),
+                       static_cast<size_t>(xcb_get_property_value_length(property.get())));
+}
+
+bool CTestDisplay::WaitForTitle(Window window, const std::string& title, std::chrono::milliseconds timeout)
+{
+    return PollUntil(timeout, [&] { return Title(window) == title; });
+}
+
+bool CTestDisplay::IsAbove(Window window, Window other)
+{
+    std::vector<Window> order = StackingOrder();
+    auto at = std::find(order.begin(), order.end(), window);
+    auto otherAt = std::find(order.begin(), order.end(), other);
+    return at != order.end() && otherAt != order.end() && at > otherAt;
+}
+
+bool CTestDisplay::WaitUntilAbove(Window window, Window other, std::chrono::milliseconds timeout)
+{
+    return PollUntil(timeout, [&] { return IsAbove(window, other); });
+}
+
+CTestDisplay::Window CTestDisplay::InputFocus()
+{
+    ReplyPtr<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    return focus ? focus->focus : 0;
+}
+
+CTestDisplay::Window CTestDisplay::CoverAll()
+{
+    Window window = xcb_generate_id(m_connection);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, m_root, 0, 0, screen->width_in_pixels,
+                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    xcb_map_window(m_connection, window);
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(m_connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_flush(m_connection);
+    PollUntil(std::chrono::seconds(5), [&] {
+        std::vector<Window> order = StackingOrder();
+        return !order.empty() && order.back() == window;
+    });
+    return window;
+}
+
+void CTestDisplay::Close(Window window)
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = Atom("WM_PROTOCOLS");
+    event.data.data32[0] = Atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(m_connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_flush(m_connection);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QProcess>
+
+struct xcb_connection_t;
+
+// An X server of the test's own (Xvfb, no window manager) and a connection to it that sees
+// what a user would: which top-level windows are mapped, in which stacking order, with
+// which titles, and which has the input focus; it can cover them and close them.
+class CTestDisplay
+{
+public:
+    using Window = std::uint32_t;
+
+    CTestDisplay() = default;
+    ~CTestDisplay();
+    CTestDisplay(const CTestDisplay&) = delete;
+    CTestDisplay& operator=(const CTestDisplay&) = delete;
+
+    // Empty when the server runs and is connected; otherwise why not.
+    std::string Start();
+    // ":N", for DISPLAY.
+    const std::string& Name() const { return m_name; }
+
+    // Mapped top-level windows of the process pid, bottom to top.
+    std::vector<Window> WindowsOf(std::int64_t pid);
+    // The first mapped window of pid; 0 when none appeared in time.
+    Window WaitForWindow(std::int64_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    std::string Title(Window window);
+    bool WaitForTitle(Window window, const std::string& title, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // True when window lies above other in the stacking order.
+    bool IsAbove(Window window, Window other);
+    bool WaitUntilAbove(Window window, Window other, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    Window InputFocus();
+
+    // A plain window of the test's own, mapped on top of every other.
+    Window CoverAll();
+    // What the close box does: WM_DELETE_WINDOW to the window.
+    void Close(Window window);
+
+private:
+    std::uint32_t Atom(const char* name);
+    std::vector<Window> StackingOrder();
+
+    QProcess m_server;
+    std::string m_name;
+    xcb_connection_t* m_connection = nullptr;
+    Window m_root = 0;
+};
