@@ -1,0 +1,328 @@
+#include "OptionsDlg.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "ErrorReport.h"
+#include "FileUtil.h"
+#include "ItemList.h"
+#include "ModalDialog.h"
+#include "PageArtwork.h"
+#include "ScanProgressDlg.h"
+#include "Settings.h"
+#include "SystemCalls.h"
+#include "XmlAccess.h"
+
+namespace
+{
+constexpr int kTemplateWidth = 411;
+constexpr int kTemplateHeight = 178;
+
+// The firewall combo's entries; an entry's index is the stored FirewallType.
+constexpr const char* kFirewallTypes[] = {"None", "Socks 4", "Socks 5", "Proxy", "Pipe"};
+
+constexpr const char* kPreferencesFile = "preferences.xml";
+constexpr const char* kLocalIndex = "Local/components.xml";
+
+std::string DirectoryOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// After a rename the directory entry itself must reach the disk, or a crash may bring the
+// old file back.
+void SyncDirectoryOf(const std::string& path)
+{
+    const int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return;
+    sys::fsync(dir);
+    ::close(dir);
+}
+}  // namespace
+
+COptionsDlg::COptionsDlg(IModalRunner& runner, QWidget* parent)
+    : QDialog(parent)
+    , m_runner(runner)
+{
+    setWindowTitle(QStringLiteral("Options"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+
+    // Dialog units as Windows derives them from the dialog's font.
+    const QFontMetrics metrics = fontMetrics();
+    const int alphabet =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    m_baseUnitX = std::max(1, (alphabet / 26 + 1) / 2);
+    m_baseUnitY = std::max(1, metrics.height());
+
+    CreateChildren();
+    setFixedSize(MapDialogRect(0, 0, kTemplateWidth, kTemplateHeight).size());
+    InitDialog();
+}
+
+COptionsDlg::~COptionsDlg() = default;
+
+QRect COptionsDlg::MapDialogRect(int x, int y, int width, int height) const
+{
+    auto mapX = [this](int value) { return (value * m_baseUnitX + 2) / 4; };
+    auto mapY = [this](int value) { return (value * m_baseUnitY + 4) / 8; };
+    return QRect(mapX(x), mapY(y), mapX(width), mapY(height));
+}
+
+// The children of the dialog template, in tab order.
+void COptionsDlg::CreateChildren()
+{
+    auto addLabel = [this](const char* text, int y) {
+        auto* label = new QLabel(QString::fromLatin1(text), this);
+        label->setGeometry(MapDialogRect(7, y + 3, 60, 8));
+        return label;
+    };
+    auto addEdit = [this, &addLabel](const char* label, const char* name, int y) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setGeometry(MapDialogRect(69, y, 162, 14));
+        addLabel(label, y)->setBuddy(edit);
+        return edit;
+    };
+
+    m_email = addEdit("E-mail", "email", 2);
+    m_firewall = new QComboBox(this);
+    m_firewall->setObjectName(QStringLiteral("firewall"));
+    m_firewall->setGeometry(MapDialogRect(69, 21, 162, 14));
+    addLabel("Firewall", 21)->setBuddy(m_firewall);
+    m_host = addEdit("Host", "host", 38);
+    m_port = addEdit("Port", "port", 57);
+    m_userName = addEdit("Logon Name", "logonName", 76);
+    m_password = addEdit("Password", "password", 95);
+    m_password->setEchoMode(QLineEdit::Password);
+    m_confirm = addEdit("Confirm password", "confirmPassword", 114);
+    m_confirm->setEchoMode(QLineEdit::Password);
+
+    auto* treeLabel = new QLabel(QStringLiteral("Java Technologies to Show:"), this);
+    treeLabel->setGeometry(MapDialogRect(244, 2, 160, 8));
+    m_tree = new QTreeWidget(this);
+    m_tree->setObjectName(QStringLiteral("technologies"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setColumnCount(1);
+    m_tree->setRootIsDecorated(false);
+    m_tree->setIconSize(QSize(16, 16));
+    m_tree->setGeometry(MapDialogRect(244, 12, 160, 136));
+    treeLabel->setBuddy(m_tree);
+
+    m_scan = new QPushButton(QStringLiteral("Scan CLASSPATH"), this);
+    m_scan->setGeometry(MapDialogRect(69, 138, 71, 14));
+    m_scan->setAutoDefault(false);
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok->setGeometry(MapDialogRect(152, 157, 50, 14));
+    m_ok->setDefault(true);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel->setGeometry(MapDialogRect(209, 157, 50, 14));
+    m_cancel->setAutoDefault(false);
+
+    connect(m_scan, &QPushButton::clicked, this, [this] { OnScanClassPath(); });
+    connect(m_ok, &QPushButton::clicked, this, [this] { accept(); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void COptionsDlg::InitDialog()
+{
+    m_technologiesListed = LoadTechnologies();
+
+    m_email->setText(QString::fromStdString(GetEmail()));
+
+    const int type = GetFirewallType();
+    const std::string host = GetFirewallHost();
+    const int port = GetFirewallPort();
+    const std::string userName = GetFirewallUsername();
+    const std::string password = GetFirewallPassword();
+    for (const char* text : kFirewallTypes)
+        m_firewall->addItem(QString::fromLatin1(text));
+    // A stored type that names no entry leaves the combo without a selection.
+    m_firewall->setCurrentIndex(type >= 0 && type < m_firewall->count() ? type : -1);
+    UpdateFirewallBoxes();
+    connect(m_firewall, &QComboBox::currentIndexChanged, this, [this] { UpdateFirewallBoxes(); });
+    m_host->setText(QString::fromStdString(host));
+    m_port->setText(QString::number(port));
+    m_userName->setText(QString::fromStdString(userName));
+    m_password->setText(QString::fromStdString(password));
+    m_confirm->setText(QString::fromStdString(password));
+}
+
+bool COptionsDlg::LoadTechnologies()
+{
+    const QIcon icon = CPageArtwork::TreeIcon(CPageArtwork::kStripJava, ITEM_GROUP);
+    if (icon.isNull())
+        return false;
+    std::unique_ptr<CXmlDocument> index;
+    if (!OpenXmlDocument(index, GetDataDirectory() + "Java/index.xml", "COptionsDlg::LoadTechnologies()"))
+        return false;
+
+    CItemList technologies;
+    for (const CXmlNode& node : index->GetElementsByTagName("technology")) {
+        const std::string name = XmlElementAttributeValue(node, "name", "COptionsDlg");
+        const std::string display = XmlElementAttributeValue(node, "display", "COptionsDlg");
+        const std::string docRoot = XmlElementAttributeValue(node, "docroot", "COptionsDlg");
+        technologies.Append(std::make_unique<CJavaItem>(ITEM_GROUP, display, name, docRoot, "", "", ""));
+    }
+    technologies.Sort();
+
+    const std::map<std::string, bool> shown = ListDisplayTechnologies();
+    for (std::unique_ptr<CTreeItem>& record : technologies.TakeAll()) {
+        std::unique_ptr<CJavaItem> technology(static_cast<CJavaItem*>(record.release()));
+        auto* treeItem = new QTreeWidgetItem;
+        treeItem->setText(0, QString::fromStdString(technology->GetName()));
+        treeItem->setIcon(0, icon);
+        treeItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        auto entry = shown.find(technology->GetTechnology());
+        const bool checked = entry == shown.end() || entry->second;
+        treeItem->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+        m_tree->addTopLevelItem(treeItem);
+        m_technologies.push_back({std::move(technology), treeItem});
+    }
+    return true;
+}
+
+// As the Java tab reads them: the first entry of a technology counts.
+std::map<std::string, bool> COptionsDlg::ListDisplayTechnologies() const
+{
+    std::map<std::string, bool> shown;
+    std::unique_ptr<CXmlDocument> preferences;
+    if (!OpenXmlDocument(preferences, GetDataDirectory() + kPreferencesFile, "COptionsDlg::ListDisplayTechnologies"))
+        return shown;
+    for (const CXmlNode& node : preferences->GetElementsByTagName("technology")) {
+        shown.emplace(XmlElementAttributeValue(node, "name", "COptionsDlg"),
+                      XmlElementAttributeValue(node, "show", "COptionsDlg") == "1");
+    }
+    return shown;
+}
+
+const CJavaItem* COptionsDlg::TechnologyOf(const QTreeWidgetItem* treeItem) const
+{
+    for (const CTechnology& technology : m_technologies) {
+        if (technology.treeItem == treeItem)
+            return technology.item.get();
+    }
+    return nullptr;
+}
+
+void COptionsDlg::UpdateFirewallBoxes()
+{
+    const bool enabled = m_firewall->currentIndex() != 0;
+    for (QLineEdit* box : {m_host, m_port, m_userName, m_password, m_confirm})
+        box->setEnabled(enabled);
+}
+
+void COptionsDlg::OnScanClassPath()
+{
+    const char* classPath = std::getenv("CLASSPATH");
+    CScanProgressDlg dialog(classPath ? classPath : "", false);
+    const int result = m_runner.RunModal(dialog);
+    dialog.EndScan();
+    // The scan dialog ends with IDOK also when cancelled; a cancelled scan stages nothing.
+    m_scanDone = result == IDOK;
+}
+
+void COptionsDlg::accept()
+{
+    if (m_technologiesListed)
+        SavePreferences();
+    if (m_scanDone)
+        MoveStagedIndex();
+    SetEmail(ReadText(m_email));
+    SaveFirewall();
+    QDialog::accept();
+}
+
+bool COptionsDlg::SavePreferences()
+{
+    const std::string path = GetDataDirectory() + kPreferencesFile;
+    CXmlDocument document;
+    if (!document.Load(path)) {
+        CXmlNode root = document.CreateElement("preferences");
+        document.SetDocumentElement(root);
+        root = document.GetDocumentElement();
+        CXmlNode javaTab = root.AppendChild(document.CreateElement("javatab"));
+        javaTab.AppendChild(document.CreateElement("display"));
+    }
+    const CXmlNode root = document.GetDocumentElement();
+    CXmlNode display = root ? root.GetFirstChild().GetFirstChild() : CXmlNode();
+    if (!display || display.GetNodeType() != NODE_ELEMENT) {
+        ReportError("preferences.xml has no display element", "COptionsDlg::GetElementAttributeValue");
+        return false;
+    }
+    while (CXmlNode child = display.GetFirstChild())
+        display.RemoveChild(child);
+    for (const CTechnology& technology : m_technologies) {
+        CXmlNode element = display.AppendChild(document.CreateElement("technology"));
+        if (!element) {
+            ReportError("cannot add a technology", "COptionsDlg::GetElementAttributeValue");
+            return false;
+        }
+        element.SetAttribute("name", technology.item->GetTechnology());
+        element.SetAttribute("show", technology.treeItem->checkState(0) == Qt::Checked ? "1" : "0");
+    }
+    // Written beside and renamed over the old file.
+    if (!document.Save(path)) {
+        ReportError("cannot write " + path, "COptionsDlg::GetElementAttributeValue");
+        return false;
+    }
+    return true;
+}
+
+void COptionsDlg::MoveStagedIndex()
+{
+    // The staged file was written whole and synced by the scan: one rename puts it in place.
+    const std::string target = GetDataDirectory() + kLocalIndex;
+    if (MoveFileReplace(target + "_new", target))
+        SyncDirectoryOf(target);
+}
+
+void COptionsDlg::SaveFirewall()
+{
+    const int type = m_firewall->currentIndex();
+    const std::string host = ReadText(m_host);
+    const std::string userName = ReadText(m_userName);
+    const std::string password = ReadText(m_password);
+    const int port = ParsePort(ReadText(m_port));
+    SetFirewallType(type);
+    SetFirewallHost(host);
+    SetFirewallPort(port);
+    SetFirewallUsername(userName);
+    SetFirewallPassword(password);
+}
+
+std::string COptionsDlg::ReadText(const QLineEdit* edit)
+{
+    QString text = edit->text();
+    if (text.size() > kMaxText) {
+        text.truncate(kMaxText);
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+    }
+    return text.toStdString();
+}
+
+int COptionsDlg::ParsePort(const std::string& text)
+{
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    // Out of range is clamped, where atoi would be undefined.
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
