@@ -17,14 +17,14 @@ command -v wrk >/dev/null || { echo "wrk is missing: run scripts/install-deps.sh
 
 site="$build/bench-site"
 server/build-site "$site" >/dev/null
-http_port=18480
-lookup_port=18421
-"$server" --site "$site" --http "127.0.0.1:$http_port" --lookup "127.0.0.1:$lookup_port" \
+# Free ports, read back from the server's first line.
+"$server" --site "$site" --http 127.0.0.1:0 --lookup 127.0.0.1:0 \
   --access-log /dev/null >"$build/bench-server.out" 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
 for _ in $(seq 100); do grep -q "web servers on" "$build/bench-server.out" && break; sleep 0.1; done
-base="http://127.0.0.1:$http_port"
+base="$(grep -o 'http://127.0.0.1:[0-9]*' "$build/bench-server.out" | head -1)"
+[ -n "$base" ] || { echo "vantrel-server did not start:" >&2; cat "$build/bench-server.out" >&2; exit 1; }
 
 technologies="$(grep -o 'technology name="[^"]*"' "$site/public/data/java/index.xml" | cut -d'"' -f2 | paste -sd, -)"
 class_search="/xql.dll/vantrel/java/data/java.base/index.bnd?xslsheet=vantrel:/java/xsl/search-class.xsl&qtarget=Vector&packagename=&classname=Vector&methodname="
