@@ -1,8 +1,10 @@
 #include "ProgressDialog.h"
 
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
@@ -38,6 +40,10 @@ struct CSeen
 
 CSeen Look(CProgressDialog& dialog)
 {
+    // For looking at the dialogs: CORVANE_SHOT_DIR names a folder for pictures of them.
+    if (const char* shots = std::getenv("CORVANE_SHOT_DIR"))
+        dialog.grab().save(QDir(QString::fromLocal8Bit(shots))
+                               .filePath(dialog.windowTitle().remove(QLatin1Char('.')).trimmed() + ".png"));
     CSeen seen;
     seen.caption = dialog.windowTitle();
     seen.text = dialog.GetTextLabel()->text();

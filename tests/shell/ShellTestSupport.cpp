@@ -218,6 +218,8 @@ CPageTestServer::CPageTestServer()
             }
         } else if (path.rfind("/vantrel/localtab/", 0) == 0) {
             html(HtmlPage("Local " + path.substr(18)));
+        } else if (path.rfind("/vantrel/testtab/", 0) == 0) {
+            html(HtmlPage("Testing " + path.substr(17)));
         } else if (path.rfind("/vantrel/ui/", 0) == 0) {
             html(HtmlPage("Support"));
         } else {
@@ -225,6 +227,9 @@ CPageTestServer::CPageTestServer()
         }
     };
     m_server.Server().Get(".*", answer);
+    // The browser keeps connections open; one request per connection lets the server stop
+    // at once instead of waiting out their keep-alive.
+    m_server.Server().set_keep_alive_max_count(1);
     m_server.Start();
 }
 

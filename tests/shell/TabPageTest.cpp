@@ -3,7 +3,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -436,6 +439,22 @@ TEST_F(TabPageTest, UsableAtSmallAndFullScreenSizes)
             page->grab().save(QDir(QString::fromLocal8Bit(shots))
                                   .filePath(QStringLiteral("java-page-%1x%2.png").arg(size.width()).arg(size.height())));
     }
+}
+
+TEST_F(TabPageTest, ThePageBackgroundShowsThePagesName)
+{
+    auto page = OpenPage();
+    const QPoint background(page->width() - 1, page->height() - 1);
+    ASSERT_EQ(page->childAt(background), nullptr);
+    QHelpEvent onBackground(QEvent::ToolTip, background, page->mapToGlobal(background));
+    QApplication::sendEvent(page.get(), &onBackground);
+    EXPECT_EQ(QToolTip::text(), "Java");
+    EXPECT_TRUE(QToolTip::isVisible());
+
+    const QPoint onTree = page->GetTree()->geometry().center();
+    QHelpEvent overTree(QEvent::ToolTip, onTree, page->mapToGlobal(onTree));
+    QApplication::sendEvent(page.get(), &overTree);
+    EXPECT_TRUE(WaitFor([] { return !QToolTip::isVisible(); }, std::chrono::seconds(2)));
 }
 
 TEST_F(TabPageTest, RefreshingTheTreeFillsItAgainAndReportsTheNewSelection)

@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QWebEngineView>
 
+#include "FlatButton.h"
 #include "JavaTabPage.h"
 #include "LocalTabPage.h"
 #include "MarketTabPage.h"
@@ -142,7 +143,9 @@ int main(int argc, char** argv)
     QTimer poll;
     int polls = 0;
     QObject::connect(&poll, &QTimer::timeout, page.get(), [&] {
-        if (!page->GetHomeItem() && ++polls < 100)
+        // Wait for the home page too, so that a selection starts a history of its own.
+        const bool ready = page->GetHomeItem() && page->GetButton(CTabPage::kRefreshId)->isEnabled();
+        if (!ready && ++polls < 150)
             return;
         poll.stop();
         afterFill();
