@@ -533,6 +533,8 @@ void CTabPage::ClearSearchResults()
         m_tree->setCurrentItem(nullptr);
     const QList<QTreeWidgetItem*> results = m_searchResultsItem->takeChildren();
     qDeleteAll(results);
+    // No button on an empty "Search Results"; the next hits bring it back.
+    m_searchResultsItem->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
     m_quietSelection = false;
 }
 

@@ -178,13 +178,3 @@ TEST_F(JavaTabPageTest, ShowItemShowsTheMessageEvenWhenCancelled)
     ASSERT_EQ(m_prompt.Shown().size(), 1u);
     EXPECT_EQ(m_prompt.Shown()[0].text, "There were no search results found.");
 }
-
-TEST_F(JavaTabPageTest, AMethodResultShowsTheMethodsAnchor)
-{
-    m_server.SetJavaSearchAnswer("<results><class><className>Vector</className><packageName>java.util</packageName>"
-                                 "<method><methodName>elementAt</methodName><signature>(int index)</signature></method>"
-                                 "</class></results>");
-    m_page->ShowItem("java.util", "Vector", "elementAt");
-    ASSERT_TRUE(WaitForPage(*m_page, "/docs/api/java/util/Vector.html#elementAt(int+index)"));
-    EXPECT_EQ(m_owner.LastReport(), "Search Results/java.util.Vector (JDK 1.2)");
-}

@@ -237,12 +237,14 @@ TEST_F(TabPageTest, ASecondSearchClearsTheOldResultsEvenWhenCancelled)
     auto page = OpenPage();
     SearchWithButton(*page, "Vector");
     ASSERT_EQ(page->GetSearchResultsItem()->childCount(), 4);
+    EXPECT_EQ(page->GetSearchResultsItem()->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
     const size_t records = page->GetRecordCount();
 
     m_server.SetDelay(std::chrono::milliseconds(800));
     m_runner.SetShownHook([](CProgressDialog& dialog) { QTest::mouseClick(dialog.GetCancelButton(), Qt::LeftButton); });
     SearchWithButton(*page, "Stack");
     EXPECT_EQ(page->GetSearchResultsItem()->childCount(), 0);
+    EXPECT_EQ(page->GetSearchResultsItem()->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
     EXPECT_EQ(page->GetTree()->selectedItems().value(0), page->GetSearchResultsItem());
     EXPECT_EQ(m_owner.LastReport(), "Search Results");
     EXPECT_TRUE(m_prompt.Shown().empty()) << "a cancelled search shows nothing";
