@@ -15,6 +15,11 @@ CSearchProgressDlg::CSearchProgressDlg(std::string searchText, CStartStep startS
 // Destroying the search waits for its thread.
 CSearchProgressDlg::~CSearchProgressDlg() = default;
 
+void CSearchProgressDlg::EndSearch()
+{
+    m_thread.reset();
+}
+
 void CSearchProgressDlg::OnInitDialog(HWND self)
 {
     SetText("Searching for \"" + m_searchText + "\"");

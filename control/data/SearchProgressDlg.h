@@ -28,7 +28,7 @@ public:
 
     // Waits for the search and destroys it; the results may be read afterwards. The
     // destructor does the same.
-    void EndSearch() { m_thread.reset(); }
+    void EndSearch();
 
     bool IsProgressBarShown() const { return m_showProgressBar; }
     int GetStepCount() const { return m_steps; }

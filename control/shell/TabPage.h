@@ -13,7 +13,6 @@
 #include "MessageTarget.h"
 #include "ResizeAnchors.h"
 #include "SearchProgressDlg.h"
-#include "SearchThread.h"  // SearchProgressDlg.h needs it complete
 #include "TreeItem.h"
 
 class CBusyAnimation;
