@@ -1,5 +1,7 @@
 #include "AboutDlg.h"
 
+#include <dlfcn.h>
+
 #include <QLabel>
 
 #include <gtest/gtest.h>
@@ -55,4 +57,20 @@ TEST(CAboutDlg, AControlWithoutVersionOnlyShortensItsLine)
         EXPECT_EQ(about.GetControlVersionLine(), "libtarnelctrl.so ") << path;
         EXPECT_EQ(about.GetHostVersionLine(), "tarnel 1.0.0.6");
     }
+}
+
+TEST(CAboutDlg, ReadsTheControlLibraryASecondTime)
+{
+    CTestRegistry registry;
+    RegisterControlLibrary(REAL_CONTROL_LIBRARY);
+    // Loaded already, as it is while the main window runs; the About box's own load and
+    // unload only count up and down.
+    void* control = dlopen(REAL_CONTROL_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    ASSERT_NE(control, nullptr) << dlerror();
+    CAboutDlg about;
+    about.OnInitDialog();
+    EXPECT_EQ(about.GetControlVersionLine(), "libtarnelctrl.so 1.0.9");
+    EXPECT_EQ(dlopen(REAL_CONTROL_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD), control);
+    dlclose(control);
+    dlclose(control);
 }

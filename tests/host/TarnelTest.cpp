@@ -18,6 +18,7 @@
 #include "Settings.h"
 #include "TarnelProcess.h"
 #include "TestDisplay.h"
+#include "TestSite.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -343,4 +344,94 @@ TEST_F(TarnelFixture, WithoutItsControlTheProgramEndsSilently)
     ASSERT_TRUE(Ends(Launch({}), exitCode));
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(ControlLog(), "");
+}
+
+namespace
+{
+// The same program with the real control library, against vantrel-server over a small site.
+class RealControlFixture : public TarnelFixture
+{
+protected:
+    void SetUp() override
+    {
+        TarnelFixture::SetUp();
+        m_reference = std::make_unique<CRunningServer>(m_site.Root());
+        const std::string host = "127.0.0.1:" + std::to_string(m_reference->HttpPort());
+        for (const char* name : {"ComponentWebServer", "MarketplaceUrl"})
+            m_registry.Set(name, "http://" + host);
+        for (const char* name : {"ComponentUrl", "DistributionServer", "MarketplaceWebServer"})
+            m_registry.Set(name, host);
+        m_registry.Set("ComponentDatabase", "127.0.0.1:" + std::to_string(m_reference->LookupPort()));
+        RegisterControlLibrary(REAL_CONTROL_LIBRARY);
+        // Qt WebEngine mixes new and delete of different sizes inside its own library, and the
+        // plug-ins it brings in leave allocations behind whose libraries are unloaded by the
+        // exit, where no suppression can name them. The tests with the test control keep
+        // checking the program's own leaks.
+        QString asan = m_environment.value("ASAN_OPTIONS");
+        m_environment.insert("ASAN_OPTIONS",
+                             (asan.isEmpty() ? "" : asan + ":") + "new_delete_type_mismatch=0:detect_leaks=0");
+        m_environment.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    }
+
+    // How many answered requests hold part in their target.
+    size_t Requests(const std::string& part) const
+    {
+        std::string log = ReadFileText(m_reference->AccessLog());
+        size_t count = 0;
+        for (size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1))
+            ++count;
+        return count;
+    }
+    bool WaitForRequest(const std::string& part, std::chrono::milliseconds timeout = 60s) const
+    {
+        return ProcessEventsUntil([&] { return Requests(part) > 0; }, timeout);
+    }
+
+    CTestSite m_site;
+    std::unique_ptr<CRunningServer> m_reference;
+};
+}  // namespace
+
+TEST_F(RealControlFixture, ShowTabSwitchesTheControlsTabAndRaisesTheWindow)
+{
+    CTarnelProcess* first = nullptr;
+    CTestDisplay::Window window = LaunchFirst(first);
+    // It opens on the Java tab, whose first activation shows its home page.
+    ASSERT_TRUE(WaitForRequest("/vantrel/javatab/home.jsp"));
+    EXPECT_TRUE(m_display.WaitForTitle(window, "Corvane Component Manager Home"));
+
+    CTestDisplay::Window cover = m_display.CoverAll();
+    EXPECT_EQ(Call("ShowTab", {"marketplace"}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(m_display.WaitUntilAbove(window, cover));
+    ProcessEventsFor(1s);
+    EXPECT_EQ(Requests("/vantrel/markettab/"), 0u);
+
+    cover = m_display.CoverAll();
+    EXPECT_EQ(Call("ShowTab", {"Marketplace"}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(m_display.WaitUntilAbove(window, cover));
+    EXPECT_EQ(m_display.InputFocus(), window);
+    // The Marketplace page's first activation: its index, then its home page.
+    EXPECT_TRUE(WaitForRequest("/vantrel/markettab/home.jsp"));
+    EXPECT_EQ(Requests("/vantrel/markettab/indexfile.jsp"), 1u);
+
+    // The close box ends the program, the control going before its library's objects.
+    m_display.Close(window);
+    int exitCode = -1;
+    ASSERT_TRUE(Ends(*first, exitCode));
+    EXPECT_EQ(exitCode, 0);
+}
+
+TEST_F(RealControlFixture, ShowJavaItemAnswersAfterTheSearch)
+{
+    CTarnelProcess* first = nullptr;
+    CTestDisplay::Window window = LaunchFirst(first);
+    ASSERT_TRUE(WaitForRequest("/vantrel/javatab/home.jsp"));
+    CTestDisplay::Window cover = m_display.CoverAll();
+    EXPECT_EQ(Call("ShowJavaItem", {"org.sample", "Widget", "resize"}).type(), QDBusMessage::ReplyMessage);
+    // By the answer the search has asked the server and its result is selected.
+    EXPECT_TRUE(WaitForRequest("packagename=org.sample&classname=Widget&methodname=resize", 5s));
+    const std::string found = "Corvane Component Manager Search Results/org.sample.Widget";
+    EXPECT_TRUE(ProcessEventsUntil([&] { return m_display.Title(window).rfind(found, 0) == 0; }, 5s))
+        << m_display.Title(window);
+    EXPECT_TRUE(m_display.WaitUntilAbove(window, cover));
 }
