@@ -87,6 +87,8 @@ public:
 protected:
     // Constructs the page of a tab index (the control initialises it).
     virtual CTabPage* CreatePage(int index, QWidget* parent);
+    IModalRunner& Runner() const { return m_runner; }
+    IUserPrompt& Prompt() const { return m_prompt; }
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
