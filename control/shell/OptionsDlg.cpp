@@ -86,9 +86,11 @@ QRect COptionsDlg::MapDialogRect(int x, int y, int width, int height) const
 // The children of the dialog template, in tab order.
 void COptionsDlg::CreateChildren()
 {
+    // Each label beside its box, level with it, in all the room left of the boxes.
     auto addLabel = [this](const char* text, int y) {
         auto* label = new QLabel(QString::fromLatin1(text), this);
-        label->setGeometry(MapDialogRect(7, y + 3, 60, 8));
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setGeometry(MapDialogRect(2, y, 66, 14));
         return label;
     };
     auto addEdit = [this, &addLabel](const char* label, const char* name, int y) {

@@ -7,6 +7,8 @@
 #include <optional>
 
 #include <QComboBox>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -163,6 +165,16 @@ TEST_F(OptionsDlgTest, OpensWithTheStoredSettingsAndTheTechnologiesSortedAndChec
     EXPECT_EQ(jdk->GetDocRoot(), "http://127.0.0.1:1/jdk/");
     EXPECT_EQ(jdk->GetKind(), ITEM_GROUP);
     EXPECT_FALSE(Technology(*dialog, "Swing")->icon(0).isNull());
+
+    // Every label reads whole, and no child reaches out of the dialog.
+    for (const QLabel* label : dialog->findChildren<QLabel*>())
+        EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+    for (const QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(dialog->rect().contains(child->geometry())) << child->metaObject()->className();
+
+    // For looking at the dialog: CORVANE_SHOT_DIR names a folder for a picture of it.
+    if (const char* shots = std::getenv("CORVANE_SHOT_DIR"))
+        dialog->grab().save(QDir(QString::fromLocal8Bit(shots)).filePath(QStringLiteral("Options.png")));
 }
 
 TEST_F(OptionsDlgTest, NoneDisablesTheFiveBoxesAndOkStoresTypeZeroWithTheirContents)

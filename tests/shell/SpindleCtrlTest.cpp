@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -219,6 +220,13 @@ TEST_F(SpindleCtrlTest, FourTabsInOrderWithJavaActivatedAndItsLabelBold)
         EXPECT_TRUE(Page(index).IsNeverActivated()) << index;
     }
     EXPECT_EQ(m_ctrl->GetAutomationFlag(), 0);
+
+    // For looking at the control: CORVANE_SHOT_DIR names a folder for a picture of it.
+    if (const char* shots = std::getenv("CORVANE_SHOT_DIR")) {
+        WaitForPage(Page(CSpindleCtrl::kJavaPage), "/vantrel/javatab/home.jsp");
+        Pump(std::chrono::milliseconds(500));
+        m_host.grab().save(QDir(QString::fromLocal8Bit(shots)).filePath(QStringLiteral("Control.png")));
+    }
 
     CTabStrip& strip = *m_ctrl->GetTabStrip();
     EXPECT_EQ(strip.LabelFont(0).weight(), QFont::Bold);
