@@ -10,6 +10,7 @@ packages=(
   libdbus-1-dev dbus
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  x11-apps imagemagick  # screenshots of the running program under Xvfb
   microsocks dante-server tinyproxy
   openjdk-17-jdk-headless
   wrk
