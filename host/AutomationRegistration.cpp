@@ -9,8 +9,12 @@
 
 namespace
 {
+// Every start writes the entries again; one that already holds its value is left as it is,
+// which spares the start a locked, flushed rewrite of the registry file per key.
 bool WriteKey(const std::string& key, const std::string& value)
 {
+    if (RegReadString(HKEY_CLASSES_ROOT, key, "", "") == value)
+        return true;
     return RegCreateKey(HKEY_CLASSES_ROOT, key) && RegWriteString(HKEY_CLASSES_ROOT, key, "", value);
 }
 
@@ -73,9 +77,13 @@ bool CAutomationRegistration::WriteServiceFile(const std::string& programPath)
     std::string path = ServiceFilePath();
     if (path.empty() || programPath.empty())
         return false;
+    const std::string text = ServiceFileText(programPath);
+    std::string current;
+    if (ReadWholeFile(path, current, 64 * 1024) == CReadResult::Ok && current == text)
+        return true;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     if (ec)
         return false;
-    return WriteFileAtomically(path, ServiceFileText(programPath), 0644);
+    return WriteFileAtomically(path, text, 0644);
 }

@@ -11,6 +11,19 @@
 #include "Settings.h"
 #include "VantrelApp.h"
 
+namespace
+{
+// Every page of the control shows the vendor's own site: one renderer process serves them
+// all, instead of one per page. A limit the user gives keeps precedence.
+void ShareOneRendererProcess()
+{
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.contains("--renderer-process-limit"))
+        return;
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + (flags.isEmpty() ? "" : " ") + "--renderer-process-limit=1");
+}
+}  // namespace
+
 int main(int argc, char** argv)
 {
     // What the last update left for this start goes in before anything of it is loaded.
@@ -18,6 +31,7 @@ int main(int argc, char** argv)
 
     // The control brings Qt WebEngine in as a plug-in does.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ShareOneRendererProcess();
     QApplication application(argc, argv);
     Q_INIT_RESOURCE(host);
     // The dialogs run their own loops; none of them ends the program by closing.

@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +40,15 @@ private:
     bool m_had = false;
 };
 
+// Which file stands at path: a rewrite puts a new one there (inode numbers alone may be reused).
+std::tuple<ino_t, long, long> FileIdentity(const std::string& path)
+{
+    struct stat info{};
+    if (::stat(path.c_str(), &info) != 0)
+        return {};
+    return {info.st_ino, info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
+}
+
 std::string ClassesRoot(const std::string& key)
 {
     return RegReadString(HKEY_CLASSES_ROOT, key, "", "<missing>");
@@ -62,11 +74,20 @@ TEST(CAutomationRegistration, WritesTheClassEntriesAndTheActivationFile)
     EXPECT_EQ(ReadFileText(data.File("dbus-1/services/Vantrel.Application.service")),
               "[D-BUS Service]\nName=Vantrel.Application\nExec=/opt/corvane/tarnel -Embedding\n");
 
+    // Written again unchanged, neither file is touched; a start does this every time.
+    const auto registryFile = FileIdentity(registry.Path());
+    const auto serviceFile = FileIdentity(CAutomationRegistration::ServiceFilePath());
+    ASSERT_TRUE(CAutomationRegistration::Write("/opt/corvane/tarnel"));
+    EXPECT_EQ(FileIdentity(registry.Path()), registryFile);
+    EXPECT_EQ(FileIdentity(CAutomationRegistration::ServiceFilePath()), serviceFile);
+
     // A second registration from elsewhere replaces both.
     ASSERT_TRUE(CAutomationRegistration::Write("/usr/local/bin/tarnel"));
     EXPECT_EQ(ClassesRoot(classKey + "\\LocalServer32"), "/usr/local/bin/tarnel");
     EXPECT_NE(ReadFileText(CAutomationRegistration::ServiceFilePath()).find("Exec=/usr/local/bin/tarnel -Embedding"),
               std::string::npos);
+    EXPECT_NE(FileIdentity(registry.Path()), registryFile);
+    EXPECT_NE(FileIdentity(CAutomationRegistration::ServiceFilePath()), serviceFile);
 }
 
 TEST(CAutomationRegistration, ExecIsQuotedWhereTheBusWouldSplitIt)

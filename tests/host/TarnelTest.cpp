@@ -1,8 +1,10 @@
 // The real program, started as the user, the bus and the install step start it: on an X
 // server and a session bus of the test's own, against loopback servers.
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include <signal.h>
 
@@ -138,6 +140,31 @@ protected:
     std::mutex m_mutex;
     std::vector<std::string> m_clientIdTargets;
 };
+
+// The command lines of every process below pid.
+std::vector<std::string> DescendantCommands(std::int64_t pid)
+{
+    std::map<std::int64_t, std::int64_t> parents;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::int64_t process = std::atoll(entry.path().filename().c_str());
+        std::string stat = ReadFileText(entry.path().string() + "/stat");
+        size_t close = stat.rfind(')');
+        if (process > 0 && close != std::string::npos)
+            parents[process] = std::atoll(stat.c_str() + stat.find(' ', close + 2) + 1);
+    }
+    std::set<std::int64_t> tree{pid};
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& [process, parent] : parents)
+            grew = (tree.count(parent) && tree.insert(process).second) || grew;
+    }
+    std::vector<std::string> commands;
+    for (std::int64_t process : tree) {
+        if (process != pid)
+            commands.push_back(ReadFileText("/proc/" + std::to_string(process) + "/cmdline"));
+    }
+    return commands;
+}
 
 // Gone, or a zombie its parent (the bus) has not reaped yet.
 bool ProcessEnded(std::int64_t pid)
@@ -413,6 +440,11 @@ TEST_F(RealControlFixture, ShowTabSwitchesTheControlsTabAndRaisesTheWindow)
     // The Marketplace page's first activation: its index, then its home page.
     EXPECT_TRUE(WaitForRequest("/vantrel/markettab/home.jsp"));
     EXPECT_EQ(Requests("/vantrel/markettab/indexfile.jsp"), 1u);
+    // The pages showing their sites share one renderer process.
+    std::vector<std::string> commands = DescendantCommands(first->Pid());
+    EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
+                            [](const std::string& command) { return command.find("--type=renderer") != std::string::npos; }),
+              1);
 
     // The close box ends the program, the control going before its library's objects.
     m_display.Close(window);
