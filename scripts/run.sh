@@ -12,6 +12,25 @@ build/dev/common/corvane-registry init >/dev/null
 # The browser control's class entries, pointing at the library just built.
 build/dev/control/shell/regsvr /s "$PWD/build/dev/control/shell/libtarnelctrl.so"
 
+# The program goes into the installation folder (the setting "Path", where its self-update
+# replaces files), with the control registered there, the automation class and its D-Bus
+# activation file written by the program itself, and a menu entry.
+path="$(build/dev/common/corvane-registry get 'Software\Corvane\Vantrel' Path)"
+if [ -z "$path" ] || [ "$path" = "." ]; then
+  path="$HOME/.local/lib/corvane"
+  build/dev/common/corvane-registry set 'Software\Corvane\Vantrel' Path "$path"
+fi
+mkdir -p "$path"
+install -m 755 build/dev/host/tarnel "$path/tarnel"
+install -m 755 build/dev/control/shell/libtarnelctrl.so "$path/libtarnelctrl.so"
+build/dev/control/shell/regsvr /s "$path/libtarnelctrl.so"
+QT_QPA_PLATFORM=offscreen "$path/tarnel" /register
+share="${XDG_DATA_HOME:-$HOME/.local/share}"
+mkdir -p "$share/applications" "$share/icons/hicolor/scalable/apps"
+sed -e "s|^Exec=tarnel\$|Exec=\"$path/tarnel\"|" -e "s|^TryExec=tarnel\$|TryExec=$path/tarnel|" \
+  host/tarnel.desktop >"$share/applications/tarnel.desktop"
+install -m 644 host/tarnel.svg "$share/icons/hicolor/scalable/apps/tarnel.svg"
+
 # The reference vendor server: its site data is built once per JDK and set of archives, then
 # reused; the server is (re)started in the background on the default endpoints.
 state="${XDG_CACHE_HOME:-$HOME/.cache}/corvane"
@@ -32,6 +51,15 @@ if ! kill -0 "$(cat "$pidfile")" 2>/dev/null; then
   exit 1
 fi
 
+# The program itself, on the Java tab; a second start only brings the first to the front.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
+  nohup "$path/tarnel" >"$state/tarnel.out" 2>&1 &
+  program="Started $path/tarnel (output in $state/tarnel.out)."
+else
+  program="No display here: run $path/tarnel on one, or use the menu entry Corvane Component Manager."
+fi
+
 cat <<TXT
 
 $(head -1 "$state/vantrel-server.out")
@@ -39,7 +67,5 @@ $(head -1 "$state/vantrel-server.out")
 
 Built in build/dev. Settings: $(build/dev/common/corvane-registry init)
 (change them with build/dev/common/corvane-registry set 'Software\Corvane\Vantrel' NAME VALUE).
- The program itself (host and control) is not
-written yet; what exists is the core: the settings store over the registry file, the
-XML layer and the collection model, all exercised by scripts/test.sh.
+$program
 TXT
