@@ -30,9 +30,12 @@ CSessionBus::~CSessionBus()
     Stop();
 }
 
-std::string CSessionBus::Start(QProcessEnvironment environment)
+std::string CSessionBus::Start(QProcessEnvironment environment, bool tellAddress)
 {
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+    if (tellAddress)
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+    else
+        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     m_daemon.setProcessEnvironment(environment);
     m_daemon.setStandardErrorFile(QString::fromStdString(m_dir.File("daemon.log")));
     m_daemon.start(QStringLiteral(DBUS_DAEMON),

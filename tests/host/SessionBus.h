@@ -19,8 +19,9 @@ public:
     CSessionBus(const CSessionBus&) = delete;
     CSessionBus& operator=(const CSessionBus&) = delete;
 
-    // Empty when the daemon runs; otherwise why not.
-    std::string Start(QProcessEnvironment environment);
+    // Empty when the daemon runs; otherwise why not. Without tellAddress the services it
+    // starts learn its address only as the starter's (DBUS_STARTER_ADDRESS).
+    std::string Start(QProcessEnvironment environment, bool tellAddress = true);
     void Stop();
 
     // Known before Start, so that the environment handed to Start can name it.

@@ -121,6 +121,7 @@ protected:
     {
         return RegReadString(HKEY_CLASSES_ROOT, std::string(kClassKey) + "\\LocalServer32", "", "<none>");
     }
+    void ActivatedHostEndsWithItsClient();
     void ForgetRegistration()
     {
         RegDeleteKey(HKEY_CLASSES_ROOT, kClassKey);
@@ -297,11 +298,24 @@ TEST_F(TarnelFixture, ShowJavaItemAnswersAfterItsSearch)
 
 TEST_F(TarnelFixture, TheBusStartsTheProgramForAClientThatEndsItByLeaving)
 {
+    // Once as a desktop session starts it, once told only the starter's address.
+    for (bool tellAddress : {true, false}) {
+        SCOPED_TRACE(tellAddress ? "session address" : "starter address");
+        CSessionBus::Disconnect("client");
+        m_bus.Stop();
+        ASSERT_EQ(m_bus.Start(m_environment, tellAddress), "");
+        ActivatedHostEndsWithItsClient();
+    }
+}
+
+void TarnelFixture::ActivatedHostEndsWithItsClient()
+{
     int exitCode = -1;
     ASSERT_TRUE(Ends(Launch({"/register"}), exitCode));
     ASSERT_EQ(NameOwner(), 0);
     // Nobody runs it: the call starts it.
-    EXPECT_EQ(Call("Launch").type(), QDBusMessage::ReplyMessage);
+    QDBusMessage reply = Call("Launch");
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     std::int64_t pid = NameOwner();
     ASSERT_NE(pid, 0);
     EXPECT_NE(m_display.WaitForWindow(pid), 0u);
