@@ -84,11 +84,18 @@ protected:
         return *m_processes.back();
     }
 
+    // The main window of pid, not the "Downloading ..." window of its start: at least as
+    // large as the main window's smallest size.
+    CTestDisplay::Window WaitForMainWindow(std::int64_t pid)
+    {
+        return m_display.WaitForWindow(pid, 60s, 640, 320);
+    }
+
     // Started by the user, with its window up and its name on the bus.
     CTestDisplay::Window LaunchFirst(CTarnelProcess*& process)
     {
         process = &Launch({});
-        CTestDisplay::Window window = m_display.WaitForWindow(process->Pid());
+        CTestDisplay::Window window = WaitForMainWindow(process->Pid());
         EXPECT_NE(window, 0u);
         EXPECT_TRUE(ProcessEventsUntil([this] { return NameOwner() != 0; }, 30s));
         return window;
@@ -180,7 +187,7 @@ TEST_F(TarnelFixture, AStandAloneStartWhileOneRunsOnlyBringsThatOneForward)
 {
     CTarnelProcess* first = nullptr;
     CTestDisplay::Window window = LaunchFirst(first);
-    EXPECT_EQ(m_display.Title(window), "Corvane Component Manager Java/Home");
+    EXPECT_TRUE(m_display.WaitForTitle(window, "Corvane Component Manager Java/Home"));
     EXPECT_EQ(m_server.RequestLine(), "GET /Vantrel/ui/clientid.jsp, HEAD /public/changes.txt");
     EXPECT_EQ(GetClientKey(), "17");
     // A first start: client id 0 and the program's product version.
@@ -221,7 +228,7 @@ TEST_F(TarnelFixture, OnlyTheExactRegisterSwitchRegistersAndEnds)
     for (const char* argument : {"/Register", "/register "}) {
         ForgetRegistration();
         CTarnelProcess& process = Launch({argument});
-        CTestDisplay::Window window = m_display.WaitForWindow(process.Pid());
+        CTestDisplay::Window window = WaitForMainWindow(process.Pid());
         ASSERT_NE(window, 0u) << argument;
         // A normal start writes the entries again.
         EXPECT_EQ(LocalServer(), TARNEL_PROGRAM);
@@ -237,7 +244,7 @@ TEST_F(TarnelFixture, AStartByTheBusSkipsTheSingleInstanceTest)
     LaunchFirst(first);
     ForgetRegistration();
     CTarnelProcess& second = Launch({"-Embedding"});
-    CTestDisplay::Window window = m_display.WaitForWindow(second.Pid());
+    CTestDisplay::Window window = WaitForMainWindow(second.Pid());
     ASSERT_NE(window, 0u);
     EXPECT_EQ(LocalServer(), TARNEL_PROGRAM);
     EXPECT_EQ(m_clientIdTargets.size(), 2u);  // registration and update still run
@@ -253,7 +260,7 @@ TEST_F(TarnelFixture, OfflineModeOneAsksNoServer)
 {
     m_registry.Set("OfflineMode", "1");
     CTarnelProcess& process = Launch({});
-    CTestDisplay::Window window = m_display.WaitForWindow(process.Pid());
+    CTestDisplay::Window window = WaitForMainWindow(process.Pid());
     ASSERT_NE(window, 0u);
     EXPECT_EQ(m_server.RequestLine(), "");
     m_display.Close(window);
@@ -287,6 +294,7 @@ TEST_F(TarnelFixture, ShowJavaItemAnswersAfterItsSearch)
 {
     CTarnelProcess* first = nullptr;
     CTestDisplay::Window window = LaunchFirst(first);
+    ASSERT_TRUE(m_display.WaitForTitle(window, "Corvane Component Manager Java/Home"));
     CTestDisplay::Window cover = m_display.CoverAll();
     EXPECT_EQ(Call("ShowJavaItem", {"java.util", "List", "size"}).type(), QDBusMessage::ReplyMessage);
     std::string log = ControlLog();
@@ -318,7 +326,7 @@ void TarnelFixture::ActivatedHostEndsWithItsClient()
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     std::int64_t pid = NameOwner();
     ASSERT_NE(pid, 0);
-    EXPECT_NE(m_display.WaitForWindow(pid), 0u);
+    EXPECT_NE(WaitForMainWindow(pid), 0u);
     EXPECT_NE(ReadFileText("/proc/" + std::to_string(pid) + "/cmdline").find("-Embedding"), std::string::npos);
 
     CSessionBus::Disconnect("client");
@@ -345,7 +353,7 @@ TEST_F(TarnelFixture, AMissingXmlParserIsReportedBeforeAnotherInstanceIsLookedFo
     QProcessEnvironment environment = m_environment;
     environment.insert("LD_LIBRARY_PATH", FAKE_XML_LIBRARY_DIR);
     CTarnelProcess& second = Launch({}, environment);
-    CTestDisplay::Window box = m_display.WaitForWindow(second.Pid());
+    CTestDisplay::Window box = m_display.WaitForWindow(second.Pid());  // the message box
     ASSERT_NE(box, 0u);
     EXPECT_EQ(m_display.Title(box), "Corvane Component Manager");
     m_display.Close(box);
@@ -368,7 +376,7 @@ TEST_F(TarnelFixture, ScheduledReplacementsGoInBeforeTheControlIsLoaded)
     ASSERT_TRUE(CPendingRenames::ForInstallation(m_install.Path()).Schedule(control + "_new", control));
 
     CTarnelProcess& process = Launch({});
-    CTestDisplay::Window window = m_display.WaitForWindow(process.Pid());
+    CTestDisplay::Window window = WaitForMainWindow(process.Pid());
     ASSERT_NE(window, 0u);
     EXPECT_TRUE(CPendingRenames::ForInstallation(m_install.Path()).Entries().empty());
     EXPECT_FALSE(std::filesystem::exists(control + "_new"));

@@ -99,15 +99,28 @@ std::vector<CTestDisplay::Window> CTestDisplay::WindowsOf(std::int64_t pid)
     return found;
 }
 
-CTestDisplay::Window CTestDisplay::WaitForWindow(std::int64_t pid, std::chrono::milliseconds timeout)
+CTestDisplay::Window CTestDisplay::WaitForWindow(std::int64_t pid, std::chrono::milliseconds timeout, int minWidth,
+                                                 int minHeight)
 {
     Window window = 0;
     PollUntil(timeout, [&] {
-        std::vector<Window> windows = WindowsOf(pid);
-        window = windows.empty() ? 0 : windows.front();
-        return window != 0;
+        for (Window candidate : WindowsOf(pid)) {
+            auto [width, height] = Size(candidate);
+            if (width >= minWidth && height >= minHeight) {
+                window = candidate;
+                return true;
+            }
+        }
+        return false;
     });
     return window;
+}
+
+std::pair<int, int> CTestDisplay::Size(Window window)
+{
+    ReplyPtr<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    return geometry ? std::pair<int, int>(geometry->width, geometry->height) : std::pair<int, int>(0, 0);
 }
 
 std::string CTestDisplay::Title(Window window)

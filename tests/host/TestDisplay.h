@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QProcess>
@@ -29,8 +30,11 @@ public:
 
     // Mapped top-level windows of the process pid, bottom to top.
     std::vector<Window> WindowsOf(std::int64_t pid);
-    // The first mapped window of pid; 0 when none appeared in time.
-    Window WaitForWindow(std::int64_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    // The first mapped window of pid at least minWidth by minHeight; 0 when none appeared in time.
+    Window WaitForWindow(std::int64_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                         int minWidth = 0, int minHeight = 0);
+    // Width and height; 0 by 0 for a window that is gone.
+    std::pair<int, int> Size(Window window);
     std::string Title(Window window);
     bool WaitForTitle(Window window, const std::string& title, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // True when window lies above other in the stacking order.
