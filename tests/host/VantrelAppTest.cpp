@@ -152,4 +152,16 @@ TEST_F(VantrelAppFixture, PublishingTakesTheNameAndRewritesTheEntries)
     EXPECT_EQ(LocalServer(), "<none>");  // the second test still found a switch
 }
 
+TEST_F(VantrelAppFixture, WithoutASessionBusThereIsNoSingleInstanceButAStart)
+{
+    CVantrelApp app("", m_prompt, m_runner, QDBusConnection(QStringLiteral("no bus")));
+    app.TestStartSwitches();
+    app.KeepSingleInstance();
+    app.PublishAutomation();
+    EXPECT_TRUE(app.GetContinue());
+    EXPECT_NE(app.GetAutomationServer(), nullptr);
+    EXPECT_EQ(LocalServer(), CVantrelApp::ProgramPath());
+    EXPECT_FALSE(NameOwned());
+}
+
 #include "VantrelAppTest.moc"
