@@ -39,6 +39,13 @@ void CModalDialogCore::EnableCancel(bool enabled)
     Changed();
 }
 
+void CModalDialogCore::SetWindowStyle(bool progressBarShown, bool topmostCentred)
+{
+    m_view.progressBarShown = progressBarShown;
+    m_view.topmostCentred = topmostCentred;
+    Changed();
+}
+
 void CModalDialogCore::Changed()
 {
     if (m_viewChanged)

@@ -20,6 +20,9 @@ public:
         int rangeHigh = 100;
         int position = 0;
         bool cancelEnabled = true;
+        bool progressBarShown = true;
+        // Above every other window and centred on the screen ("Searching...").
+        bool topmostCentred = false;
     };
 
     virtual ~CModalDialogCore() = default;
@@ -48,6 +51,7 @@ protected:
     void SetRange(int low, int high);
     void SetPosition(int position);
     void EnableCancel(bool enabled);
+    void SetWindowStyle(bool progressBarShown, bool topmostCentred);
 
 private:
     void Changed();

@@ -4,10 +4,10 @@
 #include <QIcon>
 
 #include "CommandLine.h"
-#include "EscapeKeyFilter.h"
-#include "HostMessageBox.h"
+#include "EscapeFilter.h"
 #include "PendingRenames.h"
-#include "ProgressRunner.h"
+#include "QtModalRunner.h"
+#include "QtUserPrompt.h"
 #include "Settings.h"
 #include "VantrelApp.h"
 
@@ -38,10 +38,11 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/host/tarnel.svg")));
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnel"));
-    application.installEventFilter(new CEscapeKeyFilter(&application));
+    // Escape closes no window of the program.
+    application.installEventFilter(new CEscapeFilter(&application));
 
-    CHostMessageBox prompt;
-    CProgressRunner runner;
+    CQtUserPrompt prompt;
+    CQtModalRunner runner;
     CVantrelApp app(JoinCommandLine(argc, argv), prompt, runner, QDBusConnection::sessionBus());
     app.InitInstance();
     return 0;

@@ -9,6 +9,7 @@ CSearchProgressDlg::CSearchProgressDlg(std::string searchText, CStartStep startS
     , m_showProgressBar(showProgressBar)
 {
     SetCaption("Searching...");
+    SetWindowStyle(m_showProgressBar, true);
     SetText("Searching...");
 }
 

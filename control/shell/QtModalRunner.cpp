@@ -5,16 +5,12 @@
 
 #include "ProgressDialog.h"
 #include "QtMessageTarget.h"
-#include "SearchProgressDlg.h"
-#include "SearchThread.h"  // SearchProgressDlg.h needs it complete
 
 int CQtModalRunner::RunModal(CModalDialogCore& core)
 {
     CProgressDialog::COptions options;
-    if (const auto* search = dynamic_cast<const CSearchProgressDlg*>(&core)) {
-        options.showProgressBar = search->IsProgressBarShown();
-        options.topmostCentred = true;
-    }
+    options.showProgressBar = core.GetView().progressBarShown;
+    options.topmostCentred = core.GetView().topmostCentred;
     CProgressDialog dialog(core, options, QApplication::activeWindow());
     core.SetViewChanged([&dialog] { dialog.UpdateView(); });
     {

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "AboutDlg.h"
-#include "EscapeKeyFilter.h"
+#include "EscapeFilter.h"
 #include "HostTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -97,7 +97,7 @@ TEST_F(VantrelDlgFixture, SelectionPathBecomesTheCaption)
 
 TEST_F(VantrelDlgFixture, EnterAndEscapeLeaveItOpenTheCloseBoxEndsIt)
 {
-    CEscapeKeyFilter filter;
+    CEscapeFilter filter;
     qApp->installEventFilter(&filter);
     CVantrelDlg dialog;
     bool openAfterKeys = false;

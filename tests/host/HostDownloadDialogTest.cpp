@@ -1,4 +1,4 @@
-#include "ProgressDlg.h"
+#include "QtModalRunner.h"
 
 #include <thread>
 
@@ -12,7 +12,7 @@
 
 #include "HostTestSupport.h"
 #include "HttpDownload.h"
-#include "ProgressRunner.h"
+#include "ProgressDialog.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -36,43 +36,9 @@ public:
     void OnInitDialog(HWND) override { EndDialog(kAbort); }
 };
 
-// Posts its progress from a thread of its own and allows Cancel.
-class CPosting : public CModalDialogCore
-{
-public:
-    void OnInitDialog(HWND self) override
-    {
-        SetCaption("Working");
-        SetRange(0, 10);
-        // Posted from another thread, as a transfer or a worker does.
-        m_thread = std::thread([self] {
-            for (int i = 1; i <= 3; ++i)
-                PostMessage(self, WM_USER + 7, static_cast<WPARAM>(i), 0);
-        });
-    }
-    void OnMessage(unsigned message, WPARAM wParam, LPARAM) override
-    {
-        if (message == WM_USER + 7)
-            SetPosition(static_cast<int>(wParam));
-    }
-    void OnCancel() override
-    {
-        cancelled = true;
-        EndDialog(IDCANCEL);
-    }
-    ~CPosting() override
-    {
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    bool cancelled = false;
-
-private:
-    std::thread m_thread;
-};
 }  // namespace
 
-TEST(CProgressRunner, DownloadsUnderAWindowThatCannotBeCancelled)
+TEST(CQtModalRunner, HostDownloadsUnderAWindowThatCannotBeCancelled)
 {
     // A body slow enough that the window shows while it arrives.
     CRecordingHttpServer server;
@@ -91,7 +57,7 @@ TEST(CProgressRunner, DownloadsUnderAWindowThatCannotBeCancelled)
     server.Start();
 
     CTempDir dir;
-    CProgressRunner runner;
+    CQtModalRunner runner;
     CHttpDownload http(runner, kHostDownloadMessages);
     ASSERT_TRUE(http.Create());
     http.SetServerProperties("127.0.0.1", server.Port());
@@ -102,7 +68,7 @@ TEST(CProgressRunner, DownloadsUnderAWindowThatCannotBeCancelled)
     QTimer watch;
     watch.setInterval(5);
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto* window = dynamic_cast<CProgressDlg*>(QApplication::activeModalWidget());
+        auto* window = dynamic_cast<CProgressDialog*>(QApplication::activeModalWidget());
         if (!window || !seen.caption.empty())
             return;
         seen.caption = window->windowTitle().toStdString();
@@ -124,34 +90,14 @@ TEST(CProgressRunner, DownloadsUnderAWindowThatCannotBeCancelled)
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
-TEST(CProgressRunner, ACoreThatEndsWhileOpeningShowsNoWindow)
+TEST(CQtModalRunner, ACoreThatEndsWhileOpeningShowsNoWindow)
 {
     CEndsAtOnce core;
-    CProgressRunner runner;
+    CQtModalRunner runner;
     bool shown = false;
     QObject scope;
     QTimer::singleShot(0, &scope, [&] { shown = QApplication::activeModalWidget() != nullptr; });
     EXPECT_EQ(runner.RunModal(core), kAbort);
     ProcessEventsFor(std::chrono::milliseconds(20));
     EXPECT_FALSE(shown);
-}
-
-TEST(CProgressDlg, CancelReachesACoreThatAllowsIt)
-{
-    CPosting core;
-    CProgressDlg window(core);
-    int position = 0;
-    // Polled on a timer: a handler of a posted event would see no messages queued behind it.
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        position = window.GetProgressBar()->value();
-        if (position == 3)
-            window.GetCancelButton()->click();
-    });
-    poll.start();
-    EXPECT_EQ(window.RunModal(), IDCANCEL);
-    EXPECT_TRUE(core.cancelled);
-    EXPECT_EQ(position, 3);
-    EXPECT_EQ(window.windowTitle().toStdString(), "Working");
 }
