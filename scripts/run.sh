@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and reports what there is to run.
+# Installs what is missing, builds and installs the program, starts the reference vendor
+# server on this machine and opens the program on the Java tab.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,8 +10,6 @@ cmake --build --preset dev -j "$(nproc)"
 
 # The installer's part: the two settings keys and the data directory, values already set kept.
 build/dev/common/corvane-registry init >/dev/null
-# The browser control's class entries, pointing at the library just built.
-build/dev/control/shell/regsvr /s "$PWD/build/dev/control/shell/libtarnelctrl.so"
 
 # The program goes into the installation folder (the setting "Path", where its self-update
 # replaces files), with the control registered there, the automation class and its D-Bus
