@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 cmake --preset dev
-cmake --build --preset dev -j "$(nproc)"
+# The program and what it needs, not the tests (scripts/test.sh builds those).
+cmake --build --preset dev -j "$(nproc)" --target tarnel tarnelctrl regsvr corvane-registry vantrel-server KeshBridg
 
 # The installer's part: the two settings keys and the data directory, values already set kept.
 build/dev/common/corvane-registry init >/dev/null
