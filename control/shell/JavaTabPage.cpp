@@ -47,8 +47,7 @@ void CJavaTabPage::AddRootItems()
     CItemList technologies;
     if (!m_javaManager->ListJavaTechnologies(technologies))
         return;
-    for (std::unique_ptr<CTreeItem>& technology : technologies.TakeAll())
-        InsertItem(nullptr, std::move(technology), ITEM_GROUP, true);
+    InsertRootGroups(technologies);
 }
 
 void CJavaTabPage::ExpandItem(QTreeWidgetItem* treeItem)

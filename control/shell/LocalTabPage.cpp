@@ -42,8 +42,7 @@ void CLocalTabPage::AddRootItems()
     CItemList categories;
     if (!m_localManager->ListComponentCategories(categories, true))
         return;
-    for (std::unique_ptr<CTreeItem>& category : categories.TakeAll())
-        InsertItem(nullptr, std::move(category), ITEM_GROUP, true);
+    InsertRootGroups(categories);
 }
 
 void CLocalTabPage::ExpandItem(QTreeWidgetItem* treeItem)

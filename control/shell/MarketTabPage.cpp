@@ -41,8 +41,7 @@ void CMarketTabPage::AddRootItems()
     CItemList categories;
     if (!m_marketManager->ListMarketCategories(categories))
         return;
-    for (std::unique_ptr<CTreeItem>& category : categories.TakeAll())
-        InsertItem(nullptr, std::move(category), ITEM_GROUP, true);
+    InsertRootGroups(categories);
 }
 
 void CMarketTabPage::ExpandItem(QTreeWidgetItem* treeItem)

@@ -449,6 +449,12 @@ void CTabPage::AddFixedItems()
 
 void CTabPage::AddRootItems() {}
 
+void CTabPage::InsertRootGroups(CItemList& groups)
+{
+    for (std::unique_ptr<CTreeItem>& group : groups.TakeAll())
+        InsertItem(nullptr, std::move(group), ITEM_GROUP, true);
+}
+
 void CTabPage::RefreshTree()
 {
     if (m_neverActivated)

@@ -161,6 +161,8 @@ protected:
     // image is that of imageKind; the expand button shows when expandButton is true.
     QTreeWidgetItem* InsertItem(QTreeWidgetItem* parent, std::unique_ptr<CTreeItem> item, int imageKind,
                                 bool expandButton);
+    // Inserts a collection's root listing (kind-3 records) at the end of the root.
+    void InsertRootGroups(CItemList& groups);
     // Runs the search progress dialog and waits for its search; the dialog's end code.
     int RunSearchDialog(const std::string& text, CSearchProgressDlg::CStartStep startStep, bool showProgressBar);
     // The search box's text, at most kMaxSearchText characters.
