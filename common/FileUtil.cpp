@@ -13,6 +13,15 @@
 
 namespace
 {
+std::string DirectoryOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+}  // namespace
+
 bool WriteAll(int fd, std::string_view data)
 {
     while (!data.empty()) {
@@ -26,15 +35,6 @@ bool WriteAll(int fd, std::string_view data)
     }
     return true;
 }
-
-std::string DirectoryOf(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-}  // namespace
 
 CReadResult ReadWholeFile(const std::string& path, std::string& out, size_t maxSize)
 {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 enum class CReadResult
 {
@@ -12,6 +13,9 @@ enum class CReadResult
 
 // Reads a whole file of at most maxSize bytes.
 CReadResult ReadWholeFile(const std::string& path, std::string& out, size_t maxSize);
+
+// Writes all of data to fd, going on after interruptions and short writes.
+bool WriteAll(int fd, std::string_view data);
 
 // Writes a temporary file beside path, flushes it to disk and renames it over path,
 // so that readers see either the old or the new content, never half of it.

@@ -60,20 +60,6 @@ std::string Trim(std::string_view text)
     return std::string(text.substr(begin, end - begin + 1));
 }
 
-bool WriteAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = sys::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 }  // namespace
 
 // One request in flight: where its body goes and the headers of the response being read.
@@ -528,7 +514,7 @@ size_t CHttpClient::OnBody(char* data, size_t size, size_t count, void* user)
     }
     if (!transfer.opened && !transfer.OpenTarget())
         return 0;
-    if (!WriteAll(transfer.fd, data, n)) {
+    if (!WriteAll(transfer.fd, std::string_view(data, n))) {
         transfer.writeErrno = errno;
         return 0;
     }
