@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   libcurl4-openssl-dev libxml2-dev libxslt1-dev libzip-dev
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libgl-dev
   libdbus-1-dev dbus
