@@ -21,9 +21,9 @@ CTarnelProcess::~CTarnelProcess()
     }
 }
 
-bool CTarnelProcess::Start(const QStringList& arguments)
+bool CTarnelProcess::Start(const QStringList& arguments, const QString& program)
 {
-    m_process.start(QStringLiteral(TARNEL_PROGRAM), arguments);
+    m_process.start(program, arguments);
     return m_process.waitForStarted(10000);
 }
 

@@ -17,7 +17,7 @@ public:
     CTarnelProcess(const CTarnelProcess&) = delete;
     CTarnelProcess& operator=(const CTarnelProcess&) = delete;
 
-    bool Start(const QStringList& arguments);
+    bool Start(const QStringList& arguments, const QString& program = QStringLiteral(TARNEL_PROGRAM));
     std::int64_t Pid() const { return m_process.processId(); }
     bool IsRunning() const { return m_process.state() != QProcess::NotRunning; }
     // True when it ended within timeout; the exit code then.
