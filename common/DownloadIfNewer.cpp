@@ -49,7 +49,7 @@ bool DownloadIfNewer(IModalRunner& runner, const CServerAddress& server, const s
 }
 
 bool DownloadReplacing(IModalRunner& runner, const CServerAddress& server, const std::string& uri,
-                       const std::string& localFile, bool showProgress)
+                       const std::string& localFile, bool showProgress, bool keepTimeStamp)
 {
     CHttpDownload download(runner);
     if (!ConfigureFromSettings(download, server))
@@ -57,5 +57,5 @@ bool DownloadReplacing(IModalRunner& runner, const CServerAddress& server, const
     std::string target = localFile + "_new";
     download.SetFileName(target);
     download.SetUri(uri);
-    return Replace(download, download.Download(showProgress, false), target, localFile);
+    return Replace(download, download.Download(showProgress, keepTimeStamp), target, localFile);
 }

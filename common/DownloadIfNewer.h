@@ -11,5 +11,5 @@ bool ConfigureFromSettings(CHttpDownload& download, const CServerAddress& server
 // Download-if-newer: target localFile + "_new"; CheckForNewFile, then Download(true, true); on success MoveFileReplace over localFile, on failure delete the "_new" file. Answers true when localFile was replaced.
 bool DownloadIfNewer(IModalRunner& runner, const CServerAddress& server, const std::string& uri, const std::string& localFile);
 
-// Plain download through "_new" then a replace (no newer-check), with or without the progress dialog. Answers true when localFile was replaced.
-bool DownloadReplacing(IModalRunner& runner, const CServerAddress& server, const std::string& uri, const std::string& localFile, bool showProgress);
+// Plain download through "_new" then a replace (no newer-check), with or without the progress dialog; keepTimeStamp writes the "_new_ts" file as Download(…, true) does. Answers true when localFile was replaced.
+bool DownloadReplacing(IModalRunner& runner, const CServerAddress& server, const std::string& uri, const std::string& localFile, bool showProgress, bool keepTimeStamp = false);

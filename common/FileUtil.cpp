@@ -98,3 +98,11 @@ bool DeleteFileIfExists(const std::string& path)
 {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
+
+std::string FirstLine(std::string_view text)
+{
+    std::string_view line = text.substr(0, text.find('\n'));
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return std::string(line);
+}

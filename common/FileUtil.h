@@ -25,3 +25,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, un
 bool MoveFileReplace(const std::string& from, const std::string& to);
 // DeleteFile: true when the file is gone afterwards.
 bool DeleteFileIfExists(const std::string& path);
+
+// The first line of a file read as text: up to the first line feed, without the carriage
+// return a server that ends its lines with CR LF leaves before it.
+std::string FirstLine(std::string_view text);

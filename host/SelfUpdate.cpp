@@ -1,6 +1,7 @@
 #include "SelfUpdate.h"
 
 #include "DownloadIfNewer.h"
+#include "ErrorReport.h"
 #include "FileUtil.h"
 #include "HttpDownload.h"
 #include "Messages.h"
@@ -40,7 +41,7 @@ bool CSelfUpdate::RegisterClient()
         return false;
     std::string text;
     ReadWholeFile(keyFile, text, 64 * 1024);
-    SetClientKey(text.substr(0, text.find('\n')));
+    SetClientKey(FirstLine(text));
     DeleteFileIfExists(keyFile);
     return true;
 }
@@ -63,6 +64,10 @@ void CSelfUpdate::UpdateComponents(bool& restart)
     }
     if (last.scheduled)
         restart = true;
+    // The list stopped at a file that did not arrive: forget that "changes.txt" was seen, so
+    // the next start offers the update again instead of losing it until the next release.
+    if (!last.result)
+        DeleteFileIfExists(CHttpClient::TimeStampFileName(GetInstallPath() + "/" + kUpdateFiles[0] + "_new"));
 }
 
 CSelfUpdate::CFileResult CSelfUpdate::UpdateComponentFile(const std::string& name, CHttpDownload& http, bool ask,
@@ -85,13 +90,20 @@ CSelfUpdate::CFileResult CSelfUpdate::UpdateComponentFile(const std::string& nam
         outcome.accepted = true;
     }
     outcome.result = http.Download(true, true);
+    // A replacement that cannot be scheduled is a failed download of that file: the next
+    // start must offer it again, so its stamp goes with it.
+    if (outcome.result && atRestart &&
+        !CPendingRenames::ForInstallation(GetInstallPath()).Schedule(download, installed)) {
+        ReportError("cannot schedule " + download, "CSelfUpdate::UpdateComponentFile");
+        DeleteFileIfExists(CHttpClient::TimeStampFileName(download));
+        outcome.result = false;
+    }
     if (!outcome.result) {
         m_prompt.MessageBox("An error occured downloading new DLL, preserving original one.", kAppTitle, MB_OK);
         DeleteFileIfExists(download);
         return outcome;
     }
     if (atRestart) {
-        CPendingRenames::ForInstallation(GetInstallPath()).Schedule(download, installed);
         outcome.scheduled = true;
     } else if (!MoveFileReplace(download, installed)) {
         // The stamp would say we have this version; without it the next start tries again.

@@ -26,7 +26,7 @@ bool CMarketItemDataManager::UpdateIndex()
     if (IsOfflineMode())
         return true;
     // No newer-check: the catalogue changes too often for one, so every refresh downloads.
-    DownloadReplacing(m_runner, MarketplaceWebServer(), "/vantrel/markettab/indexfile.jsp", IndexFile(), true);
+    DownloadReplacing(m_runner, MarketplaceWebServer(), "/vantrel/markettab/indexfile.jsp", IndexFile(), true, true);
     return true;
 }
 
@@ -142,7 +142,7 @@ const std::string& CMarketItemDataManager::LoadSession()
     if (download.Download(false, false)) {
         std::string text;
         if (ReadWholeFile(file, text, 64 * 1024) == CReadResult::Ok)
-            m_sessionId = text.substr(0, text.find('\n'));
+            m_sessionId = FirstLine(text);
         DeleteFileIfExists(file);
     }
     return m_sessionId;

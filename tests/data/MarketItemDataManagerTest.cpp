@@ -45,9 +45,10 @@ protected:
                 res.status = 500;
                 return;
             }
-            res.set_content("S123\nsecond line\n", "text/plain");
+            res.set_content("S123\r\nsecond line\r\n", "text/plain");  // CR LF lines keep no CR
         });
         m_server.Server().Get("/vantrel/markettab/indexfile.jsp", [](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Last-Modified", "Wed, 01 Jul 2026 08:00:00 GMT");
             res.set_content(kIndex, "text/xml");
         });
         m_server.Start();
@@ -77,6 +78,7 @@ TEST_F(MarketFixture, ListsTheIndexInDocumentOrder)
 {
     CMarketItemDataManager manager(m_runner);
     ASSERT_TRUE(manager.UpdateIndex());
+    EXPECT_EQ(ReadFileText(m_registry.DataDir() + "/Market/index.xml_new_ts"), "Wed, 01 Jul 2026 08:00:00 GMT");
     CItemList categories;
     ASSERT_TRUE(manager.ListMarketCategories(categories));
     EXPECT_EQ(Names(categories), (std::vector<std::string>{"Zeta", "Alpha", "Zeta", "Say \"Hi\""}));

@@ -81,7 +81,7 @@ protected:
     std::mutex m_mutex;
     std::map<std::string, std::string> m_stamps;
     std::set<std::string> m_failing;
-    std::string m_clientIdAnswer = "4711\nignored\n";
+    std::string m_clientIdAnswer = "4711\r\nignored\r\n";  // CR LF lines: the id keeps no CR
     std::string m_clientIdTarget;
 };
 
@@ -192,4 +192,24 @@ TEST_F(SelfUpdateFixture, FailedDownloadStopsTheList)
     EXPECT_EQ(m_server.RequestLine().find("/public/tarnel,"), std::string::npos);
     EXPECT_EQ(m_server.RequestLine().rfind("GET /public/libtarnelctrl.so"),
               m_server.RequestLine().size() - std::string("GET /public/libtarnelctrl.so").size());
+}
+
+TEST_F(SelfUpdateFixture, AReplacementThatCannotBeScheduledIsOfferedAgain)
+{
+    Change("changes.txt");
+    Change("tarnel");
+    // The list of pending replacements cannot be written where a folder stands.
+    std::filesystem::create_directory(m_install.File("pending-renames.txt"));
+    EXPECT_FALSE(Update({IDYES}));
+    ASSERT_EQ(m_prompt.Shown().size(), 2u);
+    EXPECT_EQ(m_prompt.Shown()[1].text, "An error occured downloading new DLL, preserving original one.");
+    EXPECT_FALSE(std::filesystem::exists(m_install.File("tarnel_new")));
+    EXPECT_EQ(Installed("tarnel"), "installed tarnel");
+
+    std::filesystem::remove(m_install.File("pending-renames.txt"));
+    EXPECT_TRUE(Update({IDYES}));
+    ASSERT_EQ(m_prompt.Shown().size(), 3u);
+    EXPECT_EQ(m_prompt.Shown()[2].text, kQuestion);
+    EXPECT_EQ(CPendingRenames::ForInstallation(m_install.Path()).ApplyAll(), 1);
+    EXPECT_EQ(Installed("tarnel"), "content of tarnel Tue, 02 Jun 2026 10:00:00 GMT");
 }
