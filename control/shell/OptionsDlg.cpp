@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QValidator>
 
 #include "ErrorReport.h"
 #include "FileUtil.h"
@@ -30,6 +31,20 @@ constexpr int kTemplateHeight = 178;
 
 // The firewall combo's entries; an entry's index is the stored FirewallType.
 constexpr const char* kFirewallTypes[] = {"None", "Socks 4", "Socks 5", "Proxy", "Pipe"};
+
+// A setting is read back only up to its byte limit: a box takes no more UTF-8 bytes than that.
+class CUtf8LengthValidator : public QValidator
+{
+public:
+    CUtf8LengthValidator(int maxBytes, QObject* parent) : QValidator(parent), m_maxBytes(maxBytes) {}
+    State validate(QString& input, int&) const override
+    {
+        return input.toUtf8().size() > m_maxBytes ? Invalid : Acceptable;
+    }
+
+private:
+    int m_maxBytes;
+};
 
 constexpr const char* kPreferencesFile = "preferences.xml";
 constexpr const char* kLocalIndex = "Local/components.xml";
@@ -96,6 +111,7 @@ void COptionsDlg::CreateChildren()
     auto addEdit = [this, &addLabel](const char* label, const char* name, int y) {
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(name));
+        edit->setValidator(new CUtf8LengthValidator(kMaxText, edit));
         edit->setGeometry(MapDialogRect(69, y, 162, 14));
         addLabel(label, y)->setBuddy(edit);
         return edit;
@@ -309,13 +325,15 @@ void COptionsDlg::SaveFirewall()
 
 std::string COptionsDlg::ReadText(const QLineEdit* edit)
 {
-    QString text = edit->text();
+    std::string text = edit->text().toStdString();
     if (text.size() > kMaxText) {
-        text.truncate(kMaxText);
-        if (text.back().isHighSurrogate())
-            text.chop(1);
+        // A setting holds bytes: cut there, but never inside a character.
+        size_t end = kMaxText;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+        text.resize(end);
     }
-    return text.toStdString();
+    return text;
 }
 
 int COptionsDlg::ParsePort(const std::string& text)

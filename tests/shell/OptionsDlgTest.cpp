@@ -6,8 +6,10 @@
 #include <memory>
 #include <optional>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -181,6 +183,27 @@ TEST_F(OptionsDlgTest, ThePortIsReadAsAtoiReadsIt)
         Click(dialog->GetOkButton());
         EXPECT_EQ(GetFirewallPort(), stored) << '"' << text << '"';
     }
+}
+
+TEST_F(OptionsDlgTest, LongNonAsciiValuesAreStoredInWholeCharactersAndReadBack)
+{
+    auto dialog = Open();
+    const QString umlauts(200, QChar(0xE4));  // 400 bytes of UTF-8
+    std::string stored;
+    for (int i = 0; i < 127; ++i)
+        stored += "\xC3\xA4";
+    dialog->GetEmailEdit()->setText(umlauts);
+    dialog->GetHostEdit()->setText(QStringLiteral("h") + umlauts);
+    dialog->GetUserNameEdit()->clear();
+    for (QChar c : umlauts) {  // typing stops at the limit
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(dialog->GetUserNameEdit(), &key);
+    }
+    EXPECT_EQ(dialog->GetUserNameEdit()->text().toStdString(), stored);
+    Click(dialog->GetOkButton());
+    EXPECT_EQ(GetEmail(), stored);
+    EXPECT_EQ(GetFirewallHost(), "h" + stored);
+    EXPECT_EQ(GetFirewallUsername(), stored);
 }
 
 TEST_F(OptionsDlgTest, AStoredTypeOutsideTheListSelectsNothingEnablesTheBoxesAndOkStoresMinusOne)
