@@ -48,6 +48,9 @@ CClassPathScanThread::~CClassPathScanThread() { Shutdown(); }
 void CClassPathScanThread::StartWork()
 {
     CollectNames();
+    // Cancelled during the walk: nothing to look up, and no server to bother.
+    if (IsStopFlagSet())
+        return;
     // Byte order; equal names stay, each is looked up.
     std::stable_sort(m_names.begin(), m_names.end());
     m_position = 0;
@@ -60,7 +63,7 @@ void CClassPathScanThread::StartWork()
 void CClassPathScanThread::CollectNames()
 {
     size_t start = 0;
-    while (start <= m_classPath.size()) {
+    while (start <= m_classPath.size() && !IsStopFlagSet()) {
         size_t end = m_classPath.find(kListSeparator, start);
         if (end == std::string::npos)
             end = m_classPath.size();
@@ -92,7 +95,8 @@ void CClassPathScanThread::WalkDirectory(const std::string& directory, std::vect
     if (!dir)
         return;
     std::vector<std::string> subdirectories;
-    while (dirent* entry = ::readdir(dir)) {
+    // Cancel must be noticed also inside a large folder.
+    while (dirent* entry = IsStopFlagSet() ? nullptr : ::readdir(dir)) {
         std::string name = entry->d_name;
         if (name == "." || name == "..")
             continue;
@@ -110,8 +114,11 @@ void CClassPathScanThread::WalkDirectory(const std::string& directory, std::vect
     ::closedir(dir);
 
     ancestors.push_back(id);
-    for (const std::string& subdirectory : subdirectories)
+    for (const std::string& subdirectory : subdirectories) {
+        if (IsStopFlagSet())
+            break;
         WalkDirectory(subdirectory, ancestors);
+    }
     ancestors.pop_back();
 }
 

@@ -197,6 +197,20 @@ TEST_F(CClassPathScanThreadTest, DirectoriesAreWalkedForBareClassFileNames)
     EXPECT_EQ(outcome.names, (Strings{"Deep$Inner.class", "Deep.class", "Top.class"}));
 }
 
+TEST_F(CClassPathScanThreadTest, CancelDuringTheWalkEndsItAndWritesNothing)
+{
+    const std::string tree = Dir("tree");
+    for (int i = 0; i < 3000; ++i)
+        WriteFileText(Dir("tree/d" + std::to_string(i)) + "/C.class", "");
+    CClassPathScanThread scan(m_cache);
+    scan.SetClassPath(tree);
+    ASSERT_NE(scan.Start(), 0u);
+    scan.Stop();
+    scan.Shutdown();
+    EXPECT_LT(scan.GetNames().size(), 3000u);
+    EXPECT_FALSE(std::filesystem::exists(IndexPath()));
+}
+
 TEST_F(CClassPathScanThreadTest, EveryNameIsLookedUpAndEveryOccurrenceSaved)
 {
     MakeArchive(m_files.File("kit.jar"),
