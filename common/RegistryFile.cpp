@@ -284,9 +284,45 @@ CRegistryFile CRegistryFile::Load(const std::string& path)
     return Parse(text);
 }
 
-bool CRegistryFile::UpdateImpl(const std::string& path, bool createIfMissing, void* change,
+std::string CRegistryFile::ResolveLinks(const std::string& path)
+{
+    std::filesystem::path resolved = path;
+    // As many hops as the kernel follows; a longer chain or a loop stays where it is.
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(resolved, ec))
+            return resolved.string();
+        std::filesystem::path target = std::filesystem::read_symlink(resolved, ec);
+        if (ec)
+            break;
+        resolved = target.is_absolute() ? target : resolved.parent_path() / target;
+    }
+    return path;
+}
+
+std::string CRegistryFile::Problem(const std::string& path)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return "is a folder, not a file";
+    std::string text;
+    switch (ReadWholeFile(path, text, kMaxRegistryFileSize)) {
+    case CReadResult::Ok:
+    case CReadResult::Missing:
+        return {};
+    case CReadResult::Failed:
+        break;
+    }
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxRegistryFileSize)
+        return "is larger than " + std::to_string(kMaxRegistryFileSize / (1024 * 1024)) + " MiB";
+    return "cannot be read";
+}
+
+bool CRegistryFile::UpdateImpl(const std::string& linkPath, bool createIfMissing, void* change,
                                bool (*call)(void*, CRegistryFile&))
 {
+    const std::string path = ResolveLinks(linkPath);
     std::error_code ec;
     std::filesystem::path dir = std::filesystem::path(path).parent_path();
     if (createIfMissing && !dir.empty()) {

@@ -28,6 +28,13 @@ public:
     // The path of the file: $CORVANE_REGISTRY, else $XDG_CONFIG_HOME/corvane/registry.reg.
     static std::string DefaultPath();
 
+    // The file a path names once its symbolic links are followed: writes go there, so a
+    // link the user made stays a link.
+    static std::string ResolveLinks(const std::string& path);
+    // Why an existing file at path cannot serve as the registry (a folder, unreadable, too
+    // large); empty when it can or when there is none yet.
+    static std::string Problem(const std::string& path);
+
     // Reads the file without locking; a missing or unreadable file reads as empty.
     static CRegistryFile Load(const std::string& path);
     // Locks the file against other writers, re-reads it, lets change() edit it and,

@@ -67,6 +67,12 @@ int main(int argc, char** argv)
         root = HKEY_CLASSES_ROOT;
         ++next;
     }
+    // A file the settings cannot live in is reported, never taken for an empty one.
+    const std::string file = CRegistryFile::DefaultPath();
+    if (std::string problem = CRegistryFile::Problem(CRegistryFile::ResolveLinks(file)); !problem.empty()) {
+        std::fprintf(stderr, "corvane-registry: %s %s\n", file.c_str(), problem.c_str());
+        return 1;
+    }
     if (command == "init" && argc <= 3)
         return Init(argc == 3 ? argv[2] : "");
     if (command == "get" && argc == next + 2) {

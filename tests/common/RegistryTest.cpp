@@ -1,5 +1,6 @@
 #include "Registry.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -120,4 +121,41 @@ TEST(Registry, UnreadableFileIsNeverReplaced)
     EXPECT_EQ(GetDistributionPath(), "/public");
     EXPECT_FALSE(RegCreateKey(HKEY_LOCAL_MACHINE, kMainKey));
     EXPECT_TRUE(std::filesystem::is_directory(registry.Path()));
+}
+
+TEST(Registry, WritesGoThroughASymbolicLinkToItsTarget)
+{
+    CTestRegistry registry;
+    CTempDir elsewhere;
+    const std::string target = elsewhere.File("kept-in-dotfiles.reg");
+    std::filesystem::rename(registry.Path(), target);
+    std::filesystem::create_symlink(std::filesystem::relative(target, elsewhere.Path()),
+                                    elsewhere.File("link.reg"));
+    std::filesystem::create_symlink(elsewhere.File("link.reg"), registry.Path());  // a chain of two
+    SetFirewallHost("proxy.example.org");
+    EXPECT_TRUE(std::filesystem::is_symlink(registry.Path()));
+    EXPECT_EQ(GetFirewallHost(), "proxy.example.org");
+    EXPECT_NE(ReadFileText(target).find("\"FirewallHost\"=\"proxy.example.org\""), std::string::npos);
+}
+
+TEST(Registry, TheToolRefusesAFileItCannotUse)
+{
+    CTestRegistry registry;
+    auto run = [&](const std::string& arguments) {
+        std::string command = std::string(REGISTRY_TOOL) + " " + arguments + " 2>'" + registry.Path() + ".err'";
+        int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run("set 'Software\\Corvane\\Vantrel' Key 5"), 0);
+    EXPECT_EQ(GetClientKey(), "5");
+
+    std::filesystem::remove(registry.Path());
+    std::filesystem::create_directory(registry.Path());
+    EXPECT_EQ(run("get 'Software\\Corvane\\Vantrel' Key"), 1);
+    EXPECT_EQ(ReadFileText(registry.Path() + ".err"), "corvane-registry: " + registry.Path() + " is a folder, not a file\n");
+
+    std::filesystem::remove(registry.Path());
+    WriteFileText(registry.Path(), std::string(17 * 1024 * 1024, ';'));
+    EXPECT_EQ(run("init"), 1);
+    EXPECT_EQ(ReadFileText(registry.Path() + ".err"), "corvane-registry: " + registry.Path() + " is larger than 16 MiB\n");
 }
