@@ -66,8 +66,12 @@ CONTROL_EXPORT HRESULT DllGetVersion(DLLVERSIONINFO* info)
     if (!info)
         return E_INVALIDARG;
     const std::optional<CVersionBlock> block = ReadVersionBlock(ModulePathOf(&kModuleAnchor));
-    if (!block)
-        return E_FAIL;
+    // The call itself succeeds: a library whose version cannot be read reports 0.0.0.
+    if (!block) {
+        info->dwMajorVersion = info->dwMinorVersion = info->dwBuildNumber = 0;
+        info->dwPlatformID = DLLVER_PLATFORM_WINDOWS;
+        return S_OK;
+    }
     info->dwMajorVersion = block->fixed.dwFileVersionMS >> 16;
     info->dwMinorVersion = block->fixed.dwFileVersionMS & 0xFFFFu;
     info->dwBuildNumber = block->fixed.dwFileVersionLS;

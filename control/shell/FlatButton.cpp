@@ -125,8 +125,7 @@ void CFlatButton::paintEvent(QPaintEvent*)
         edge(darkShadow, r, t, r, b);
         edge(shadow, l + 1, b - 1, r - 1, b - 1);
         edge(shadow, r - 1, t + 1, r - 1, b - 1);
-    } else if (enabled && (m_hovering || focused)) {
-        // Keyboard focus shows as hover would, so a Tab user sees where it is.
+    } else if (enabled && m_hovering) {
         edge(highlight, l, t, r, t);
         edge(highlight, l, t, l, b);
         edge(shadow, l, b, r, b);

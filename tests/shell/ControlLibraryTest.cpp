@@ -105,6 +105,23 @@ TEST_F(ControlLibraryTest, ExportsOnlyItsEntryPointsAndDllGetVersionFoldsTheFile
                                           info.dwPlatformID}),
               (std::vector<std::uint32_t>{1, 0, 9, 1}));
     EXPECT_EQ(getVersion(nullptr), E_INVALIDARG);
+
+    // A library whose file no longer holds its version still answers, with zeros.
+    CTempDir dir;
+    const std::string copy = dir.File("libtarnelctrl.so");
+    std::filesystem::copy_file(TARNELCTRL_LIBRARY, copy);
+    void* second = ::dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(second, nullptr) << ::dlerror();
+    std::filesystem::remove(copy);
+    WriteFileText(copy, "not a library");
+    auto unreadable = reinterpret_cast<DllGetVersionFunction>(::dlsym(second, "DllGetVersion"));
+    info = DLLVERSIONINFO{};
+    info.cbSize = sizeof info;
+    info.dwMajorVersion = 7;
+    EXPECT_EQ(unreadable(&info), S_OK);
+    EXPECT_EQ((std::vector<std::uint32_t>{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
+                                          info.dwPlatformID}),
+              (std::vector<std::uint32_t>{0, 0, 0, 1}));
 }
 
 TEST_F(ControlLibraryTest, TheFactoryMakesControlsThatShowTheirTabsAndTellTheirSelection)

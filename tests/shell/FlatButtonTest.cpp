@@ -58,6 +58,13 @@ TEST_F(FlatButtonTest, BorderShowsOnlyWhileHoveredAndSinksWhilePressed)
     EXPECT_EQ(Pixel(m_first, 0, 0), Color(QPalette::Mid)) << "sunken: shadow top-left";
     EXPECT_EQ(Pixel(m_first, 23, 23), Color(QPalette::Light)) << "sunken: light bottom-right";
     QTest::mouseRelease(m_first, Qt::LeftButton, {}, QPoint(12, 12));
+
+    // The keyboard focus alone does not raise it.
+    QTest::mouseMove(&m_window, QPoint(150, 50));
+    ASSERT_TRUE(WaitFor([this] { return !m_first->IsHovering(); }, std::chrono::seconds(2)));
+    m_first->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(WaitFor([this] { return m_first->hasFocus(); }, std::chrono::seconds(2)));
+    EXPECT_EQ(Pixel(m_first, 0, 0), Color(QPalette::Button)) << "focused, not hovered: no border";
 }
 
 TEST_F(FlatButtonTest, MovingOntoTheNextButtonMovesTheBorder)
