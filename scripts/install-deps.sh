@@ -13,6 +13,7 @@ packages=(
   x11-apps imagemagick  # screenshots of the running program under Xvfb
   microsocks dante-server tinyproxy
   openjdk-17-jdk-headless
+  openjdk-17-doc  # the JDK's reference pages, which the Java tab shows
   wrk
   libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
 )

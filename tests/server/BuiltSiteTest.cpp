@@ -69,6 +69,9 @@ TEST_F(BuiltSiteTest, JavaIndexHoldsTheJdksModules)
         EXPECT_TRUE(Has(base, package)) << package;
     EXPECT_FALSE(Has(base, "jdk.internal.misc"));  // not exported to everyone
     EXPECT_FALSE(index.Values("javatab/technology[@name=\"java.base\"]/@display").at(0).empty());
+    // The JDK's own reference pages, which the project's scripts install.
+    EXPECT_EQ(index.Values("javatab/technology[@name=\"java.base\"]/@docroot").at(0),
+              "file:///usr/share/doc/openjdk-17-jre-headless/api/java.base/");
 }
 
 TEST_F(BuiltSiteTest, SearchesFindRealClasses)
