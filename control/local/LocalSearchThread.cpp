@@ -10,11 +10,6 @@ CLocalSearchThread::CLocalSearchThread(CItemList& results)
 {
 }
 
-CLocalSearchThread::~CLocalSearchThread()
-{
-    Shutdown();
-}
-
 void CLocalSearchThread::Setup(const std::string& queryText, HWND target)
 {
     SetSearchText(queryText);

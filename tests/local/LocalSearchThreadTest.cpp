@@ -36,7 +36,7 @@ protected:
     {
         CMessageQueue queue;
         std::vector<CMessage> messages;
-        CLocalSearchThread search(results);
+        CWorker<CLocalSearchThread> search(results);
         search.Setup(text, queue.GetHandle());
         EXPECT_NE(search.Start(), 0u);
         CMessage message;

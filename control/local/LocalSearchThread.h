@@ -8,7 +8,6 @@ class CLocalSearchThread : public CSearchThread
 {
 public:
     explicit CLocalSearchThread(CItemList& results);
-    ~CLocalSearchThread() override;
 
     void Setup(const std::string& queryText, HWND target);
 
