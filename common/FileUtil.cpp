@@ -11,8 +11,6 @@
 
 #include "SystemCalls.h"
 
-namespace
-{
 std::string DirectoryOf(const std::string& path)
 {
     size_t slash = path.rfind('/');
@@ -20,7 +18,24 @@ std::string DirectoryOf(const std::string& path)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
-}  // namespace
+
+void SyncDirectoryOf(const std::string& path)
+{
+    int dir = sys::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        sys::fsync(dir);
+        ::close(dir);
+    }
+}
+
+bool CommitStagedFile(const std::string& path)
+{
+    // The staged file was written whole and synced: one rename puts it in place.
+    if (!MoveFileReplace(path + "_new", path))
+        return false;
+    SyncDirectoryOf(path);
+    return true;
+}
 
 bool WriteAll(int fd, std::string_view data)
 {
@@ -39,7 +54,7 @@ bool WriteAll(int fd, std::string_view data)
 CReadResult ReadWholeFile(const std::string& path, std::string& out, size_t maxSize)
 {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = sys::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? CReadResult::Missing : CReadResult::Failed;
     struct stat st{};
@@ -81,11 +96,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, un
         ::unlink(name.data());
         return false;
     }
-    int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        sys::fsync(dir);
-        ::close(dir);
-    }
+    SyncDirectoryOf(path);
     return true;
 }
 

@@ -21,6 +21,15 @@ bool WriteAll(int fd, std::string_view data);
 // so that readers see either the old or the new content, never half of it.
 bool WriteFileAtomically(const std::string& path, const std::string& content, unsigned mode);
 
+// The folder part of a path: "." for a bare name, "/" for a file in the root.
+std::string DirectoryOf(const std::string& path);
+// After a rename the directory entry itself must reach the disk, or a crash may bring the
+// old file back.
+void SyncDirectoryOf(const std::string& path);
+// Puts path + "_new", written whole before, in place of path and makes that durable.
+// False when there was nothing to move or the move failed; path is then unchanged.
+bool CommitStagedFile(const std::string& path);
+
 // MoveFileEx with MOVEFILE_REPLACE_EXISTING: replaces to by from.
 bool MoveFileReplace(const std::string& from, const std::string& to);
 // DeleteFile: true when the file is gone afterwards.

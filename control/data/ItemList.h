@@ -22,6 +22,13 @@ public:
     // On a sorted list: of each run of adjacent records that are the same, keeps the first.
     void Unique();
 
+    // Destroys the records that match, keeping the order of the others.
+    template <typename Predicate>
+    void RemoveIf(Predicate matches)
+    {
+        std::erase_if(m_items, [&matches](const std::unique_ptr<CTreeItem>& item) { return matches(*item); });
+    }
+
     // Hands every record over to the caller and leaves the list empty.
     std::vector<std::unique_ptr<CTreeItem>> TakeAll();
 

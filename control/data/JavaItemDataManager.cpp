@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "DisplayPreferences.h"
 #include "DownloadIfNewer.h"
 #include "ErrorReport.h"
 #include "FileUtil.h"
 #include "JavaItem.h"
 #include "Settings.h"
+#include "SystemCalls.h"
 #include "VendorServers.h"
 #include "VersionBlock.h"
 #include "XmlAccess.h"
@@ -25,7 +27,7 @@ const char kModuleAnchor = 0;
 
 bool CanOpenForReading(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = sys::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     ::close(fd);
@@ -54,7 +56,7 @@ void FetchPackageFile(const std::string& url, const std::string& directory, cons
     std::string text = document.GetXml();
     if (text.empty())
         return;
-    ::mkdir(directory.c_str(), 0755);
+    sys::mkdir(directory.c_str(), 0755);
     // Written beside and renamed into place: a torn write would be trusted forever.
     if (!WriteFileAtomically(file, text, 0644))
         ReportError("cannot write " + file, "CJavaItemDataManager::ListChildItems");
@@ -90,36 +92,34 @@ bool CJavaItemDataManager::LoadTechnologies()
 
 bool CJavaItemDataManager::ListDisplayTechnologies(std::map<std::string, bool>& technologies)
 {
-    std::unique_ptr<CXmlDocument> preferences;
-    if (!OpenXmlDocument(preferences, GetDataDirectory() + "preferences.xml",
-                         "CJavaItemDataManager::ListDisplayTechnologies"))
-        return false;
-    for (const CXmlNode& node : preferences->GetElementsByTagName("technology")) {
-        bool show = GetElementAttributeValue(node, "show") == "1";
-        technologies.emplace(GetElementAttributeValue(node, "name"), show);
+    return CDisplayPreferences::Read(technologies, "CJavaItemDataManager::ListDisplayTechnologies", "CItemDataManager");
+}
+
+void CJavaItemDataManager::ListIndexTechnologies(const CXmlDocument& index, CItemList& technologies,
+                                                 std::string_view owner)
+{
+    for (const CXmlNode& node : index.GetElementsByTagName("technology")) {
+        std::string name = XmlElementAttributeValue(node, "name", owner);
+        std::string display = XmlElementAttributeValue(node, "display", owner);
+        std::string docRoot = XmlElementAttributeValue(node, "docroot", owner);
+        technologies.Append(std::make_unique<CJavaItem>(ITEM_GROUP, display, name, docRoot, "", "", ""));
     }
-    return true;
+    technologies.Sort();
 }
 
 bool CJavaItemDataManager::ListJavaTechnologies(CItemList& technologies)
 {
     technologies.Clear();
-    bool ok = LoadTechnologies();
-    if (ok) {
-        std::map<std::string, bool> shown;
-        ListDisplayTechnologies(shown);
-        for (const CXmlNode& node : m_indexDocument->GetElementsByTagName("technology")) {
-            std::string name = GetElementAttributeValue(node, "name");
-            std::string display = GetElementAttributeValue(node, "display");
-            std::string docRoot = GetElementAttributeValue(node, "docroot");
-            auto entry = shown.find(name);
-            if (entry != shown.end() && !entry->second)
-                continue;
-            technologies.Append(std::make_unique<CJavaItem>(ITEM_GROUP, display, name, docRoot, "", "", ""));
-        }
-    }
-    technologies.Sort();
-    return ok;
+    if (!LoadTechnologies())
+        return false;
+    ListIndexTechnologies(*m_indexDocument, technologies, "CItemDataManager");
+    std::map<std::string, bool> shown;
+    ListDisplayTechnologies(shown);
+    technologies.RemoveIf([&shown](const CTreeItem& item) {
+        auto entry = shown.find(static_cast<const CJavaItem&>(item).GetTechnology());
+        return entry != shown.end() && !entry->second;
+    });
+    return true;
 }
 
 bool CJavaItemDataManager::ListChildItems(const CTreeItem& parent, CItemList& children)

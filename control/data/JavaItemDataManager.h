@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "ItemDataManager.h"
 
@@ -33,6 +34,9 @@ public:
     bool ListDisplayTechnologies(std::map<std::string, bool>& technologies);
     // The shown technologies (kind 3), sorted by their display text.
     bool ListJavaTechnologies(CItemList& technologies);
+    // Every technology of a loaded index (kind 3), sorted by display text; owner names the
+    // reader in the error reports.
+    static void ListIndexTechnologies(const CXmlDocument& index, CItemList& technologies, std::string_view owner);
     void SetLauncher(std::int32_t launcher) { m_launcher = launcher; }
 
     // The version text of the first home URL: 1.2.0.5 gives "1.2.5", 1.2.3.4 "1.2.196612".

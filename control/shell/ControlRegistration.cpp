@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "FileUtil.h"
 #include "RegistryFile.h"
 #include "SpindleCtrlInterface.h"
 
@@ -26,14 +27,6 @@ struct CEntry
 std::string ClassKey()
 {
     return std::string("CLSID\\") + kSpindleCtrlClsid;
-}
-
-std::string DirectoryOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::vector<CEntry> Entries(const std::string& library)

@@ -4,9 +4,6 @@
 #include <climits>
 #include <cstdlib>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,14 +11,14 @@
 #include <QTreeWidget>
 #include <QValidator>
 
-#include "ErrorReport.h"
+#include "DisplayPreferences.h"
 #include "FileUtil.h"
 #include "ItemList.h"
+#include "JavaItemDataManager.h"
 #include "ModalDialog.h"
 #include "PageArtwork.h"
 #include "ScanProgressDlg.h"
 #include "Settings.h"
-#include "SystemCalls.h"
 #include "XmlAccess.h"
 
 namespace
@@ -46,27 +43,7 @@ private:
     int m_maxBytes;
 };
 
-constexpr const char* kPreferencesFile = "preferences.xml";
 constexpr const char* kLocalIndex = "Local/components.xml";
-
-std::string DirectoryOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// After a rename the directory entry itself must reach the disk, or a crash may bring the
-// old file back.
-void SyncDirectoryOf(const std::string& path)
-{
-    const int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0)
-        return;
-    sys::fsync(dir);
-    ::close(dir);
-}
 }  // namespace
 
 COptionsDlg::COptionsDlg(IModalRunner& runner, QWidget* parent)
@@ -190,15 +167,9 @@ bool COptionsDlg::LoadTechnologies()
         return false;
 
     CItemList technologies;
-    for (const CXmlNode& node : index->GetElementsByTagName("technology")) {
-        const std::string name = XmlElementAttributeValue(node, "name", "COptionsDlg");
-        const std::string display = XmlElementAttributeValue(node, "display", "COptionsDlg");
-        const std::string docRoot = XmlElementAttributeValue(node, "docroot", "COptionsDlg");
-        technologies.Append(std::make_unique<CJavaItem>(ITEM_GROUP, display, name, docRoot, "", "", ""));
-    }
-    technologies.Sort();
-
-    const std::map<std::string, bool> shown = ListDisplayTechnologies();
+    CJavaItemDataManager::ListIndexTechnologies(*index, technologies, "COptionsDlg");
+    std::map<std::string, bool> shown;
+    CDisplayPreferences::Read(shown, "COptionsDlg::ListDisplayTechnologies", "COptionsDlg");
     for (std::unique_ptr<CTreeItem>& record : technologies.TakeAll()) {
         std::unique_ptr<CJavaItem> technology(static_cast<CJavaItem*>(record.release()));
         auto* treeItem = new QTreeWidgetItem;
@@ -212,20 +183,6 @@ bool COptionsDlg::LoadTechnologies()
         m_technologies.push_back({std::move(technology), treeItem});
     }
     return true;
-}
-
-// As the Java tab reads them: the first entry of a technology counts.
-std::map<std::string, bool> COptionsDlg::ListDisplayTechnologies() const
-{
-    std::map<std::string, bool> shown;
-    std::unique_ptr<CXmlDocument> preferences;
-    if (!OpenXmlDocument(preferences, GetDataDirectory() + kPreferencesFile, "COptionsDlg::ListDisplayTechnologies"))
-        return shown;
-    for (const CXmlNode& node : preferences->GetElementsByTagName("technology")) {
-        shown.emplace(XmlElementAttributeValue(node, "name", "COptionsDlg"),
-                      XmlElementAttributeValue(node, "show", "COptionsDlg") == "1");
-    }
-    return shown;
 }
 
 const CJavaItem* COptionsDlg::TechnologyOf(const QTreeWidgetItem* treeItem) const
@@ -259,7 +216,7 @@ void COptionsDlg::accept()
     if (m_technologiesListed)
         SavePreferences();
     if (m_scanDone)
-        MoveStagedIndex();
+        CommitStagedFile(GetDataDirectory() + kLocalIndex);
     SetEmail(ReadText(m_email));
     SaveFirewall();
     QDialog::accept();
@@ -267,46 +224,10 @@ void COptionsDlg::accept()
 
 bool COptionsDlg::SavePreferences()
 {
-    const std::string path = GetDataDirectory() + kPreferencesFile;
-    CXmlDocument document;
-    if (!document.Load(path)) {
-        CXmlNode root = document.CreateElement("preferences");
-        document.SetDocumentElement(root);
-        root = document.GetDocumentElement();
-        CXmlNode javaTab = root.AppendChild(document.CreateElement("javatab"));
-        javaTab.AppendChild(document.CreateElement("display"));
-    }
-    const CXmlNode root = document.GetDocumentElement();
-    CXmlNode display = root ? root.GetFirstChild().GetFirstChild() : CXmlNode();
-    if (!display || display.GetNodeType() != NODE_ELEMENT) {
-        ReportError("preferences.xml has no display element", "COptionsDlg::GetElementAttributeValue");
-        return false;
-    }
-    while (CXmlNode child = display.GetFirstChild())
-        display.RemoveChild(child);
-    for (const CTechnology& technology : m_technologies) {
-        CXmlNode element = display.AppendChild(document.CreateElement("technology"));
-        if (!element) {
-            ReportError("cannot add a technology", "COptionsDlg::GetElementAttributeValue");
-            return false;
-        }
-        element.SetAttribute("name", technology.item->GetTechnology());
-        element.SetAttribute("show", technology.treeItem->checkState(0) == Qt::Checked ? "1" : "0");
-    }
-    // Written beside and renamed over the old file.
-    if (!document.Save(path)) {
-        ReportError("cannot write " + path, "COptionsDlg::GetElementAttributeValue");
-        return false;
-    }
-    return true;
-}
-
-void COptionsDlg::MoveStagedIndex()
-{
-    // The staged file was written whole and synced by the scan: one rename puts it in place.
-    const std::string target = GetDataDirectory() + kLocalIndex;
-    if (MoveFileReplace(target + "_new", target))
-        SyncDirectoryOf(target);
+    std::vector<std::pair<std::string, bool>> technologies;
+    for (const CTechnology& technology : m_technologies)
+        technologies.emplace_back(technology.item->GetTechnology(), technology.treeItem->checkState(0) == Qt::Checked);
+    return CDisplayPreferences::Write(technologies);
 }
 
 void COptionsDlg::SaveFirewall()

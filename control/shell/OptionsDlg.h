@@ -81,10 +81,8 @@ private:
     QRect MapDialogRect(int x, int y, int width, int height) const;
     void InitDialog();
     bool LoadTechnologies();
-    std::map<std::string, bool> ListDisplayTechnologies() const;
     void UpdateFirewallBoxes();
     bool SavePreferences();
-    void MoveStagedIndex();
     void SaveFirewall();
     static std::string ReadText(const QLineEdit* edit);
 
