@@ -83,7 +83,7 @@ struct CHttpClient::CTransfer
 
     bool OpenTarget()
     {
-        fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = sys::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) {
             writeErrno = errno;
             return false;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "FileUtil.h"
+#include "SystemCalls.h"
 
 namespace
 {
@@ -334,7 +335,7 @@ bool CRegistryFile::UpdateImpl(const std::string& linkPath, bool createIfMissing
     }
 
     std::string lockPath = path + ".lock";
-    int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int lock = sys::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lock < 0)
         return false;
     int rc;

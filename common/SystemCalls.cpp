@@ -2,13 +2,21 @@
 
 #include <cstdio>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace sys
 {
+namespace
+{
+// open is variadic; the seam takes its mode always.
+int OpenFile(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+}  // namespace
+
 CSystemCalls& Calls()
 {
-    static CSystemCalls calls{::read, ::write, ::fsync, ::rename, ::socket, ::connect, ::send, ::recv};
+    static CSystemCalls calls{::read,    ::write, ::fsync, ::rename, ::socket,     ::connect,
+                              ::send,    ::recv,  OpenFile, ::mkdir, ::getaddrinfo};
     return calls;
 }
 }  // namespace sys

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <netdb.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // The system calls that can fail in ways a test cannot provoke from outside. Each goes
@@ -18,6 +20,9 @@ struct CSystemCalls
     int (*connect)(int fd, const sockaddr* address, socklen_t length);
     ssize_t (*send)(int fd, const void* buffer, size_t size, int flags);
     ssize_t (*recv)(int fd, void* buffer, size_t size, int flags);
+    int (*open)(const char* path, int flags, mode_t mode);
+    int (*mkdir)(const char* path, mode_t mode);
+    int (*getaddrinfo)(const char* node, const char* service, const addrinfo* hints, addrinfo** result);
 };
 
 // The calls in use; tests swap entries and restore them.
@@ -31,4 +36,10 @@ inline int socket(int domain, int type, int protocol) { return Calls().socket(do
 inline int connect(int fd, const sockaddr* address, socklen_t length) { return Calls().connect(fd, address, length); }
 inline ssize_t send(int fd, const void* buffer, size_t size, int flags) { return Calls().send(fd, buffer, size, flags); }
 inline ssize_t recv(int fd, void* buffer, size_t size, int flags) { return Calls().recv(fd, buffer, size, flags); }
+inline int open(const char* path, int flags, mode_t mode = 0) { return Calls().open(path, flags, mode); }
+inline int mkdir(const char* path, mode_t mode) { return Calls().mkdir(path, mode); }
+inline int getaddrinfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result)
+{
+    return Calls().getaddrinfo(node, service, hints, result);
+}
 }  // namespace sys

@@ -13,6 +13,7 @@
 
 #include <zip.h>
 
+#include "SystemCalls.h"
 #include "ZipCalls.h"
 
 namespace
@@ -75,7 +76,7 @@ bool CJarScan::GetClasses(const std::string& archivePath, std::vector<std::strin
 
     // Opened here rather than by libzip, so that a FIFO or a device named like an archive
     // is refused instead of blocking the scan.
-    int fd = ::open(archivePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = sys::open(archivePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         WriteArchiveError(ZIP_ER_OPEN, errno);
         return false;

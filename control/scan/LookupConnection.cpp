@@ -126,7 +126,7 @@ bool CLookupConnection::Connect(const std::string& server, int port)
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* addresses = nullptr;
     bool resolved = port > 0 && port <= 65535 && !server.empty() &&
-                    ::getaddrinfo(server.c_str(), std::to_string(port).c_str(), &hints, &addresses) == 0;
+                    sys::getaddrinfo(server.c_str(), std::to_string(port).c_str(), &hints, &addresses) == 0;
 
     bool madeSocket = false;
     for (addrinfo* address = resolved ? addresses : nullptr; address && m_socket < 0; address = address->ai_next) {
