@@ -11,11 +11,6 @@ CJavaSearchThread::CJavaSearchThread(CJavaItemDataManager& manager, CItemList& r
 {
 }
 
-CJavaSearchThread::~CJavaSearchThread()
-{
-    Shutdown();
-}
-
 void CJavaSearchThread::Setup(const std::string& packageText, const std::string& classText,
                               const std::string& methodText, std::int32_t kind, HWND targetWindow)
 {

@@ -20,7 +20,6 @@ class CJavaSearchThread : public CSearchThread
 public:
     // manager supplies the shown technologies; results receives the hits.
     CJavaSearchThread(CJavaItemDataManager& manager, CItemList& results);
-    ~CJavaSearchThread() override;
 
     void Setup(const std::string& packageText, const std::string& classText, const std::string& methodText,
                std::int32_t kind, HWND targetWindow);

@@ -9,11 +9,6 @@ CMarketSearchThread::CMarketSearchThread(CItemList& results)
 {
 }
 
-CMarketSearchThread::~CMarketSearchThread()
-{
-    Shutdown();
-}
-
 void CMarketSearchThread::Setup(const std::string& searchText, const std::string& sessionId, HWND target)
 {
     SetSearchText(searchText);

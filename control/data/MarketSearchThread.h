@@ -9,7 +9,6 @@ class CMarketSearchThread : public CSearchThread
 {
 public:
     explicit CMarketSearchThread(CItemList& results);
-    ~CMarketSearchThread() override;
 
     // The session id is copied: the search never touches the data manager.
     void Setup(const std::string& searchText, const std::string& sessionId, HWND target);

@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 
 #include "ErrorReport.h"
+#include "FileUtil.h"
 #include "Messages.h"
 #include "Settings.h"
+#include "SystemCalls.h"
 #include "VendorServers.h"
 #include "XmlDocument.h"
 
@@ -33,17 +35,9 @@ bool IsArchive(const std::string& element)
     return EndsWith(element, ".jar") || EndsWith(element, ".JAR") || EndsWith(element, ".zip") ||
            EndsWith(element, ".ZIP");
 }
-
-std::string DirectoryOf(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
 }  // namespace
 
 CClassPathScanThread::CClassPathScanThread(CPrefixCache& cache) : m_connection(cache) {}
-
-CClassPathScanThread::~CClassPathScanThread() { Shutdown(); }
 
 void CClassPathScanThread::StartWork()
 {
@@ -181,7 +175,7 @@ bool CClassPathScanThread::SaveResults()
             root.AppendChild(component);
     }
 
-    ::mkdir(DirectoryOf(path).c_str(), 0755);
+    sys::mkdir(DirectoryOf(path).c_str(), 0755);
     if (!index.Save(path)) {
         ReportError("cannot write " + path, "CClassPathScanThread::SaveResults");
         return false;

@@ -20,7 +20,6 @@ class CClassPathScanThread : public CWorkerThread
 {
 public:
     explicit CClassPathScanThread(CPrefixCache& cache = CPrefixCache::Process());
-    ~CClassPathScanThread() override;
 
     // Set before Start. direct: write the index itself; otherwise the "_new" file.
     void SetClassPath(const std::string& classPath) { m_classPath = classPath; }

@@ -13,8 +13,6 @@ CScanProgressDlg::CScanProgressDlg(std::string classPath, bool direct, CPrefixCa
     SetText("Scanning...");
 }
 
-CScanProgressDlg::~CScanProgressDlg() { m_thread.Shutdown(); }
-
 void CScanProgressDlg::OnInitDialog(HWND self)
 {
     m_thread.SetClassPath(m_classPath);

@@ -12,7 +12,6 @@ class CScanProgressDlg : public CModalDialogCore
 {
 public:
     CScanProgressDlg(std::string classPath, bool direct, CPrefixCache& cache = CPrefixCache::Process());
-    ~CScanProgressDlg() override;
 
     void OnInitDialog(HWND self) override;
     void OnMessage(unsigned message, WPARAM wParam, LPARAM lParam) override;
@@ -33,5 +32,5 @@ private:
     std::string m_classPath;
     bool m_direct;
     int m_steps = 0;
-    CClassPathScanThread m_thread;
+    CWorker<CClassPathScanThread> m_thread;
 };

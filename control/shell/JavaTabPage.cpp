@@ -78,7 +78,7 @@ void CJavaTabPage::RunSearch()
     const int ended = RunSearchDialog(
         text,
         [&](HWND self) {
-            auto search = std::make_unique<CJavaSearchThread>(*m_javaManager, results);
+            auto search = std::make_unique<CWorker<CJavaSearchThread>>(*m_javaManager, results);
             search->Setup(packageText, classText, methodText, kind, self);
             return search;
         },
@@ -116,7 +116,7 @@ void CJavaTabPage::ShowItem(const std::string& packageName, const std::string& c
         RunSearchDialog(
             text,
             [&](HWND self) {
-                auto search = std::make_unique<CJavaSearchThread>(*m_javaManager, results);
+                auto search = std::make_unique<CWorker<CJavaSearchThread>>(*m_javaManager, results);
                 search->Setup(packageName, className, methodName, kind, self);
                 return search;
             },

@@ -58,7 +58,7 @@ void CLocalTabPage::RunSearch()
     const int ended = RunSearchDialog(
         text,
         [&](HWND self) {
-            auto search = std::make_unique<CLocalSearchThread>(results);
+            auto search = std::make_unique<CWorker<CLocalSearchThread>>(results);
             search->Setup(text, self);
             return search;
         },

@@ -58,7 +58,7 @@ void CMarketTabPage::RunSearch()
     const int ended = RunSearchDialog(
         text,
         [&](HWND self) {
-            auto search = std::make_unique<CMarketSearchThread>(results);
+            auto search = std::make_unique<CWorker<CMarketSearchThread>>(results);
             search->Setup(text, session, self);
             return search;
         },

@@ -20,8 +20,7 @@ CWorkerThread::CWorkerThread() = default;
 
 CWorkerThread::~CWorkerThread()
 {
-    // Derived destructors have shut down already; this only keeps a forgotten one from
-    // destroying a joinable thread.
+    // CWorker has shut down already; this only covers a worker that never started.
     Shutdown();
 }
 
@@ -29,6 +28,10 @@ bool CWorkerThread::Begin(std::uint32_t interval)
 {
     if (m_threadId != 0)
         return false;
+    if (!m_owned) {
+        ReportError("a worker must be held as CWorker<T>", "CWorkerThread::Begin");
+        return false;
+    }
     m_stop = false;
     m_running = true;
     m_interval = interval;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "Event.h"
 
@@ -14,8 +15,8 @@ constexpr std::uint32_t INFINITE = 0xFFFFFFFF;
 // DoWork after every wait interval until the stop flag is set, EndWork once. The work
 // itself sets the stop flag when it has nothing left to do; the dialog cancels with Stop.
 //
-// A derived class must call Shutdown first thing in its destructor, so that its steps
-// never run on a half-destroyed object.
+// Workers are held as CWorker<T> (below), which stops and joins the thread before any part
+// of the work is destroyed; Begin refuses a worker that is not held so.
 class CWorkerThread
 {
 public:
@@ -47,6 +48,8 @@ protected:
     virtual void EndWork() {}
 
     void SetStatus(std::int32_t status) { m_status = status; }
+    // Set by CWorker once the whole worker is constructed.
+    void MarkOwned() { m_owned = true; }
     // Ends the loop after the current step; EndWork still runs.
     void SetStopFlag() { m_stop = true; }
     bool IsStopFlagSet() const { return m_stop; }
@@ -68,4 +71,19 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_shutDown{false};
+    bool m_owned = false;
+};
+
+// A worker as its owner holds it, by value or through a pointer: its thread is stopped and
+// joined first, so the steps never run on a half-destroyed object.
+template <typename Work>
+class CWorker final : public Work
+{
+public:
+    template <typename... Args>
+    explicit CWorker(Args&&... args) : Work(std::forward<Args>(args)...)
+    {
+        this->MarkOwned();
+    }
+    ~CWorker() override { this->Shutdown(); }
 };

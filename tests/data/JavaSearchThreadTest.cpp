@@ -66,7 +66,7 @@ protected:
                                 std::int32_t kind)
     {
         CMessageQueue queue;
-        CJavaSearchThread thread(m_manager, m_results);
+        CWorker<CJavaSearchThread> thread(m_manager, m_results);
         thread.Setup(package, className, method, kind, queue.GetHandle());
         std::uint32_t id = thread.Start();
         EXPECT_NE(id, 0u);
@@ -215,7 +215,7 @@ TEST_F(JavaSearchThread, CancellingInTheThirdOfFiveStopsAfterIt)
     m_server.HoldRequest(3);
 
     CMessageQueue queue;
-    CJavaSearchThread thread(m_manager, m_results);
+    CWorker<CJavaSearchThread> thread(m_manager, m_results);
     thread.Setup("", "C", "", 1, queue.GetHandle());
     ASSERT_NE(thread.Start(), 0u);
     ASSERT_TRUE(m_server.WaitForHeldRequest());
@@ -243,7 +243,7 @@ TEST_F(JavaSearchThread, DestroyingAStartedSearchWaitsForEndWork)
     m_server.Serve(Request("alpha", "index.bnd"), kAlphaClasses);
     m_server.HoldRequest(1);
     CMessageQueue queue;
-    auto thread = std::make_unique<CJavaSearchThread>(m_manager, m_results);
+    auto thread = std::make_unique<CWorker<CJavaSearchThread>>(m_manager, m_results);
     thread->Setup("", "Vector", "", 1, queue.GetHandle());
     ASSERT_NE(thread->Start(), 0u);
     ASSERT_TRUE(m_server.WaitForHeldRequest());
@@ -267,7 +267,7 @@ TEST_F(JavaSearchThread, DestroyingAStartedSearchWaitsForEndWork)
 TEST_F(JavaSearchThread, DestroyingAnUnstartedSearchDoesNotBlock)
 {
     auto destroyed = std::async(std::launch::async, [this] {
-        CJavaSearchThread thread(m_manager, m_results);
+        CWorker<CJavaSearchThread> thread(m_manager, m_results);
         thread.Setup("", "Vector", "", 1, 0);
     });
     EXPECT_EQ(destroyed.wait_for(5s), std::future_status::ready);

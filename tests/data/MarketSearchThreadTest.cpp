@@ -31,7 +31,7 @@ protected:
         CMessageQueue queue;
         std::vector<CMessage> messages;
         {
-            CMarketSearchThread search(results);
+            CWorker<CMarketSearchThread> search(results);
             search.Setup(text, "S9", queue.GetHandle());
             EXPECT_NE(search.Start(), 0u);
             CMessage message;

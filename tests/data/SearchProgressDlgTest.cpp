@@ -23,7 +23,6 @@ public:
     {
         SetTargetWindow(target);
     }
-    ~CStepSearch() override { Shutdown(); }
 
     std::atomic<bool> slow{false};
     std::atomic<std::int32_t>* endStatus = nullptr;
@@ -57,7 +56,7 @@ TEST(SearchProgressDlg, FollowsTheSearchAndEndsWithOk)
     CItemList results;
     std::atomic<std::int32_t> endStatus{99};
     CSearchProgressDlg dialog("Vector", [&](HWND self) {
-        auto search = std::make_unique<CStepSearch>(results, 4, self);
+        auto search = std::make_unique<CWorker<CStepSearch>>(results, 4, self);
         search->endStatus = &endStatus;
         return search;
     });
@@ -79,7 +78,7 @@ TEST(SearchProgressDlg, CancelStopsTheSearch)
     CItemList results;
     std::atomic<std::int32_t> endStatus{99};
     CSearchProgressDlg dialog("x", [&](HWND self) {
-        auto search = std::make_unique<CStepSearch>(results, 1000, self);
+        auto search = std::make_unique<CWorker<CStepSearch>>(results, 1000, self);
         search->slow = true;
         search->endStatus = &endStatus;
         return search;
@@ -115,7 +114,7 @@ TEST(SearchProgressDlg, RunsAJavaSearchHeadless)
     CItemList results;
     {
         CSearchProgressDlg dialog("Vector", [&](HWND self) {
-            auto search = std::make_unique<CJavaSearchThread>(manager, results);
+            auto search = std::make_unique<CWorker<CJavaSearchThread>>(manager, results);
             search->Setup("", "Vector", "", 1, self);
             return search;
         });

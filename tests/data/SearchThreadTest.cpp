@@ -19,7 +19,6 @@ public:
     using CSearchThread::CSearchThread;
     using CSearchThread::GetChildElementValue;
     using CSearchThread::GetElementAttributeValue;
-    ~CProbeSearch() override { Shutdown(); }
 
 protected:
     void StartWork() override
@@ -43,7 +42,7 @@ TEST(SearchThread, PostsToItsTargetWithItsThreadId)
     CItemList results;
     results.Append(std::make_unique<CTreeItem>(ITEM_LEAF, "old"));
     CMessageQueue queue;
-    CProbeSearch search(results);
+    CWorker<CProbeSearch> search(results);
     search.SetTargetWindow(queue.GetHandle());
     search.SetSearchText("needle");
     std::uint32_t id = search.Start();
@@ -65,7 +64,7 @@ TEST(SearchThread, PostsToItsTargetWithItsThreadId)
 TEST(SearchThread, AGoneTargetGetsNothingAndTheSearchStillEnds)
 {
     CItemList results;
-    CProbeSearch search(results);
+    CWorker<CProbeSearch> search(results);
     {
         CMessageQueue queue;
         search.SetTargetWindow(queue.GetHandle());

@@ -104,7 +104,7 @@ protected:
     {
         CScanOutcome outcome;
         CMessageQueue queue;
-        CClassPathScanThread scan(m_cache);
+        CWorker<CClassPathScanThread> scan(m_cache);
         scan.SetClassPath(classPath);
         scan.SetDirectMode(direct);
         scan.SetTargetWindow(queue.GetHandle());
@@ -202,7 +202,7 @@ TEST_F(CClassPathScanThreadTest, CancelDuringTheWalkEndsItAndWritesNothing)
     const std::string tree = Dir("tree");
     for (int i = 0; i < 3000; ++i)
         WriteFileText(Dir("tree/d" + std::to_string(i)) + "/C.class", "");
-    CClassPathScanThread scan(m_cache);
+    CWorker<CClassPathScanThread> scan(m_cache);
     scan.SetClassPath(tree);
     ASSERT_NE(scan.Start(), 0u);
     scan.Stop();

@@ -203,7 +203,7 @@ TEST_F(EndToEndTest, JavaCollectionAndSearches)
     for (const auto& c : cases) {
         CItemList results;
         CMessageQueue queue;
-        CJavaSearchThread search(manager, results);
+        CWorker<CJavaSearchThread> search(manager, results);
         search.Setup(c.package, c.cls, c.method, c.kind, queue.GetHandle());
         ASSERT_TRUE(RunToEnd(search, queue, WM_SEARCH_FINISHED)) << c.kind;
         search.Shutdown();
@@ -233,7 +233,7 @@ TEST_F(EndToEndTest, MarketplaceCollectionAndSearch)
 
     CItemList results;
     CMessageQueue queue;
-    CMarketSearchThread search(results);
+    CWorker<CMarketSearchThread> search(results);
     search.Setup("logging", manager.LoadSession(), queue.GetHandle());
     ASSERT_TRUE(RunToEnd(search, queue, WM_SEARCH_FINISHED));
     search.Shutdown();
@@ -254,7 +254,7 @@ TEST_F(EndToEndTest, ClassPathScanThenLocalCollectionAndSearch)
     zip_close(zip);
 
     CPrefixCache cache;
-    CClassPathScanThread scan(cache);
+    CWorker<CClassPathScanThread> scan(cache);
     CMessageQueue queue;
     scan.SetClassPath(jar);
     scan.SetDirectMode(true);
@@ -284,7 +284,7 @@ TEST_F(EndToEndTest, ClassPathScanThenLocalCollectionAndSearch)
 
     CItemList results;
     CMessageQueue searchQueue;
-    CLocalSearchThread search(results);
+    CWorker<CLocalSearchThread> search(results);
     search.Setup("acme", searchQueue.GetHandle());
     ASSERT_TRUE(RunToEnd(search, searchQueue, WM_SEARCH_FINISHED));
     search.Shutdown();

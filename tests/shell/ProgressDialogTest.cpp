@@ -74,7 +74,7 @@ TEST_F(ProgressDialogTest, MarketplaceSearchShowsItsTextWithoutABarAndEndsWithOk
     CSearchProgressDlg core(
         "grid",
         [&results](HWND self) {
-            auto search = std::make_unique<CMarketSearchThread>(results);
+            auto search = std::make_unique<CWorker<CMarketSearchThread>>(results);
             search->Setup("grid", "S42", self);
             return search;
         },
@@ -102,7 +102,7 @@ TEST_F(ProgressDialogTest, JavaSearchShowsItsBarAndFollowsTheSteps)
     m_runner.SetShownHook([&seen](CProgressDialog& dialog) { seen = Look(dialog); });
     CItemList results;
     CSearchProgressDlg core("Vector", [&](HWND self) {
-        auto search = std::make_unique<CJavaSearchThread>(manager, results);
+        auto search = std::make_unique<CWorker<CJavaSearchThread>>(manager, results);
         search->Setup("", "Vector", "", 1, self);
         return search;
     });
@@ -130,7 +130,7 @@ TEST_F(ProgressDialogTest, CancelEndsAtOnceAndTheSearchIsWaitedFor)
     CSearchProgressDlg core(
         "slow",
         [&](HWND self) {
-            auto search = std::make_unique<CMarketSearchThread>(results);
+            auto search = std::make_unique<CWorker<CMarketSearchThread>>(results);
             search->Setup("slow", "S42", self);
             running = search.get();
             return search;
@@ -195,7 +195,7 @@ TEST_F(ProgressDialogTest, EscapeDoesNotCancelASearch)
     CSearchProgressDlg core(
         "esc",
         [&results](HWND self) {
-            auto search = std::make_unique<CMarketSearchThread>(results);
+            auto search = std::make_unique<CWorker<CMarketSearchThread>>(results);
             search->Setup("esc", "S42", self);
             return search;
         },

@@ -38,11 +38,10 @@ private:
 };
 
 // Records its steps; does `steps` units of work and then stops itself.
-class CCountingWorker : public CWorkerThread
+class CCountingWork : public CWorkerThread
 {
 public:
-    explicit CCountingWorker(int steps) : m_steps(steps) {}
-    ~CCountingWorker() override { Shutdown(); }
+    explicit CCountingWork(int steps) : m_steps(steps) {}
 
     std::vector<std::string> Log()
     {
@@ -99,6 +98,7 @@ private:
     std::mutex m_mutex;
     std::vector<std::string> m_log;
 };
+using CCountingWorker = CWorker<CCountingWork>;
 
 template <typename F>
 bool FinishesWithin(F f, std::chrono::milliseconds timeout)
