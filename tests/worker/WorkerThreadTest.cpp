@@ -135,6 +135,11 @@ TEST(WorkerThread, ThreadIdsAreDistinctAndAWorkerStartsOnce)
     first.Shutdown();
     EXPECT_EQ(first.Start(), 0u);
     EXPECT_EQ(first.GetThreadId(), a);
+
+    // Only a worker held so that it is stopped before it goes may start.
+    CCountingWork bare(1);
+    EXPECT_EQ(bare.Start(), 0u);
+    EXPECT_TRUE(bare.Log().empty());
 }
 
 TEST(WorkerThread, StopDuringALongUnitTakesEffectAfterIt)
