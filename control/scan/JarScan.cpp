@@ -1,11 +1,14 @@
 #include "JarScan.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -70,22 +73,23 @@ void AppendClassName(std::string_view entry, std::vector<std::string>& names)
 
 CJarScan::CJarScan() { AvoidTimeZoneReloads(); }
 
-bool CJarScan::GetClasses(const std::string& archivePath, std::vector<std::string>& names)
+namespace
 {
-    AvoidTimeZoneReloads();
-
+// Opens an archive file; its error text goes to standard output when it cannot be read.
+zip_t* OpenArchive(const std::string& archivePath)
+{
     // Opened here rather than by libzip, so that a FIFO or a device named like an archive
     // is refused instead of blocking the scan.
     int fd = sys::open(archivePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         WriteArchiveError(ZIP_ER_OPEN, errno);
-        return false;
+        return nullptr;
     }
     struct stat st{};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         WriteArchiveError(ZIP_ER_NOZIP, 0);
-        return false;
+        return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
@@ -96,8 +100,17 @@ bool CJarScan::GetClasses(const std::string& archivePath, std::vector<std::strin
         int systemError = errno;
         ::close(fd);
         WriteArchiveError(code, systemError);
-        return false;
     }
+    return archive;
+}
+}  // namespace
+
+bool CJarScan::GetClasses(const std::string& archivePath, std::vector<std::string>& names)
+{
+    AvoidTimeZoneReloads();
+    zip_t* archive = OpenArchive(archivePath);
+    if (!archive)
+        return false;
 
     std::vector<std::string> found;
     bool ok = true;
@@ -116,5 +129,90 @@ bool CJarScan::GetClasses(const std::string& archivePath, std::vector<std::strin
         return false;
 
     names.insert(names.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+    return true;
+}
+
+bool CJarScan::IsArchiveName(std::string_view name)
+{
+    if (name.size() < 5 || name[name.size() - 4] != '.')
+        return false;
+    std::string ending;
+    for (char c : name.substr(name.size() - 3))
+        ending += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ending == "jar" || ending == "war" || ending == "ear" || ending == "zip";
+}
+
+namespace
+{
+// Reads one entry into memory; nothing when it is larger than limit or cannot be read.
+std::optional<std::string> ReadEntry(zip_t* archive, zip_uint64_t index, size_t limit)
+{
+    zip_stat_t stat;
+    if (zip_stat_index(archive, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) || stat.size > limit)
+        return std::nullopt;
+    zip_file_t* file = zip_fopen_index(archive, index, 0);
+    if (!file)
+        return std::nullopt;
+    std::string data(static_cast<size_t>(stat.size), '\0');
+    zip_int64_t n = zip_fread(file, data.data(), data.size());
+    // One byte more than announced would be a lie about the size: refused as well.
+    char extra;
+    bool whole = n == static_cast<zip_int64_t>(data.size()) && zip_fread(file, &extra, 1) == 0;
+    zip_fclose(file);
+    if (!whole)
+        return std::nullopt;
+    return data;
+}
+
+struct CNestedBudget
+{
+    size_t left = CJarScan::kMaxNestedTotal;
+};
+
+// Lists the open archive as listing path at depth, then its nested archives.
+void ListOpenArchive(zip_t* archive, const std::string& path, int depth, CNestedBudget& budget,
+                     std::vector<CJarScan::CListing>& listings)
+{
+    CJarScan::CListing listing{path, depth, {}};
+    std::vector<std::pair<zip_uint64_t, std::string>> nested;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* entry = zipsys::getName(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
+        if (!entry)
+            continue;
+        AppendClassName(entry, listing.names);
+        if (depth < CJarScan::kMaxNestingDepth && CJarScan::IsArchiveName(entry))
+            nested.emplace_back(static_cast<zip_uint64_t>(i), entry);
+    }
+    listings.push_back(std::move(listing));
+    for (const auto& [index, name] : nested) {
+        std::optional<std::string> data = ReadEntry(archive, index, std::min(CJarScan::kMaxNestedSize, budget.left));
+        if (!data)
+            continue;
+        budget.left -= data->size();
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = zip_source_buffer_create(data->data(), data->size(), 0, &error);
+        zip_t* inner = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+        if (inner) {
+            ListOpenArchive(inner, path + "!/" + name, depth + 1, budget, listings);
+            zip_discard(inner);
+        } else if (source) {
+            zip_source_free(source);
+        }
+        zip_error_fini(&error);
+    }
+}
+}  // namespace
+
+bool CJarScan::ListNested(const std::string& archivePath, std::vector<CListing>& listings)
+{
+    AvoidTimeZoneReloads();
+    zip_t* archive = OpenArchive(archivePath);
+    if (!archive)
+        return false;
+    CNestedBudget budget;
+    ListOpenArchive(archive, archivePath, 0, budget, listings);
+    zip_discard(archive);
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Lists the classes of a JAR or ZIP archive by the entry paths in its central directory:
@@ -15,6 +16,27 @@ public:
     // cannot be read; its error text then goes to standard output and nothing is added.
     bool GetClasses(const std::string& archivePath, std::vector<std::string>& names);
 
+    // One archive's class names, for an archive inside another archive too.
+    struct CListing
+    {
+        std::string path;  // "outer.war!/WEB-INF/lib/inner.jar" for a nested one
+        int depth = 0;     // 0 for the archive itself
+        std::vector<std::string> names;
+    };
+
+    // Lists the archive and, from memory, every archive inside it (entries ending in .jar,
+    // .war, .ear or .zip, in any case), down to kMaxNestingDepth levels. A nested archive
+    // that is too large or cannot be read is left out. False when the archive itself
+    // cannot be read; nothing is added then.
+    bool ListNested(const std::string& archivePath, std::vector<CListing>& listings);
+
     // Longer entry paths are skipped.
     static constexpr size_t kMaxEntryLength = 2047;
+    // Bounds on what is read into memory below one archive.
+    static constexpr int kMaxNestingDepth = 3;
+    static constexpr size_t kMaxNestedSize = 64 * 1024 * 1024;
+    static constexpr size_t kMaxNestedTotal = 512 * 1024 * 1024;
+
+    // Whether a name ends like an archive the location scan reads (.jar, .war, .ear, .zip).
+    static bool IsArchiveName(std::string_view name);
 };

@@ -131,3 +131,37 @@ TEST(CJarScan, ReaderFailuresAddNothing)
     }
     EXPECT_EQ(OpenFileCount(), openFiles);
 }
+
+TEST(CJarScan, ArchivesInsideArchivesAreListedFromMemory)
+{
+    CTempDir dir;
+    const std::string war = dir.File("shop.war");
+    const std::string deepest =
+        ArchiveBytes({{"org/deep/D.class", "x"}, {"e.jar", ArchiveBytes({{"org/e/E.class", "x"}})}});
+    MakeArchiveOf(war, {
+                           {"WEB-INF/classes/com/shop/Cart.class", "x"},
+                           {"WEB-INF/lib/a.jar", ArchiveBytes({{"org/a/A.class", "x"}, {"org/a/A$1.class", "x"}})},
+                           {"WEB-INF/lib/b.JAR", ArchiveBytes({{"org/b/B.class", "x"}, {"lib/c.zip", ArchiveBytes({
+                                                                    {"org/c/C.class", "x"}, {"d.ear", deepest}})}})},
+                           {"WEB-INF/lib/broken.jar", "not an archive"},
+                       });
+    CJarScan scan;
+    std::vector<CJarScan::CListing> listings;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(scan.ListNested(war, listings));
+    testing::internal::GetCapturedStdout();
+    std::vector<std::string> seen;
+    for (const CJarScan::CListing& listing : listings) {
+        std::string line = listing.path.substr(dir.Path().size() + 1) + " " + std::to_string(listing.depth) + ":";
+        for (const std::string& name : listing.names)
+            line += " " + name;
+        seen.push_back(line);
+    }
+    // Three levels below the archive at most: e.jar inside d.ear is not opened.
+    EXPECT_EQ(seen, (Strings{"shop.war 0: WEB-INF.classes.com.shop.Cart",
+                             "shop.war!/WEB-INF/lib/a.jar 1: org.a.A org.a.A",
+                             "shop.war!/WEB-INF/lib/b.JAR 1: org.b.B",
+                             "shop.war!/WEB-INF/lib/b.JAR!/lib/c.zip 2: org.c.C",
+                             "shop.war!/WEB-INF/lib/b.JAR!/lib/c.zip!/d.ear 3: org.deep.D"}));
+    EXPECT_FALSE(scan.ListNested(dir.File("missing.war"), listings));
+}

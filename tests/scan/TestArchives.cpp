@@ -1,17 +1,67 @@
 #include "TestArchives.h"
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include "support/TestSupport.h"
+
 void MakeArchive(const std::string& path, const std::vector<std::string>& entries)
+{
+    CEntries withContent;
+    for (const std::string& name : entries)
+        withContent.emplace_back(name, "x");
+    MakeArchiveOf(path, withContent);
+}
+
+void MakeArchiveOf(const std::string& path, const CEntries& entries)
 {
     int error = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(archive, nullptr) << "zip_open " << path << ": " << error;
-    for (const std::string& name : entries) {
-        zip_source_t* source = zip_source_buffer(archive, "x", 1, 0);
+    for (const auto& [name, content] : entries) {
+        zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
         ASSERT_NE(source, nullptr);
         ASSERT_GE(zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_RAW), 0) << zip_strerror(archive);
     }
     ASSERT_EQ(zip_close(archive), 0) << path;
+}
+
+std::string ArchiveBytes(const CEntries& entries)
+{
+    CTempDir dir;
+    const std::string path = dir.File("inner.zip");
+    MakeArchiveOf(path, entries);
+    return ReadFileText(path);
+}
+
+std::string ClassFileBytes(const std::string& internalName, bool withWideConstant)
+{
+    std::string out;
+    auto u1 = [&out](unsigned value) { out += static_cast<char>(value & 0xFF); };
+    auto u2 = [&u1](unsigned value) { u1(value >> 8); u1(value); };
+    auto utf8 = [&](const std::string& text) { u1(1); u2(static_cast<unsigned>(text.size())); out += text; };
+    const unsigned first = withWideConstant ? 3 : 1;  // a long takes slots 1 and 2
+    out = "\xCA\xFE\xBA\xBE";
+    u2(0);
+    u2(61);
+    u2(first + 4);  // constant pool count
+    if (withWideConstant) {
+        u1(5);
+        for (int i = 0; i < 8; ++i)
+            u1(0x11);
+    }
+    utf8(internalName);
+    u1(7);
+    u2(first);
+    utf8("java/lang/Object");
+    u1(7);
+    u2(first + 2);
+    u2(0x21);         // public super
+    u2(first + 1);    // this_class
+    u2(first + 3);    // super_class
+    for (int i = 0; i < 4; ++i)
+        u2(0);        // interfaces, fields, methods, attributes
+    return out;
 }
