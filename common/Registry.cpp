@@ -28,6 +28,29 @@ bool RegWriteString(HKEY root, const std::string& subKey, const std::string& nam
                                  [&](CRegistryFile& file) { return file.SetValue(key, name, text); });
 }
 
+std::vector<std::pair<std::string, std::string>> RegReadValues(HKEY root, const std::string& subKey)
+{
+    CRegistryFile file = CRegistryFile::Load(CRegistryFile::DefaultPath());
+    std::vector<std::pair<std::string, std::string>> values = file.GetValues(KeyPath(root, subKey));
+    std::erase_if(values, [](const auto& value) { return value.second.size() > kMaxRegistryValueLength; });
+    return values;
+}
+
+bool RegReplaceKey(HKEY root, const std::string& subKey, const std::vector<std::pair<std::string, std::string>>& values)
+{
+    std::string key = KeyPath(root, subKey);
+    std::string parent = key.substr(0, key.rfind('\\'));
+    return CRegistryFile::Update(CRegistryFile::DefaultPath(), false, [&](CRegistryFile& file) {
+        if (!file.HasKey(parent))
+            return false;
+        file.DeleteKey(key);
+        file.CreateKey(key);
+        for (const auto& [name, text] : values)
+            file.SetValue(key, name, text);
+        return true;
+    });
+}
+
 bool RegCreateKey(HKEY root, const std::string& subKey)
 {
     std::string key = KeyPath(root, subKey);

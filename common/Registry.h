@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // The two registry roots the system uses; keys inside them keep their Windows form
 // ("Software\Corvane\Vantrel").
@@ -21,6 +23,13 @@ std::string RegReadString(HKEY root, const std::string& subKey, const std::strin
 // Stores the value; writes nothing when the key does not exist. An empty name is the
 // key's default value. Answers whether the value was stored.
 bool RegWriteString(HKEY root, const std::string& subKey, const std::string& name, const std::string& text);
+
+// Every value of the key, in the order the file holds them; values too long to read are
+// left out.
+std::vector<std::pair<std::string, std::string>> RegReadValues(HKEY root, const std::string& subKey);
+// Replaces the key subKey of an existing parent key by one holding exactly these values.
+// Writes nothing when the parent key does not exist.
+bool RegReplaceKey(HKEY root, const std::string& subKey, const std::vector<std::pair<std::string, std::string>>& values);
 
 // Installer side: creates the key (and its parents) when missing, creating the file too.
 bool RegCreateKey(HKEY root, const std::string& subKey);

@@ -211,6 +211,17 @@ std::optional<std::string> CRegistryFile::GetValue(std::string_view keyPath, std
     return value;
 }
 
+std::vector<std::pair<std::string, std::string>> CRegistryFile::GetValues(std::string_view keyPath) const
+{
+    std::vector<std::pair<std::string, std::string>> values;
+    if (const CSection* section = FindSection(keyPath)) {
+        for (const CEntry& entry : section->entries)
+            if (entry.name && !entry.name->empty())
+                values.emplace_back(*entry.name, entry.value);
+    }
+    return values;
+}
+
 bool CRegistryFile::SetValue(std::string_view keyPath, std::string_view name, std::string_view text)
 {
     CEntry* last = nullptr;

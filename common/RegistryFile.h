@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The settings store's text file in the .reg format of Windows' registry editor.
@@ -18,6 +19,8 @@ public:
     bool HasKey(std::string_view keyPath) const;
     // The string value, or nothing when the key or the value is missing.
     std::optional<std::string> GetValue(std::string_view keyPath, std::string_view name) const;
+    // Every string value of the key (name, text) in file order; empty for a missing key.
+    std::vector<std::pair<std::string, std::string>> GetValues(std::string_view keyPath) const;
     // False when the key does not exist: values are never written into a missing key.
     bool SetValue(std::string_view keyPath, std::string_view name, std::string_view text);
     // Adds the key (and no parent) when it is missing.

@@ -1,11 +1,13 @@
 #include "Settings.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "Registry.h"
 
 const char* const kMainKey = "Software\\Corvane\\Vantrel";
 const char* const kUserKey = "Software\\Corvane\\Vantrel\\User";
+const char* const kScanLocationsKey = "Software\\Corvane\\Vantrel\\ScanLocations";
 
 namespace
 {
@@ -69,3 +71,42 @@ std::string GetDataDirectory()
 
 std::string GetComponentUrl() { return Main("ComponentUrl", kDefaultWebHost); }
 std::string GetInstallPath() { return Main("Path", "."); }
+
+std::vector<std::string> GetScanLocations()
+{
+    std::vector<std::string> locations;
+    const auto values = RegReadValues(HKEY_LOCAL_MACHINE, kScanLocationsKey);
+    if (!values.empty() || RegReadString(HKEY_LOCAL_MACHINE, kScanLocationsKey, "", "") == "chosen") {
+        for (const auto& [name, location] : values)
+            if (!location.empty())
+                locations.push_back(location);
+        return locations;
+    }
+    const char* home = std::getenv("HOME");
+    const std::string user = home && *home ? home : "";
+    for (const std::string& candidate :
+         {user + "/.m2/repository", user + "/.gradle/caches/modules-2/files-2.1", std::string("/usr/share/java")}) {
+        std::error_code ec;
+        if (candidate.front() == '/' && std::filesystem::is_directory(candidate, ec))
+            locations.push_back(candidate);
+    }
+    return locations;
+}
+
+bool SetScanLocations(const std::vector<std::string>& locations)
+{
+    // The key's default value says the user has chosen, so an empty list stays empty.
+    std::vector<std::pair<std::string, std::string>> values{{"", "chosen"}};
+    for (size_t i = 0; i < locations.size(); ++i) {
+        if (locations[i].size() > kMaxRegistryValueLength)
+            return false;
+        values.emplace_back("Location" + std::to_string(i + 1), locations[i]);
+    }
+    return RegReplaceKey(HKEY_LOCAL_MACHINE, kScanLocationsKey, values);
+}
+
+int GetLookupRate()
+{
+    int rate = std::atoi(Main("LookupRate", "0").c_str());
+    return rate > 0 ? rate : 2000;
+}

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The system's settings: string values under HKEY_LOCAL_MACHINE "Software\Corvane\Vantrel"
 // and its "User" subkey, read anew on every call, with their defaults.
 
 extern const char* const kMainKey;  // "Software\Corvane\Vantrel"
 extern const char* const kUserKey;  // "Software\Corvane\Vantrel\User"
+extern const char* const kScanLocationsKey;  // "Software\Corvane\Vantrel\ScanLocations"
 
 std::string GetEmail();
 void SetEmail(const std::string& email);
@@ -32,6 +34,15 @@ std::string GetFirewallUsername();
 void SetFirewallUsername(const std::string& name);
 std::string GetFirewallPassword();
 void SetFirewallPassword(const std::string& password);
+
+// The folders and archives the location scan searches after the CLASSPATH, one value per
+// location in their own key. Until the user has chosen, the folders of this machine's
+// build tools and libraries that exist.
+std::vector<std::string> GetScanLocations();
+// False when the key cannot be written or a location is too long to be read back.
+bool SetScanLocations(const std::vector<std::string>& locations);
+// The location scan's own cap on lookups per second ("LookupRate", default 2000).
+int GetLookupRate();
 
 // The "Data" directory with "/" appended (none when it already ends in "/").
 std::string GetDataDirectory();
