@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config ccache
   libcurl4-openssl-dev libxml2-dev libxslt1-dev libzip-dev
+  libsqlite3-dev libpq-dev
+  postgresql  # initdb and postgres for the server's storage tests, which start their own cluster
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libgl-dev
   libdbus-1-dev dbus
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
@@ -26,7 +28,8 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-# The proxies are only started by the tests; keep the package scripts from starting them as services.
+# The proxies and PostgreSQL are only started by the tests; keep the package scripts from
+# starting them as services.
 policy=/usr/sbin/policy-rc.d
 added_policy=0
 if [ ! -e "$policy" ]; then
