@@ -110,13 +110,10 @@ std::string CServerStore::UtcText(std::time_t time)
 
 bool CServerStore::CreateTables(std::string& error)
 {
-    auto connection = m_database->Acquire(error);
-    if (!connection)
-        return false;
     // Servers starting together on a new database create the tables once.
-    CSqlDatabase::CTransaction transaction(*m_database, *connection, true);
-    if (!transaction.Begun()) {
-        error = Describe() + ": " + transaction.Error();
+    CSqlDatabase::CTransaction connection(*m_database, true);
+    if (!connection) {
+        error = connection.Error();
         return false;
     }
     for (const auto& statement : Schema(m_postgres)) {
@@ -126,7 +123,7 @@ bool CServerStore::CreateTables(std::string& error)
         }
     }
     CSqlResult version = connection->Run("SELECT value FROM store_info WHERE name = 'schema'");
-    if (Failed(version, error) || !transaction.Commit(error)) {
+    if (Failed(version, error) || !connection.Commit(error)) {
         error = Describe() + ": " + error;
         return false;
     }
@@ -141,9 +138,11 @@ bool CServerStore::CreateTables(std::string& error)
 uint64_t CServerStore::RegisterClient(uint64_t presented, const std::string& email, const std::string& version,
                                       std::string& error)
 {
-    auto connection = m_database->Acquire(error);
-    if (!connection)
+    CSqlDatabase::CTransaction connection(*m_database, true);
+    if (!connection) {
+        error = connection.Error();
         return 0;
+    }
     std::string now = UtcText(std::time(nullptr));
     if (presented != 0) {
         // Known only when this store issued it: an id a client made up gets a new one.
@@ -154,12 +153,7 @@ uint64_t CServerStore::RegisterClient(uint64_t presented, const std::string& ema
         if (Failed(seen, error))
             return 0;
         if (seen.changed == 1)
-            return presented;
-    }
-    CSqlDatabase::CTransaction transaction(*m_database, *connection, true);
-    if (!transaction.Begun()) {
-        error = transaction.Error();
-        return 0;
+            return connection.Commit(error) ? presented : 0;
     }
     CSqlResult created = connection->Run("INSERT INTO clients(registered) VALUES ($1) RETURNING id", {now});
     if (Failed(created, error) || created.rows.empty())
@@ -167,7 +161,7 @@ uint64_t CServerStore::RegisterClient(uint64_t presented, const std::string& ema
     uint64_t id = std::stoull(created.rows[0][0]);
     CSqlResult visit = connection->Run("INSERT INTO client_visits(client, at, email, version) VALUES ($1, $2, $3, $4)",
                                        {static_cast<int64_t>(id), now, email, version});
-    if (Failed(visit, error) || !transaction.Commit(error))
+    if (Failed(visit, error) || !connection.Commit(error))
         return 0;
     return id;
 }
@@ -175,13 +169,10 @@ uint64_t CServerStore::RegisterClient(uint64_t presented, const std::string& ema
 CServerStore::CAdded CServerStore::AddReport(const CReport& report, int quota)
 {
     CAdded added;
-    auto connection = m_database->Acquire(added.error);
-    if (!connection)
-        return added;
     std::time_t now = std::time(nullptr);
-    CSqlDatabase::CTransaction transaction(*m_database, *connection, true);
-    if (!transaction.Begun()) {
-        added.error = transaction.Error();
+    CSqlDatabase::CTransaction connection(*m_database, true);
+    if (!connection) {
+        added.error = connection.Error();
         return added;
     }
     if (quota > 0) {
@@ -202,7 +193,7 @@ CServerStore::CAdded CServerStore::AddReport(const CReport& report, int quota)
         "INSERT INTO reports(kind, email, platform, summary, details, received) VALUES ($1, $2, $3, $4, $5, $6) "
         "RETURNING number",
         {report.kind, report.email, report.platform, report.summary, report.details, UtcText(now)});
-    if (Failed(stored, added.error) || stored.rows.empty() || !transaction.Commit(added.error))
+    if (Failed(stored, added.error) || stored.rows.empty() || !connection.Commit(added.error))
         return added;
     added.outcome = CAddOutcome::Stored;
     added.number = std::stoll(stored.rows[0][0]);
@@ -236,12 +227,9 @@ bool CServerStore::AddMarketSession(const std::string& id, const std::string& lo
 
 bool CServerStore::ReplaceSiteTables(const CSiteTables& tables, std::string& error)
 {
-    auto connection = m_database->Acquire(error);
-    if (!connection)
-        return false;
-    CSqlDatabase::CTransaction transaction(*m_database, *connection, true);
-    if (!transaction.Begun()) {
-        error = transaction.Error();
+    CSqlDatabase::CTransaction connection(*m_database, true);
+    if (!connection) {
+        error = connection.Error();
         return false;
     }
     if (m_postgres && Failed(connection->Run("SELECT pg_advisory_xact_lock(1986, 2)"), error))
@@ -267,19 +255,16 @@ bool CServerStore::ReplaceSiteTables(const CSiteTables& tables, std::string& err
         if (Failed(connection->Run(sql, values), error))
             return false;
     }
-    return transaction.Commit(error);
+    return connection.Commit(error);
 }
 
 bool CServerStore::ReadSiteTables(CSiteTables& tables, bool& found, std::string& error)
 {
     found = false;
-    auto connection = m_database->Acquire(error);
-    if (!connection)
-        return false;
     // The catalogue and the lookup table of one load, even while another load runs.
-    CSqlDatabase::CTransaction transaction(*m_database, *connection, false);
-    if (!transaction.Begun()) {
-        error = transaction.Error();
+    CSqlDatabase::CTransaction connection(*m_database, false);
+    if (!connection) {
+        error = connection.Error();
         return false;
     }
     CSqlResult document = connection->Run("SELECT content, modified FROM site_documents WHERE path = $1",
@@ -305,12 +290,9 @@ bool CServerStore::Import(const std::vector<CVisit>& visits, const std::vector<C
                           CImported& imported, std::string& error)
 {
     imported = {};
-    auto connection = m_database->Acquire(error);
-    if (!connection)
-        return false;
-    CSqlDatabase::CTransaction transaction(*m_database, *connection, true);
-    if (!transaction.Begun()) {
-        error = transaction.Error();
+    CSqlDatabase::CTransaction connection(*m_database, true);
+    if (!connection) {
+        error = connection.Error();
         return false;
     }
     std::map<uint64_t, std::string> firstSeen;
@@ -386,5 +368,5 @@ bool CServerStore::Import(const std::vector<CVisit>& visits, const std::vector<C
         imported.renumbered.emplace_back(report->number, std::stoll(stored.rows[0][0]));
         ++imported.reports;
     }
-    return transaction.Commit(error);
+    return connection.Commit(error);
 }

@@ -71,10 +71,11 @@ CSqlDatabase::CLease::~CLease()
         m_database->GiveBack(std::move(m_connection));
 }
 
-CSqlDatabase::CTransaction::CTransaction(const CSqlDatabase& database, CSqlConnection& connection, bool write)
-    : m_connection(connection)
+CSqlDatabase::CTransaction::CTransaction(CSqlDatabase& database, bool write) : m_lease(database.Acquire(m_error))
 {
-    CSqlResult begun = m_connection.Run(write ? database.BeginWrite() : database.BeginRead());
+    if (!m_lease)
+        return;
+    CSqlResult begun = m_lease->Run(write ? database.BeginWrite() : database.BeginRead());
     m_begun = begun.ok;
     m_error = begun.error;
 }
@@ -82,12 +83,12 @@ CSqlDatabase::CTransaction::CTransaction(const CSqlDatabase& database, CSqlConne
 CSqlDatabase::CTransaction::~CTransaction()
 {
     if (m_begun && !m_done)
-        m_connection.Run("ROLLBACK");
+        m_lease->Run("ROLLBACK");
 }
 
 bool CSqlDatabase::CTransaction::Commit(std::string& error)
 {
-    CSqlResult committed = m_connection.Run("COMMIT");
+    CSqlResult committed = m_lease->Run("COMMIT");
     // A failed COMMIT may leave the transaction open (SQLite): the destructor rolls it back.
     m_done = committed.ok;
     if (!committed.ok)

@@ -39,26 +39,28 @@ public:
         std::unique_ptr<CSqlConnection> m_connection;
     };
 
-    // Statements run together or not at all; rolled back unless Commit succeeded. A write
-    // transaction holds the database's write lock from its start (SQLite) so that two
-    // writers never both read, then both write.
+    // A connection of its own on which statements run together or not at all: rolled back
+    // unless Commit succeeded. A write transaction holds the database's write lock from its
+    // start (SQLite), so that two writers never both read, then both write.
     class CTransaction
     {
     public:
-        CTransaction(const CSqlDatabase& database, CSqlConnection& connection, bool write);
+        CTransaction(CSqlDatabase& database, bool write);
         ~CTransaction();
         CTransaction(const CTransaction&) = delete;
         CTransaction& operator=(const CTransaction&) = delete;
 
-        bool Begun() const { return m_begun; }
+        // False when no connection was had or the transaction did not begin (see Error).
+        explicit operator bool() const { return m_begun; }
         const std::string& Error() const { return m_error; }
+        CSqlConnection* operator->() const { return m_lease.operator->(); }
         bool Commit(std::string& error);
 
     private:
-        CSqlConnection& m_connection;
+        std::string m_error;  // before the lease, which is made with it
+        CLease m_lease;
         bool m_begun = false;
         bool m_done = false;
-        std::string m_error;
     };
 
     // "postgresql://..." or "postgres://..." for PostgreSQL; "sqlite:PATH" or a plain path for
