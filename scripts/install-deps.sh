@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the program and the tests need.
+# Installs every Debian package the build, the program and the tests need, and the extra
+# packages named as arguments (a benchmark's peers).
 # Idempotent: packages already present are left alone, so a second run is quick.
 set -euo pipefail
 
@@ -17,6 +18,7 @@ packages=(
   openjdk-17-jdk-headless
   wrk
   libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
+  "$@"
 )
 
 missing=()
@@ -28,8 +30,8 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-# The proxies and PostgreSQL are only started by the tests; keep the package scripts from
-# starting them as services.
+# The proxies, PostgreSQL and a benchmark's balancer are only started by the tests and
+# benchmarks; keep the package scripts from starting them as services.
 policy=/usr/sbin/policy-rc.d
 added_policy=0
 if [ ! -e "$policy" ]; then
