@@ -71,7 +71,8 @@ CSqlDatabase::CLease::~CLease()
         m_database->GiveBack(std::move(m_connection));
 }
 
-CSqlDatabase::CTransaction::CTransaction(CSqlDatabase& database, bool write) : m_lease(database.Acquire(m_error))
+CSqlDatabase::CTransaction::CTransaction(CSqlDatabase& database, bool write)
+    : m_turn(write ? database.WriteTurn() : std::unique_lock<std::mutex>()), m_lease(database.Acquire(m_error))
 {
     if (!m_lease)
         return;

@@ -57,7 +57,8 @@ public:
         bool Commit(std::string& error);
 
     private:
-        std::string m_error;  // before the lease, which is made with it
+        std::unique_lock<std::mutex> m_turn;  // released last, after COMMIT or ROLLBACK
+        std::string m_error;                  // before the lease, which is made with it
         CLease m_lease;
         bool m_begun = false;
         bool m_done = false;
@@ -83,6 +84,8 @@ protected:
     virtual std::unique_ptr<CSqlConnection> Connect(std::string& error) = 0;
     virtual const char* BeginWrite() const = 0;
     virtual const char* BeginRead() const = 0;
+    // Writers of this process queue here before they begin; nothing by default.
+    virtual std::unique_lock<std::mutex> WriteTurn() { return {}; }
 
 private:
     void GiveBack(std::unique_ptr<CSqlConnection> connection);

@@ -22,9 +22,13 @@ protected:
     // another writer half-way.
     const char* BeginWrite() const override { return "BEGIN IMMEDIATE"; }
     const char* BeginRead() const override { return "BEGIN"; }
+    // SQLite lets one writer in at a time; the others of this process wait on a mutex, in
+    // order, instead of polling the file lock with growing sleeps.
+    std::unique_lock<std::mutex> WriteTurn() override { return std::unique_lock(m_writers); }
 
 private:
     explicit CSqliteDatabase(std::string path);
 
     std::string m_path;
+    std::mutex m_writers;
 };
