@@ -66,10 +66,14 @@ void CSupportPages::ReportSent(const std::string& kind, const httplib::Request& 
         // The form comes back filled in, so nothing typed is lost.
         CGeneratedXml page("reportform");
         page.SetAttribute(page.Root(), "kind", kind);
+        std::string quota = std::to_string(m_reports.Quota());
         page.SetAttribute(page.Root(), "problem",
-                          "This address has sent " + std::to_string(m_reports.Quota()) +
-                              " reports in the last 24 hours, as many as we accept from one address in a day. "
-                              "Please send this one later.");
+                          fields["email"].empty()
+                              ? quota + " reports without an e-mail address came in the last 24 hours, as many as "
+                                        "we accept in a day. Please give your address, or send this one later."
+                              : "This address has sent " + quota +
+                                    " reports in the last 24 hours, as many as we accept from one address in a "
+                                    "day. Please send this one later.");
         for (const auto& [name, value] : fields)
             page.Add(nullptr, name, value);
         m_renderer.Render("pages/report-form.xsl", page.Doc(), {}, response);
