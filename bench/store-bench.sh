@@ -87,6 +87,9 @@ ANALYZE;"
 start_server sqlite --report-quota 0
 sqlite3 -cmd ".timeout 10000" "$work/sqlite/vantrel.db" "$sqlite_reports"
 echo "== SQLite: $(sqlite3 "$work/sqlite/vantrel.db" 'SELECT count(*) FROM reports') reports stored"
+help_query="SELECT number, kind, email, platform, summary, details, received FROM reports
+  WHERE email = 'user7@example.org' ORDER BY received DESC, number DESC LIMIT 50"
+echo "== SQLite: help-list query: $(sqlite3 "$work/sqlite/vantrel.db" "EXPLAIN QUERY PLAN $help_query" | tail -1)"
 measure "one server on SQLite" "$base"
 echo "== SQLite: $(sqlite3 "$work/sqlite/vantrel.db" 'SELECT count(*), count(DISTINCT id) FROM clients') clients (rows, distinct ids)"
 
@@ -117,6 +120,8 @@ web2="${base##*:}"
 lookup2="$(grep -o 'lookup server on 127.0.0.1:[0-9]*' "$work/pg2.out" | grep -o '[0-9]*$')"
 psql -q -h 127.0.0.1 -p "$pg_port" -U postgres -d vantrel -c "$postgres_reports"
 echo "== PostgreSQL: $(psql -tA -h 127.0.0.1 -p "$pg_port" -U postgres -d vantrel -c 'SELECT count(*) FROM reports') reports stored"
+psql -tA -h 127.0.0.1 -p "$pg_port" -U postgres -d vantrel -c "EXPLAIN ANALYZE $help_query" |
+  grep -E "Scan|Execution" | sed 's/^/== PostgreSQL: help-list query: /'
 front="$(free_port)"
 sed -e "s/bind :8380/bind 127.0.0.1:$front/" -e "s/bind :8321/bind 127.0.0.1:$(free_port)/" \
   -e "s/127.0.0.1:8381/127.0.0.1:$web1/" -e "s/127.0.0.1:8382/127.0.0.1:$web2/" \
