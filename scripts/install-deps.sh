@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the program and the tests need.
+# Installs every Debian package the build, the program and the tests need, and the extra
+# packages named as arguments (a benchmark's peers).
 # Idempotent: packages already present are left alone, so a second run is quick.
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config ccache
   libcurl4-openssl-dev libxml2-dev libxslt1-dev libzip-dev
+  libsqlite3-dev libpq-dev
+  postgresql  # initdb and postgres for the server's storage tests, which start their own cluster
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libgl-dev
   libdbus-1-dev dbus
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
@@ -16,6 +19,7 @@ packages=(
   openjdk-17-doc  # the JDK's reference pages, which the Java tab shows
   wrk
   libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
+  "$@"
 )
 
 missing=()
@@ -27,7 +31,8 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-# The proxies are only started by the tests; keep the package scripts from starting them as services.
+# The proxies, PostgreSQL and a benchmark's balancer are only started by the tests and
+# benchmarks; keep the package scripts from starting them as services.
 policy=/usr/sbin/policy-rc.d
 added_policy=0
 if [ ! -e "$policy" ]; then

@@ -42,6 +42,8 @@ if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
   kill "$(cat "$pidfile")"
   for _ in $(seq 50); do kill -0 "$(cat "$pidfile")" 2>/dev/null || break; sleep 0.1; done
 fi
+# Client ids and reports that an earlier server kept in files move into its database once.
+build/dev/server/vantrel-server --site "$site" --migrate
 nohup build/dev/server/vantrel-server --site "$site" >"$state/vantrel-server.out" 2>&1 &
 echo $! >"$pidfile"
 for _ in $(seq 50); do grep -q "web servers on" "$state/vantrel-server.out" && break; sleep 0.1; done

@@ -1,25 +1,23 @@
 #pragma once
 
-#include <cstdint>
-#include <mutex>
 #include <string>
 
-// Client ids handed out by "/Vantrel/ui/clientid.jsp", kept in "clients.txt" of the state
-// directory (id, e-mail, program version, time; one registration a line, appended).
+class CServerStore;
+
+// Client ids handed out by "/Vantrel/ui/clientid.jsp", kept in the server's store with every
+// registration (e-mail address, program version, time).
 class CClientRegistry
 {
 public:
-    bool Open(const std::string& stateDir, std::string& error);
+    explicit CClientRegistry(CServerStore& store) : m_store(store) {}
 
-    // A new id for a client that has none ("0", empty or not an id); the same id otherwise.
-    std::string Register(const std::string& clientId, const std::string& email, const std::string& version);
+    // The id the client keeps: the one it sent when this server's store issued it, a new one
+    // otherwise ("0", empty, not an id, or an id nobody issued). Empty when the store failed.
+    std::string Register(const std::string& clientId, const std::string& email, const std::string& version,
+                         std::string& error);
 
     static bool IsClientId(const std::string& text);
 
 private:
-    bool Append(const std::string& line);
-
-    std::mutex m_mutex;
-    std::string m_path;
-    uint64_t m_next = 100001;
+    CServerStore& m_store;
 };

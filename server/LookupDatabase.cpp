@@ -17,12 +17,28 @@ bool StartsWith(std::string_view text, std::string_view prefix)
 
 bool CLookupDatabase::Load(const std::string& path, std::string& error)
 {
+    CRows rows;
+    if (!ReadFile(path, rows, error))
+        return false;
+    Load(std::move(rows));
+    return true;
+}
+
+void CLookupDatabase::Load(CRows rows)
+{
+    m_entries = std::move(rows);
+    std::stable_sort(m_entries.begin(), m_entries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+bool CLookupDatabase::ReadFile(const std::string& path, CRows& rows, std::string& error)
+{
     std::string text;
     if (ReadWholeFile(path, text, kMaxTableSize) != CReadResult::Ok) {
         error = "cannot read the lookup table " + path;
         return false;
     }
-    m_entries.clear();
+    rows.clear();
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -35,10 +51,8 @@ bool CLookupDatabase::Load(const std::string& path, std::string& error)
         size_t tab = line.find('\t');
         if (tab == std::string_view::npos || tab == 0 || tab + 1 == line.size())
             continue;
-        m_entries.emplace_back(std::string(line.substr(0, tab)), std::string(line.substr(tab + 1)));
+        rows.emplace_back(std::string(line.substr(0, tab)), std::string(line.substr(tab + 1)));
     }
-    std::stable_sort(m_entries.begin(), m_entries.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
     return true;
 }
 

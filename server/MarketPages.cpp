@@ -8,6 +8,7 @@
 
 #include "DistributionFiles.h"
 #include "PageRenderer.h"
+#include "ServerStore.h"
 #include "Site.h"
 
 namespace
@@ -52,9 +53,18 @@ void CMarketPages::Register(httplib::Server& server)
                [this](const httplib::Request& request, httplib::Response& response) { Session(request, response); });
 }
 
-void CMarketPages::Session(const httplib::Request&, httplib::Response& response)
+void CMarketPages::Session(const httplib::Request& request, httplib::Response& response)
 {
-    response.set_content(NewSessionId() + "\n", "text/plain; charset=UTF-8");
+    std::string id = NewSessionId();
+    std::string error;
+    std::string look = CTransformer::CleanText(CPageRenderer::Parameter(request, "look").substr(0, 64));
+    if (!m_store.AddMarketSession(id, look, error)) {
+        m_store.LogFailure("opening a marketplace session", error);
+        // The client keeps no session then and asks again with its next page.
+        m_renderer.SendError(response, 503, "No marketplace session can be opened just now; please try again later.");
+        return;
+    }
+    response.set_content(id + "\n", "text/plain; charset=UTF-8");
 }
 
 void CMarketPages::IndexFile(const httplib::Request& request, httplib::Response& response)

@@ -10,14 +10,19 @@ struct Response;
 }  // namespace httplib
 class CSite;
 class CPageRenderer;
+class CServerStore;
 
 // The marketplace site and web server: the catalogue's index and search answers for the
 // client, a session id, and the catalogue's pages (home, search, subcategory, product
-// list, product), all from the component catalogue of the site.
+// list, product), all from the component catalogue of the site. Sessions handed out are
+// kept in the server's store.
 class CMarketPages
 {
 public:
-    CMarketPages(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
+    CMarketPages(const CSite& site, CPageRenderer& renderer, CServerStore& store)
+        : m_site(site), m_renderer(renderer), m_store(store)
+    {
+    }
 
     void Register(httplib::Server& server);
 
@@ -30,4 +35,5 @@ private:
 
     const CSite& m_site;
     CPageRenderer& m_renderer;
+    CServerStore& m_store;
 };

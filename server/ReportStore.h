@@ -1,33 +1,29 @@
 #pragma once
 
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
-// Bug reports and feature requests sent from the support pages, one XML file each in
-// "reports/" of the state directory, written whole or not at all.
+#include "ServerStore.h"
+
+// Bug reports and feature requests sent from the support pages, in the server's store: each
+// under a number of its own, never overwritten, at most a quota a day from one address.
 class CReportStore
 {
 public:
-    struct CReport
-    {
-        int number = 0;
-        std::string kind;  // "bug" or "feature"
-        std::map<std::string, std::string> fields;
-    };
+    CReportStore(CServerStore& store, int quota) : m_store(store), m_quota(quota) {}
 
-    bool Open(const std::string& stateDir, std::string& error);
+    // fields: "email", "summary", "details" and, for bugs, "platform".
+    CServerStore::CAdded Store(const std::string& kind, const std::map<std::string, std::string>& fields);
+    // Reports whose address is email, newest first; false when the store failed.
+    bool ReportsOf(const std::string& email, std::vector<CServerStore::CReport>& reports, std::string& error);
 
-    // The report's number, 0 when it could not be stored.
-    int Store(const std::string& kind, const std::map<std::string, std::string>& fields);
-    // Reports whose "email" field is email, newest first.
-    std::vector<CReport> ReportsOf(const std::string& email);
+    int Quota() const { return m_quota; }
 
     static constexpr size_t kMaxField = 4000;
+    static constexpr size_t kListed = 50;
 
 private:
-    std::mutex m_mutex;
-    std::string m_folder;
-    int m_next = 1;
+    CServerStore& m_store;
+    int m_quota;
 };

@@ -35,15 +35,23 @@ std::optional<CListenAddress> ParseListenAddress(const std::string& text)
 
 const char* ServerUsage()
 {
-    return "usage: vantrel-server --site DIR [--http HOST:PORT] [--lookup HOST:PORT]\n"
-           "                      [--access-log FILE|-] [--state DIR] [--idle-timeout SECONDS] [--threads N]\n"
+    return "usage: vantrel-server --site DIR [--http HOST:PORT] [--lookup HOST:PORT] [--access-log FILE|-]\n"
+           "                      [--state DIR] [--database URL] [--report-quota N]\n"
+           "                      [--idle-timeout SECONDS] [--threads N]\n"
+           "       vantrel-server --site DIR [--state DIR] [--database URL] --migrate\n"
+           "       vantrel-server --site DIR [--state DIR] [--database URL] --load-site\n"
            "  --site DIR          site directory written by server/build-site (required)\n"
            "  --http HOST:PORT    web servers' listener (default 127.0.0.1:8380; port 0 picks a free one)\n"
            "  --lookup HOST:PORT  lookup server's listener (default 127.0.0.1:8321)\n"
-           "  --access-log FILE   access log (default DIR/var/access.log; - for standard error)\n"
-           "  --state DIR         client ids and reports (default DIR/var)\n"
+           "  --access-log FILE   access log (default STATE/access.log; - for standard error)\n"
+           "  --state DIR         state directory (default DIR/var)\n"
+           "  --database URL      postgresql://USER@HOST:PORT/NAME shared by several servers, or an SQLite\n"
+           "                      file (default STATE/vantrel.db): client ids, reports, sessions\n"
+           "  --report-quota N    reports one e-mail address may send in 24 hours (default 100; 0: no limit)\n"
            "  --idle-timeout S    drop a client silent for S seconds (default 10)\n"
-           "  --threads N         HTTP worker threads, one per open connection (default 32)\n";
+           "  --threads N         HTTP worker threads, one per open connection (default 32)\n"
+           "  --migrate           bring clients.txt and reports/ of the state directory into the database\n"
+           "  --load-site         load the site's catalogue and lookup table into the database\n";
 }
 
 std::optional<CServerOptions> ParseServerOptions(int argc, const char* const argv[], std::string& error, bool& help)
@@ -55,6 +63,10 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
         if (name == "--help" || name == "-h") {
             help = true;
             return std::nullopt;
+        }
+        if (name == "--migrate" || name == "--load-site") {
+            (name == "--migrate" ? options.migrate : options.loadSite) = true;
+            continue;
         }
         if (i + 1 >= argc) {
             error = std::string(name) + " needs a value";
@@ -74,6 +86,15 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
             options.accessLog = value;
         } else if (name == "--state") {
             options.stateDir = value;
+        } else if (name == "--database") {
+            options.database = value;
+        } else if (name == "--report-quota") {
+            auto number = ParseNumber(value, 0, 1000000);
+            if (!number) {
+                error = "--report-quota: expected a number of reports, got \"" + value + "\"";
+                return std::nullopt;
+            }
+            options.reportQuota = *number;
         } else if (name == "--idle-timeout" || name == "--threads") {
             auto number = ParseNumber(value, 1, name == "--threads" ? 256 : 3600);
             if (!number) {
@@ -90,5 +111,19 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
         error = "--site DIR is required (build one with server/build-site DIR)";
         return std::nullopt;
     }
+    if (options.migrate && options.loadSite) {
+        error = "--migrate and --load-site are separate steps: give one of them";
+        return std::nullopt;
+    }
     return options;
+}
+
+std::string StateDirectory(const CServerOptions& options, const std::string& siteRoot)
+{
+    return options.stateDir.empty() ? siteRoot + "/var" : options.stateDir;
+}
+
+std::string DatabaseLocation(const CServerOptions& options, const std::string& siteRoot)
+{
+    return options.database.empty() ? StateDirectory(options, siteRoot) + "/vantrel.db" : options.database;
 }

@@ -17,6 +17,10 @@ struct CServerOptions
     CListenAddress lookup{"127.0.0.1", 8321};
     std::string accessLog;        // empty: <site>/var/access.log; "-": standard error
     std::string stateDir;         // empty: <site>/var
+    std::string database;         // empty: the SQLite file vantrel.db in the state directory
+    int reportQuota = 100;        // reports one address may send in a day; 0: no limit
+    bool migrate = false;         // bring the state directory's files into the database, then exit
+    bool loadSite = false;        // load the site's catalogue and lookup table into the database, then exit
     int idleTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
     // httplib keeps a worker per open connection: enough for the clients that keep theirs open.
     int threads = 32;
@@ -24,6 +28,11 @@ struct CServerOptions
 
 // "HOST:PORT", "[V6]:PORT" or ":PORT"; nothing when malformed.
 std::optional<CListenAddress> ParseListenAddress(const std::string& text);
+
+// The database the options name: --database, or the SQLite file in the state directory.
+std::string DatabaseLocation(const CServerOptions& options, const std::string& siteRoot);
+// The state directory the options name.
+std::string StateDirectory(const CServerOptions& options, const std::string& siteRoot);
 
 // Nothing and a message in error for a bad command line; help set for --help.
 std::optional<CServerOptions> ParseServerOptions(int argc, const char* const argv[], std::string& error, bool& help);

@@ -61,14 +61,33 @@ void CSupportPages::ReportSent(const std::string& kind, const httplib::Request& 
         response.status = 400;
         return;
     }
-    int number = m_reports.Store(kind, fields);
-    if (number == 0) {
-        m_renderer.SendError(response, 500, "Your report could not be stored; please try again later.");
+    CServerStore::CAdded added = m_reports.Store(kind, fields);
+    if (added.outcome == CServerStore::CAddOutcome::OverQuota) {
+        // The form comes back filled in, so nothing typed is lost.
+        CGeneratedXml page("reportform");
+        page.SetAttribute(page.Root(), "kind", kind);
+        std::string quota = std::to_string(m_reports.Quota());
+        page.SetAttribute(page.Root(), "problem",
+                          fields["email"].empty()
+                              ? quota + " reports without an e-mail address came in the last 24 hours, as many as "
+                                        "we accept in a day. Please give your address, or send this one later."
+                              : "This address has sent " + quota +
+                                    " reports in the last 24 hours, as many as we accept from one address in a "
+                                    "day. Please send this one later.");
+        for (const auto& [name, value] : fields)
+            page.Add(nullptr, name, value);
+        m_renderer.Render("pages/report-form.xsl", page.Doc(), {}, response);
+        response.status = 429;
+        response.set_header("Retry-After", "3600");
+        return;
+    }
+    if (added.outcome != CServerStore::CAddOutcome::Stored) {
+        m_renderer.SendError(response, 503, "Your report could not be stored; please try again later.");
         return;
     }
     CGeneratedXml page("reportsent");
     page.SetAttribute(page.Root(), "kind", kind);
-    page.SetAttribute(page.Root(), "number", std::to_string(number));
+    page.SetAttribute(page.Root(), "number", std::to_string(added.number));
     for (const auto& [name, value] : fields)
         page.Add(nullptr, name, value);
     m_renderer.Render("pages/report-sent.xsl", page.Doc(), {}, response);
@@ -77,24 +96,35 @@ void CSupportPages::ReportSent(const std::string& kind, const httplib::Request& 
 void CSupportPages::HelpList(const httplib::Request& request, httplib::Response& response)
 {
     std::string email = CPageRenderer::Parameter(request, "email");
+    std::vector<CServerStore::CReport> reports;
+    std::string error;
+    if (!m_reports.ReportsOf(email, reports, error)) {
+        m_renderer.SendError(response, 503, "The list of your reports is not available; please try again later.");
+        return;
+    }
     CGeneratedXml page("helplist");
     page.SetAttribute(page.Root(), "clientid", CPageRenderer::Parameter(request, "clientid"));
     page.SetAttribute(page.Root(), "email", email);
-    for (const auto& report : m_reports.ReportsOf(email)) {
+    for (const auto& report : reports) {
         auto* element = page.Add(nullptr, "report");
         page.SetAttribute(element, "number", std::to_string(report.number));
         page.SetAttribute(element, "kind", report.kind);
-        for (const auto& [name, value] : report.fields)
-            if (name == "summary" || name == "received")
-                page.Add(element, name, value);
+        page.Add(element, "summary", report.summary);
+        page.Add(element, "received", report.received);
     }
     m_renderer.Render("pages/help-list.xsl", page.Doc(), {}, response);
 }
 
 void CSupportPages::ClientId(const httplib::Request& request, httplib::Response& response)
 {
+    std::string error;
     std::string id = m_clients.Register(CPageRenderer::Parameter(request, "clientid"),
                                         CPageRenderer::Parameter(request, "email"),
-                                        CPageRenderer::Parameter(request, "exeversion"));
+                                        CPageRenderer::Parameter(request, "exeversion"), error);
+    // The client keeps its old id when the request fails, and asks again at its next start.
+    if (id.empty()) {
+        m_renderer.SendError(response, 503, "No client id can be handed out just now; please try again later.");
+        return;
+    }
     response.set_content(id + "\n", "text/plain; charset=UTF-8");
 }

@@ -17,7 +17,10 @@
 #include "MarketPages.h"
 #include "PageRenderer.h"
 #include "ReportStore.h"
+#include "ServerStore.h"
 #include "Site.h"
+#include "SiteData.h"
+#include "StateMigration.h"
 #include "StyleSheetCache.h"
 #include "SupportPages.h"
 #include "TestingPages.h"
@@ -42,7 +45,7 @@ bool CVantrelServer::Start(std::string& error)
         return false;
     CTransformer::AllowReadsBelow(m_site->Root());
 
-    std::string stateDir = m_options.stateDir.empty() ? m_site->Root() + "/var" : m_options.stateDir;
+    std::string stateDir = StateDirectory(m_options, m_site->Root());
     if (::mkdir(stateDir.c_str(), 0700) != 0 && errno != EEXIST) {
         error = "cannot create the state directory " + stateDir;
         return false;
@@ -50,12 +53,22 @@ bool CVantrelServer::Start(std::string& error)
     m_log = std::make_unique<CAccessLog>();
     if (!m_log->Open(m_options.accessLog.empty() ? stateDir + "/access.log" : m_options.accessLog, error))
         return false;
-    m_clients = std::make_unique<CClientRegistry>();
-    m_reports = std::make_unique<CReportStore>();
-    m_lookupData = std::make_unique<CLookupDatabase>();
-    if (!m_clients->Open(stateDir, error) || !m_reports->Open(stateDir, error) ||
-        !m_lookupData->Load(m_site->Root() + "/" + CSite::kLookupTable, error))
+    m_store = CServerStore::Open(DatabaseLocation(m_options, m_site->Root()), error);
+    if (!m_store)
         return false;
+    // Serving beside them would hand out ids and numbers the files already gave away.
+    if (CStateMigration::Pending(stateDir)) {
+        error = "the state directory " + stateDir + " still holds clients.txt or reports/ of an earlier " +
+                "vantrel-server; bring them into the database first with: vantrel-server --site " +
+                m_options.siteDir + (m_options.stateDir.empty() ? "" : " --state " + m_options.stateDir) +
+                (m_options.database.empty() ? "" : " --database URL") + " --migrate";
+        return false;
+    }
+    m_lookupData = std::make_unique<CLookupDatabase>();
+    if (!CSiteData::Apply(*m_site, *m_store, *m_lookupData, m_dataSource, error))
+        return false;
+    m_clients = std::make_unique<CClientRegistry>(*m_store);
+    m_reports = std::make_unique<CReportStore>(*m_store, m_options.reportQuota);
 
     m_documents = std::make_unique<CXmlCache>(kDocumentBudget);
     m_sheets = std::make_unique<CStyleSheetCache>();
@@ -65,7 +78,7 @@ bool CVantrelServer::Start(std::string& error)
     m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer);
     m_files = std::make_unique<CDistributionFiles>(*m_site, *m_renderer);
     m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer);
-    m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer);
+    m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer, *m_store);
     m_local = std::make_unique<CLocalPages>(*m_renderer);
     m_support = std::make_unique<CSupportPages>(*m_renderer, *m_clients, *m_reports);
     m_testing = std::make_unique<CTestingPages>(*m_renderer, *m_lookupData);
@@ -99,6 +112,30 @@ void CVantrelServer::Stop()
     if (m_site && !m_site->Root().empty() && m_started)
         CTransformer::ForgetReadsBelow(m_site->Root());
     m_started = false;
+}
+
+bool CVantrelServer::RunStep(const CServerOptions& options, std::string& summary, std::string& error)
+{
+    CSite site;
+    if (!site.Open(options.siteDir, error))
+        return false;
+    std::string stateDir = StateDirectory(options, site.Root());
+    if (::mkdir(stateDir.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "cannot create the state directory " + stateDir;
+        return false;
+    }
+    auto store = CServerStore::Open(DatabaseLocation(options, site.Root()), error);
+    if (!store)
+        return false;
+    if (options.migrate)
+        return CStateMigration::Run(stateDir, *store, summary, error);
+    return CSiteData::LoadIntoStore(site, *store, summary, error);
+}
+
+std::string CVantrelServer::Describe() const
+{
+    return m_store ? "state in the " + m_store->Describe() + "; catalogue and lookup table from " + m_dataSource
+                   : std::string("not started");
 }
 
 int CVantrelServer::HttpPort() const { return m_http ? m_http->Port() : 0; }

@@ -22,6 +22,7 @@ class CClientRegistry;
 class CReportStore;
 class CLookupDatabase;
 class CLookupServer;
+class CServerStore;
 
 // Every vendor server of the client on one HTTP listener and one lookup listener, over one
 // site directory.
@@ -33,13 +34,19 @@ public:
     CVantrelServer(const CVantrelServer&) = delete;
     CVantrelServer& operator=(const CVantrelServer&) = delete;
 
-    // Opens the site, binds both listeners and starts serving; error says what failed.
+    // Opens the site and the database, binds both listeners and starts serving; error says
+    // what failed.
     bool Start(std::string& error);
     void Stop();
+
+    // The one step that --migrate or --load-site asks for, on the database the options name.
+    static bool RunStep(const CServerOptions& options, std::string& summary, std::string& error);
 
     int HttpPort() const;
     int LookupPort() const;
     const CServerOptions& Options() const { return m_options; }
+    // Where the state is kept, and where the catalogue and lookup table came from.
+    std::string Describe() const;
 
 private:
     CServerOptions m_options;
@@ -48,6 +55,8 @@ private:
     std::unique_ptr<CXmlCache> m_documents;
     std::unique_ptr<CStyleSheetCache> m_sheets;
     std::unique_ptr<CPageRenderer> m_renderer;
+    std::unique_ptr<CServerStore> m_store;
+    std::string m_dataSource;
     std::unique_ptr<CClientRegistry> m_clients;
     std::unique_ptr<CReportStore> m_reports;
     std::unique_ptr<CLookupDatabase> m_lookupData;

@@ -24,6 +24,16 @@ int main(int argc, char* argv[])
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    if (options->migrate || options->loadSite) {
+        std::string summary;
+        if (!CVantrelServer::RunStep(*options, summary, error)) {
+            std::fprintf(stderr, "vantrel-server: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("vantrel-server: %s\n", summary.c_str());
+        return 0;
+    }
+
     CVantrelServer server(*options);
     if (!server.Start(error)) {
         std::fprintf(stderr, "vantrel-server: %s\n", error.c_str());
@@ -32,6 +42,7 @@ int main(int argc, char* argv[])
     std::printf("vantrel-server: web servers on http://%s:%d, lookup server on %s:%d, site %s\n",
                 options->http.host.c_str(), server.HttpPort(), options->lookup.host.c_str(), server.LookupPort(),
                 options->siteDir.c_str());
+    std::printf("vantrel-server: %s\n", server.Describe().c_str());
     std::fflush(stdout);
 
     int received = 0;

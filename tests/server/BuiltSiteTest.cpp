@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+#include "LookupDatabase.h"
+#include "TestDatabase.h"
 #include "TestSite.h"
 #include "XmlAnswer.h"
 
@@ -16,10 +18,15 @@ class BuiltSiteTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        // build-site keeps the data while the JDK and the archives stay the same.
-        std::string command = std::string(CORVANE_SERVER_SOURCE) + "/build-site " + BUILT_SITE + " >/dev/null";
+        // build-site keeps the data while the JDK and the archives stay the same; the server
+        // answers from the catalogue and lookup table build-site loads into its database.
+        std::string command = std::string(CORVANE_SERVER_SOURCE) + "/build-site " + BUILT_SITE + " --database " +
+                              BUILT_SITE_DATABASE + " --server " + VANTREL_SERVER + " >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        s_server = new CRunningServer(BUILT_SITE);
+        CServerOptions options;
+        options.siteDir = BUILT_SITE;
+        options.database = BUILT_SITE_DATABASE;
+        s_server = new CRunningServer(options);
     }
     static void TearDownTestSuite() { delete s_server; }
 
@@ -137,4 +144,9 @@ TEST_F(BuiltSiteTest, CatalogueAndLookupKnowTheMachinesLibraries)
     ASSERT_TRUE(market);
     CXmlAnswer index(market->body);
     EXPECT_GT(index.Count("marketplace/category/subcategory/component"), 5u);
+
+    CLookupDatabase::CRows rows;
+    std::string error;
+    ASSERT_TRUE(CLookupDatabase::ReadFile(std::string(BUILT_SITE) + "/lookup/classes.txt", rows, error)) << error;
+    EXPECT_EQ(QueryText(BUILT_SITE_DATABASE, "SELECT count(*) FROM lookup_classes"), std::to_string(rows.size()) + "|");
 }

@@ -63,6 +63,7 @@ TEST_F(HostileRequestTest, PathsNeverLeaveTheSite)
         "/xql.dll/vantrel/%2e%2e/%2e%2e/site.xml",
         "/xql.dll/vantrel/outside/secret.xml",
         "/xql.dll/..%2fvar/clients.txt",
+        "/public/..%2fvar/vantrel.db",
         "/xql.dll//etc/passwd",
         "/xql.dll/vantrel/java/data/core/org.sample.xml/../../../../../../../../etc/passwd",
     };

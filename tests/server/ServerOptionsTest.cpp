@@ -24,6 +24,19 @@ TEST(ServerOptionsTest, DefaultsAreTheClientsDefaultEndpoints)
     EXPECT_EQ(options->http.port, 8380);
     EXPECT_EQ(options->lookup.host, "127.0.0.1");
     EXPECT_EQ(options->lookup.port, 8321);
+    EXPECT_EQ(DatabaseLocation(*options, "/srv/site"), "/srv/site/var/vantrel.db");
+    EXPECT_EQ(options->reportQuota, 100);
+    EXPECT_FALSE(options->migrate || options->loadSite);
+
+    options = Parse({"--site", "s", "--state", "/srv/state", "--migrate", "--report-quota", "0"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->migrate);
+    EXPECT_EQ(options->reportQuota, 0);
+    EXPECT_EQ(DatabaseLocation(*options, "s"), "/srv/state/vantrel.db");
+    options = Parse({"--load-site", "--site", "s", "--database", "postgresql://db.example/vantrel"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->loadSite);
+    EXPECT_EQ(DatabaseLocation(*options, "s"), "postgresql://db.example/vantrel");
 }
 
 TEST(ServerOptionsTest, ListenAddresses)
@@ -71,6 +84,8 @@ TEST(ServerOptionsTest, BadCommandLinesSayWhatIsWrong)
         {{"--site", "s", "--threads", "0"}, "--threads"},
         {{"--site", "s", "--idle-timeout", "soon"}, "--idle-timeout"},
         {{"--site", "s", "--verbose", "1"}, "unknown option --verbose"},
+        {{"--site", "s", "--report-quota", "-1"}, "--report-quota"},
+        {{"--site", "s", "--migrate", "--load-site"}, "separate steps"},
     };
     for (const auto& c : cases) {
         std::string error;

@@ -6,6 +6,7 @@
 #include <zip.h>
 
 #include "DistributionFiles.h"
+#include "TestDatabase.h"
 #include "TestSite.h"
 
 namespace
@@ -60,7 +61,8 @@ TEST(SupportPagesTest, ClientIdIsNewForZeroAndKeptOtherwise)
     auto later = restarted.Get("/Vantrel/ui/clientid.jsp?exeversion=1.0.0.0&clientid=0&email=");
     ASSERT_TRUE(later);
     EXPECT_GT(std::stoull(FirstLine(later->body)), std::stoull(first) + 3);
-    EXPECT_NE(ReadFileText(state.File("clients.txt")).find("ada@example.org"), std::string::npos);
+    EXPECT_EQ(QueryText(state.File("vantrel.db"), "SELECT count(*), max(email) FROM client_visits WHERE client = " + first),
+              "2|ada@example.org|");
 }
 
 TEST(SupportPagesTest, ReportsAreStoredAndListed)
@@ -93,8 +95,8 @@ TEST(SupportPagesTest, ReportsAreStoredAndListed)
     EXPECT_EQ(empty->status, 400);
     EXPECT_NE(empty->body.find("Please say"), std::string::npos);
 
-    EXPECT_TRUE(std::filesystem::exists(server.StateDir() + "/reports/000001.xml"));
-    EXPECT_NE(ReadFileText(server.StateDir() + "/reports/000001.xml").find("2. wait"), std::string::npos);
+    EXPECT_EQ(QueryText(server.StateDir() + "/vantrel.db", "SELECT details FROM reports WHERE number = 1"),
+              "Steps:\n1. open\n2. wait|");
 
     auto help = client->Get("/vantrel/ui/help/list.jsp?clientid=100001&email=ada@example.org");
     ASSERT_TRUE(help);

@@ -193,16 +193,24 @@ void CTestSite::Write(const std::string& relative, const std::string& content) c
 }
 
 CRunningServer::CRunningServer(const std::string& siteDir, int idleTimeoutSeconds, const std::string& stateDir)
-    : m_stateDir(stateDir.empty() ? m_state.Path() : stateDir)
+    : CRunningServer([&] {
+          CServerOptions options;
+          options.siteDir = siteDir;
+          options.idleTimeoutSeconds = idleTimeoutSeconds;
+          options.stateDir = stateDir;
+          return options;
+      }())
 {
-    CServerOptions options;
-    options.siteDir = siteDir;
+}
+
+CRunningServer::CRunningServer(CServerOptions options)
+    : m_stateDir(options.stateDir.empty() ? m_state.Path() : options.stateDir)
+{
     options.http = {"127.0.0.1", 0};
     options.lookup = {"127.0.0.1", 0};
     options.stateDir = m_stateDir;
     m_logPath = m_state.File("access.log");
     options.accessLog = m_logPath;
-    options.idleTimeoutSeconds = idleTimeoutSeconds;
     options.threads = 4;
     m_server = std::make_unique<CVantrelServer>(options);
     std::string error;

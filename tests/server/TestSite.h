@@ -30,6 +30,8 @@ class CRunningServer
 public:
     // stateDir empty: a temporary directory of its own.
     explicit CRunningServer(const std::string& siteDir, int idleTimeoutSeconds = 10, const std::string& stateDir = "");
+    // The options given (site, state, database, quota), on free loopback ports.
+    explicit CRunningServer(CServerOptions options);
     ~CRunningServer();
 
     int HttpPort() const { return m_server->HttpPort(); }

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+using CSqlValue = std::variant<std::string, int64_t>;
+
+struct CSqlResult
+{
+    bool ok = false;
+    std::string error;
+    std::vector<std::vector<std::string>> rows;  // NULL reads as ""
+    int64_t changed = 0;                         // rows an INSERT, UPDATE or DELETE touched
+};
+
+// One open connection to the server's database, used by one thread at a time. Statements
+// name their parameters $1, $2, ... in both dialects.
+class CSqlConnection
+{
+public:
+    virtual ~CSqlConnection() = default;
+
+    virtual CSqlResult Run(const std::string& sql, const std::vector<CSqlValue>& parameters = {}) = 0;
+    // False once the connection is known to be broken; it is then closed, not reused.
+    virtual bool Usable() const = 0;
+};

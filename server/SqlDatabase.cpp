@@ -1,0 +1,98 @@
+#include "SqlDatabase.h"
+
+#include <chrono>
+
+#include "PostgresDatabase.h"
+#include "SqliteDatabase.h"
+
+namespace
+{
+// A request that finds every connection busy for this long gets an error, not a hang.
+constexpr auto kAcquireWait = std::chrono::seconds(30);
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+}  // namespace
+
+std::unique_ptr<CSqlDatabase> CSqlDatabase::Open(const std::string& location, std::string& error)
+{
+    if (StartsWith(location, "postgresql://") || StartsWith(location, "postgres://"))
+        return CPostgresDatabase::Open(location, error);
+    std::string path = StartsWith(location, "sqlite:") ? location.substr(7) : location;
+    if (path.empty() || path.find("://") != std::string::npos) {
+        error = "unknown database \"" + location + "\" (expected postgresql://... or the path of an SQLite file)";
+        return nullptr;
+    }
+    return CSqliteDatabase::Open(path, error);
+}
+
+CSqlDatabase::CLease CSqlDatabase::Acquire(std::string& error)
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_returned.wait_for(lock, kAcquireWait, [this] { return !m_idle.empty() || m_open < m_maxConnections; })) {
+        error = Describe() + ": every connection is busy";
+        return {};
+    }
+    if (!m_idle.empty()) {
+        auto connection = std::move(m_idle.back());
+        m_idle.pop_back();
+        return CLease(this, std::move(connection));
+    }
+    ++m_open;
+    lock.unlock();
+    // Connecting may take a while (a remote server): others go on meanwhile.
+    auto connection = Connect(error);
+    if (!connection) {
+        std::lock_guard relock(m_mutex);
+        --m_open;
+        m_returned.notify_one();
+        return {};
+    }
+    return CLease(this, std::move(connection));
+}
+
+void CSqlDatabase::GiveBack(std::unique_ptr<CSqlConnection> connection)
+{
+    std::lock_guard lock(m_mutex);
+    if (connection->Usable())
+        m_idle.push_back(std::move(connection));
+    else
+        --m_open;
+    m_returned.notify_one();
+}
+
+CSqlDatabase::CLease::CLease(CSqlDatabase* database, std::unique_ptr<CSqlConnection> connection)
+    : m_database(database), m_connection(std::move(connection))
+{
+}
+
+CSqlDatabase::CLease::~CLease()
+{
+    if (m_connection)
+        m_database->GiveBack(std::move(m_connection));
+}
+
+CSqlDatabase::CTransaction::CTransaction(CSqlDatabase& database, bool write)
+    : m_turn(write ? database.WriteTurn() : std::unique_lock<std::mutex>()), m_lease(database.Acquire(m_error))
+{
+    if (!m_lease)
+        return;
+    CSqlResult begun = m_lease->Run(write ? database.BeginWrite() : database.BeginRead());
+    m_begun = begun.ok;
+    m_error = begun.error;
+}
+
+CSqlDatabase::CTransaction::~CTransaction()
+{
+    if (m_begun && !m_done)
+        m_lease->Run("ROLLBACK");
+}
+
+bool CSqlDatabase::CTransaction::Commit(std::string& error)
+{
+    CSqlResult committed = m_lease->Run("COMMIT");
+    // A failed COMMIT may leave the transaction open (SQLite): the destructor rolls it back.
+    m_done = committed.ok;
+    if (!committed.ok)
+        error = committed.error;
+    return committed.ok;
+}

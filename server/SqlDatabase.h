@@ -1,0 +1,98 @@
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "SqlConnection.h"
+
+// The database that holds what the server writes: a pool of connections handed to one
+// thread at a time. SQLite and PostgreSQL differ only in how a connection is made, in a
+// few statements and in how a write transaction starts.
+class CSqlDatabase
+{
+public:
+    enum class CDialect
+    {
+        SQLite,
+        PostgreSQL,
+    };
+
+    // A connection for the caller alone, back in the pool when the lease ends.
+    class CLease
+    {
+    public:
+        CLease() = default;
+        CLease(CSqlDatabase* database, std::unique_ptr<CSqlConnection> connection);
+        CLease(CLease&& other) noexcept = default;
+        CLease& operator=(CLease&&) = delete;
+        ~CLease();
+
+        explicit operator bool() const { return m_connection != nullptr; }
+        CSqlConnection& operator*() const { return *m_connection; }
+        CSqlConnection* operator->() const { return m_connection.get(); }
+
+    private:
+        CSqlDatabase* m_database = nullptr;
+        std::unique_ptr<CSqlConnection> m_connection;
+    };
+
+    // A connection of its own on which statements run together or not at all: rolled back
+    // unless Commit succeeded. A write transaction holds the database's write lock from its
+    // start (SQLite), so that two writers never both read, then both write.
+    class CTransaction
+    {
+    public:
+        CTransaction(CSqlDatabase& database, bool write);
+        ~CTransaction();
+        CTransaction(const CTransaction&) = delete;
+        CTransaction& operator=(const CTransaction&) = delete;
+
+        // False when no connection was had or the transaction did not begin (see Error).
+        explicit operator bool() const { return m_begun; }
+        const std::string& Error() const { return m_error; }
+        CSqlConnection* operator->() const { return m_lease.operator->(); }
+        bool Commit(std::string& error);
+
+    private:
+        std::unique_lock<std::mutex> m_turn;  // released last, after COMMIT or ROLLBACK
+        std::string m_error;                  // before the lease, which is made with it
+        CLease m_lease;
+        bool m_begun = false;
+        bool m_done = false;
+    };
+
+    // "postgresql://..." or "postgres://..." for PostgreSQL; "sqlite:PATH" or a plain path for
+    // an SQLite file, created when missing.
+    static std::unique_ptr<CSqlDatabase> Open(const std::string& location, std::string& error);
+
+    virtual ~CSqlDatabase() = default;
+    CSqlDatabase(const CSqlDatabase&) = delete;
+    CSqlDatabase& operator=(const CSqlDatabase&) = delete;
+
+    CLease Acquire(std::string& error);
+
+    virtual CDialect Dialect() const = 0;
+    // For messages: the kind and where it is, never a password.
+    virtual std::string Describe() const = 0;
+
+protected:
+    explicit CSqlDatabase(size_t maxConnections) : m_maxConnections(maxConnections) {}
+
+    virtual std::unique_ptr<CSqlConnection> Connect(std::string& error) = 0;
+    virtual const char* BeginWrite() const = 0;
+    virtual const char* BeginRead() const = 0;
+    // Writers of this process queue here before they begin; nothing by default.
+    virtual std::unique_lock<std::mutex> WriteTurn() { return {}; }
+
+private:
+    void GiveBack(std::unique_ptr<CSqlConnection> connection);
+
+    std::mutex m_mutex;
+    std::condition_variable m_returned;
+    std::vector<std::unique_ptr<CSqlConnection>> m_idle;
+    size_t m_open = 0;
+    size_t m_maxConnections;
+};

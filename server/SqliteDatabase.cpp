@@ -1,0 +1,127 @@
+#include "SqliteDatabase.h"
+
+#include <unordered_map>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <sqlite3.h>
+
+namespace
+{
+constexpr size_t kMaxConnections = 8;
+// How long a writer waits for another writer (another thread or server) before failing.
+constexpr int kBusyMilliseconds = 15000;
+// Statements prepared once per connection and kept; the rest are prepared for one use.
+constexpr size_t kKeptStatements = 64;
+
+class CSqliteConnection : public CSqlConnection
+{
+public:
+    explicit CSqliteConnection(sqlite3* db) : m_db(db) {}
+    ~CSqliteConnection() override
+    {
+        for (auto& [sql, statement] : m_statements)
+            sqlite3_finalize(statement);
+        sqlite3_close_v2(m_db);
+    }
+
+    CSqlResult Run(const std::string& sql, const std::vector<CSqlValue>& parameters) override
+    {
+        CSqlResult result;
+        sqlite3_stmt* statement = nullptr;
+        auto kept = m_statements.find(sql);
+        if (kept != m_statements.end()) {
+            statement = kept->second;
+        } else if (sqlite3_prepare_v2(m_db, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr) !=
+                       SQLITE_OK ||
+                   !statement) {
+            result.error = sqlite3_errmsg(m_db);
+            return result;
+        }
+        for (size_t i = 0; i < parameters.size(); ++i) {
+            std::string name = "$" + std::to_string(i + 1);
+            int index = sqlite3_bind_parameter_index(statement, name.c_str());
+            if (index == 0)
+                continue;
+            if (const auto* text = std::get_if<std::string>(&parameters[i]))
+                sqlite3_bind_text(statement, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
+            else
+                sqlite3_bind_int64(statement, index, std::get<int64_t>(parameters[i]));
+        }
+        int step;
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            auto& row = result.rows.emplace_back();
+            for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+                const auto* text = sqlite3_column_text(statement, column);
+                row.emplace_back(text ? reinterpret_cast<const char*>(text) : "",
+                                 static_cast<size_t>(sqlite3_column_bytes(statement, column)));
+            }
+        }
+        result.ok = step == SQLITE_DONE;
+        if (!result.ok)
+            result.error = sqlite3_errmsg(m_db);
+        else if (!sqlite3_stmt_readonly(statement))
+            result.changed = sqlite3_changes64(m_db);
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        if (kept == m_statements.end()) {
+            if (m_statements.size() < kKeptStatements)
+                m_statements.emplace(sql, statement);
+            else
+                sqlite3_finalize(statement);
+        }
+        return result;
+    }
+
+    bool Usable() const override { return true; }
+
+private:
+    sqlite3* m_db;
+    std::unordered_map<std::string, sqlite3_stmt*> m_statements;
+};
+}  // namespace
+
+CSqliteDatabase::CSqliteDatabase(std::string path) : CSqlDatabase(kMaxConnections), m_path(std::move(path)) {}
+
+std::unique_ptr<CSqlDatabase> CSqliteDatabase::Open(const std::string& path, std::string& error)
+{
+    // Created here, not by SQLite, so that it (and its -wal and -shm files) is the owner's alone.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = "cannot create the SQLite database " + path;
+        return nullptr;
+    }
+    ::close(fd);
+    std::unique_ptr<CSqlDatabase> database(new CSqliteDatabase(path));
+    // The first connection proves the file is a database and switches it to WAL mode.
+    if (!database->Acquire(error))
+        return nullptr;
+    return database;
+}
+
+std::unique_ptr<CSqlConnection> CSqliteDatabase::Connect(std::string& error)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(m_path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        error = Describe() + ": " + (db ? sqlite3_errmsg(db) : "cannot open");
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, kBusyMilliseconds);
+    auto connection = std::make_unique<CSqliteConnection>(db);
+    // FULL: a committed id or report survives a power cut, as the files' fsync did.
+    CSqlResult wal = connection->Run("PRAGMA journal_mode=WAL", {});
+    if (!wal.ok || wal.rows.empty() || wal.rows[0].empty() || wal.rows[0][0] != "wal") {
+        error = Describe() + ": cannot use write-ahead logging" + (wal.ok ? std::string() : ": " + wal.error);
+        return nullptr;
+    }
+    for (const char* pragma : {"PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+        CSqlResult set = connection->Run(pragma, {});
+        if (!set.ok) {
+            error = Describe() + ": " + set.error;
+            return nullptr;
+        }
+    }
+    return connection;
+}

@@ -1,0 +1,232 @@
+// What the server keeps in its database, against SQLite and against a real PostgreSQL, with
+// two servers sharing one database as they do behind a load balancer.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "ClientRegistry.h"
+#include "ServerStore.h"
+#include "TestDatabase.h"
+#include "TestSite.h"
+
+namespace
+{
+class ServerStoreTest : public ::testing::TestWithParam<CDatabaseKind>
+{
+protected:
+    void SetUp() override { ASSERT_FALSE(m_database.Location().empty()) << m_database.Error(); }
+
+    CServerOptions Options(int quota = 100) const
+    {
+        CServerOptions options;
+        options.siteDir = m_site.Root();
+        options.database = m_database.Location();
+        options.reportQuota = quota;
+        return options;
+    }
+
+    CTestSite m_site;
+    CTestDatabase m_database{GetParam()};
+};
+
+template <typename Work>
+void InParallel(size_t count, Work work)
+{
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < count; ++i)
+        threads.emplace_back(work, i);
+    for (auto& thread : threads)
+        thread.join();
+}
+
+std::string FirstLine(const httplib::Result& answer)
+{
+    return answer && answer->status == 200 ? answer->body.substr(0, answer->body.find('\n')) : "(failed)";
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Both, ServerStoreTest, ::testing::Values(CDatabaseKind::SQLite, CDatabaseKind::PostgreSQL),
+                         [](const auto& info) { return std::string(DatabaseKindName(info.param)); });
+
+TEST_P(ServerStoreTest, ClientIdsStayUniqueAcrossTwoServers)
+{
+    CRunningServer one(Options()), two(Options());
+    const CRunningServer* servers[] = {&one, &two};
+    auto ask = [&](size_t server, const std::string& presented) {
+        return FirstLine(servers[server]->Get("/Vantrel/ui/clientid.jsp?exeversion=1.0.0.0&clientid=" + presented +
+                                              "&email=dev@example.org"));
+    };
+    std::string known = ask(0, "0");
+    // A quarter present an id the store issued, a quarter ids nobody issued, half none.
+    std::vector<std::string> presented(200), given(200);
+    for (size_t i = 0; i < presented.size(); ++i)
+        presented[i] = (i / 2) % 4 == 0 ? known : (i / 2) % 4 == 1 ? std::to_string(900000000 + i) : "0";
+    InParallel(presented.size(), [&](size_t i) { given[i] = ask(i % 2, presented[i]); });
+
+    std::set<uint64_t> fresh;
+    for (size_t i = 0; i < given.size(); ++i) {
+        if (presented[i] == known) {
+            EXPECT_EQ(given[i], known);
+            continue;
+        }
+        ASSERT_TRUE(CClientRegistry::IsClientId(given[i])) << given[i];
+        EXPECT_NE(given[i], presented[i]);
+        EXPECT_TRUE(fresh.insert(std::stoull(given[i])).second) << "handed out twice: " << given[i];
+    }
+    EXPECT_EQ(fresh.size(), 150u);
+    EXPECT_EQ(fresh.count(std::stoull(known)), 0u);
+
+    // The next id in line, presented before anyone has it, does not pass it to the next client.
+    std::string early = ask(1, std::to_string(*fresh.rbegin() + 1));
+    std::string later = ask(0, "0");
+    EXPECT_NE(early, later);
+    EXPECT_EQ(QueryText(m_database.Location(), "SELECT count(*) FROM clients"), std::to_string(fresh.size() + 3) + "|");
+}
+
+TEST_P(ServerStoreTest, ReportsFromTwoServersKeepDistinctNumbersWithinTheQuota)
+{
+    CRunningServer one(Options(5)), two(Options(5));
+    const CRunningServer* servers[] = {&one, &two};
+    // Eight addresses send five reports each, the quota; the first sends four more.
+    std::vector<std::pair<int, std::string>> answers(44);  // status, page
+    InParallel(answers.size(), [&](size_t i) {
+        httplib::Params fields{{"email", "user" + std::to_string(i < 40 ? i % 8 : 0) + "@example.org"},
+                               {"summary", "Report " + std::to_string(i)},
+                               {"details", "Sent to server " + std::to_string(i % 2)}};
+        auto sent = servers[i % 2]->Client()->Post(i % 3 ? "/vantrel/ui/support.jsp" : "/vantrel/ui/request.jsp",
+                                                    fields);
+        answers[i] = sent ? std::pair(sent->status, sent->body) : std::pair(-1, std::string());
+    });
+    std::set<std::string> numbers;
+    int refused = 0;
+    for (size_t i = 0; i < answers.size(); ++i) {
+        const auto& [status, page] = answers[i];
+        if (status == 429) {
+            ++refused;
+            EXPECT_TRUE(i >= 40 || i % 8 == 0) << "only the first address is over its quota";
+            EXPECT_TRUE(Has(page, "as many as we accept from one address in a day"));
+            EXPECT_TRUE(Has(page, "value=\"Report " + std::to_string(i) + "\""));  // nothing typed is lost
+            continue;
+        }
+        ASSERT_EQ(status, 200) << page;
+        size_t at = page.find("number <b>");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_TRUE(numbers.insert(page.substr(at, page.find('<', at + 10) - at)).second);
+    }
+    EXPECT_EQ(refused, 4);
+    EXPECT_EQ(numbers.size(), 40u);
+    EXPECT_EQ(QueryText(m_database.Location(), "SELECT count(*), count(DISTINCT number) FROM reports"), "40|40|");
+    auto list = two.Get("/vantrel/ui/help/list.jsp?clientid=0&email=user0@example.org");
+    ASSERT_TRUE(list);
+    size_t listed = 0;
+    for (size_t at = 0; (at = list->body.find("<td>Report ", at)) != std::string::npos; ++at)
+        ++listed;
+    EXPECT_EQ(listed, 5u) << list->body;
+}
+
+TEST_P(ServerStoreTest, MigrationBringsAnEarlierStateFolderIn)
+{
+    CTempDir state, copy;
+    for (const auto& dir : {state.Path(), copy.Path()})
+        std::filesystem::copy(OLD_STATE, dir, std::filesystem::copy_options::recursive);
+    CServerOptions options = Options();
+    options.stateDir = state.Path();
+    try {
+        CRunningServer beside(options);
+        ADD_FAILURE() << "served beside files whose ids and numbers it would hand out again";
+    } catch (const std::runtime_error& refused) {
+        EXPECT_TRUE(Has(refused.what(), "--migrate")) << refused.what();
+    }
+    std::string error;
+    {
+        auto store = CServerStore::Open(m_database.Location(), error);
+        ASSERT_TRUE(store) << error;
+        CServerStore::CReport report{0, "bug", "zed@example.org", "linux", "Already here", "", ""};
+        ASSERT_EQ(store->AddReport(report, 0).number, 1);  // takes the number of an old report
+    }
+    struct Case
+    {
+        std::string stateDir;
+        const char* summary;
+    };
+    const Case runs[] = {
+        {state.Path(), "migrated 3 client ids (5 registrations) and 4 reports"},
+        {state.Path(), "nothing to migrate"},
+        {copy.Path(), "migrated 0 client ids (0 registrations) and 0 reports"},  // the same folder again
+    };
+    for (const auto& run : runs) {
+        options.stateDir = run.stateDir;
+        options.migrate = true;
+        std::string summary;
+        ASSERT_TRUE(CVantrelServer::RunStep(options, summary, error)) << error;
+        EXPECT_TRUE(Has(summary, run.summary)) << summary;
+        EXPECT_EQ(Has(summary, "report 1 is now number 5"), &run == &runs[0]) << summary;
+    }
+    EXPECT_TRUE(std::filesystem::exists(state.File("clients.txt.migrated")));
+
+    options.stateDir = state.Path();
+    options.migrate = false;
+    CRunningServer server(options);
+    for (const char* presented : {"100001", "100002", "100003"})  // "100004" was cut short in the file
+        EXPECT_EQ(FirstLine(server.Get(std::string("/Vantrel/ui/clientid.jsp?exeversion=1&clientid=") + presented +
+                                       "&email=")),
+                  presented);
+    EXPECT_EQ(FirstLine(server.Get("/Vantrel/ui/clientid.jsp?exeversion=1&clientid=0&email=")), "100004");
+    auto list = server.Get("/vantrel/ui/help/list.jsp?clientid=100001&email=ada@example.org");
+    ASSERT_TRUE(list);
+    for (const char* shown : {"<td>5</td>", "Tree &lt;empty&gt; &amp; stuck", "<td>2</td>", "Dunkle Seiten für Nächte"})
+        EXPECT_TRUE(Has(list->body, shown)) << shown;
+    EXPECT_EQ(QueryText(m_database.Location(), "SELECT details FROM reports WHERE number = 5"),
+              "Steps:\n1. open\n2. wait|");
+    auto sent = server.Client()->Post("/vantrel/ui/request.jsp", httplib::Params{{"summary", "After the move"}});
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(Has(sent->body, "number <b>6</b>"));
+}
+
+TEST_P(ServerStoreTest, EveryServerAnswersFromTheCatalogueInTheStore)
+{
+    // Another machine's site, built from other archives.
+    CTestSite other;
+    other.Write("stores/components/vendors/components.bnd",
+                "<components><component SCID=\"7\"><componentName>Lonely Widget</componentName><categories><category>"
+                "<primaryCategory>Misc</primaryCategory><secondaryCategory>Odd</secondaryCategory></category>"
+                "</categories></component></components>");
+    other.Write("lookup/classes.txt", "org.lonely.Widget\t7\n");
+    auto count = [](const CRunningServer& server, const std::string& prefix) {
+        std::string answer = RawExchange(server.LookupPort(), "GETCOUNT " + prefix + "\nQUIT\n");
+        return answer.substr(answer.find("200 "), answer.find('\n', answer.find("200 ")) - answer.find("200 "));
+    };
+    {
+        CServerOptions alone;
+        alone.siteDir = other.Root();
+        CRunningServer filesOnly(alone);
+        EXPECT_TRUE(Has(filesOnly.Get("/vantrel/markettab/indexfile.jsp")->body, "Lonely Widget"));
+        EXPECT_EQ(count(filesOnly, "org.lonely."), "200 1");
+    }
+
+    CServerOptions load = Options();
+    load.loadSite = true;
+    std::string summary, error;
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    EXPECT_TRUE(Has(summary, "lookup table (4 classes)")) << summary;
+    CServerOptions onOther = Options();
+    onOther.siteDir = other.Root();
+    CRunningServer first(Options()), second(onOther);
+    auto index = first.Get("/vantrel/markettab/indexfile.jsp");
+    auto sameIndex = second.Get("/vantrel/markettab/indexfile.jsp");
+    ASSERT_TRUE(index && sameIndex);
+    EXPECT_EQ(sameIndex->body, index->body);
+    EXPECT_TRUE(Has(index->body, "Acme Parsers Extras"));
+    // Clients that land on either server see one date and download the index once.
+    EXPECT_FALSE(index->get_header_value("Last-Modified").empty());
+    EXPECT_EQ(sameIndex->get_header_value("Last-Modified"), index->get_header_value("Last-Modified"));
+    for (const CRunningServer* server : {&first, &second}) {
+        EXPECT_EQ(count(*server, "com.acme."), "200 2");
+        EXPECT_EQ(count(*server, "org.lonely."), "200 0");
+    }
+}
