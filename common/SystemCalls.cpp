@@ -8,7 +8,7 @@ namespace sys
 {
 CSystemCalls& Calls()
 {
-    static CSystemCalls calls{::read, ::write, ::fsync, ::rename, ::socket, ::connect, ::send, ::recv};
+    static CSystemCalls calls{::read, ::write, ::fsync, ::rename, ::socket, ::connect, ::send, ::recv, ::curl_easy_perform};
     return calls;
 }
 }  // namespace sys

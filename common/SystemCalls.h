@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 
+#include <curl/curl.h>
+
 // The system calls that can fail in ways a test cannot provoke from outside. Each goes
 // through a replaceable function so that a test can make it fail.
 namespace sys
@@ -18,6 +20,8 @@ struct CSystemCalls
     int (*connect)(int fd, const sockaddr* address, socklen_t length);
     ssize_t (*send)(int fd, const void* buffer, size_t size, int flags);
     ssize_t (*recv)(int fd, void* buffer, size_t size, int flags);
+    // Every HTTP request of the program is one libcurl perform through here.
+    CURLcode (*curl_perform)(CURL* handle);
 };
 
 // The calls in use; tests swap entries and restore them.
@@ -31,4 +35,5 @@ inline int socket(int domain, int type, int protocol) { return Calls().socket(do
 inline int connect(int fd, const sockaddr* address, socklen_t length) { return Calls().connect(fd, address, length); }
 inline ssize_t send(int fd, const void* buffer, size_t size, int flags) { return Calls().send(fd, buffer, size, flags); }
 inline ssize_t recv(int fd, void* buffer, size_t size, int flags) { return Calls().recv(fd, buffer, size, flags); }
+inline CURLcode curl_perform(CURL* handle) { return Calls().curl_perform(handle); }
 }  // namespace sys

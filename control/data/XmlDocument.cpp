@@ -9,6 +9,7 @@
 #include <libxml/xpathInternals.h>
 
 #include "FileUtil.h"
+#include "HttpTransfer.h"
 #include "UrlFetch.h"
 
 namespace
@@ -294,9 +295,7 @@ bool CXmlDocument::Load(const std::string& source)
     std::string text;
     if (IsHttpUrl(source)) {
         std::string error;
-        CFetchLimits limits;
-        limits.maxBytes = kMaxDocumentSize;
-        if (!FetchUrl(source, text, error, limits)) {
+        if (!FetchUrl(source, text, error, CTransferSettings::FromSettings(kMaxDocumentSize))) {
             Reset();
             m_parseError = {-1, error, source, 0, 0};
             return false;

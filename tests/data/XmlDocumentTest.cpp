@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "support/ProxyProcess.h"
+#include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -132,6 +134,7 @@ TEST(CXmlDocument, RefusesHostileShapes)
 
 TEST(CXmlDocument, LoadsFromHttpAndFailsCleanly)
 {
+    CTestRegistry registry;  // no firewall
     httplib::Server server;
     server.Get("/data/a b.xml", [](const httplib::Request&, httplib::Response& res) {
         res.set_content("<r><item>x</item></r>", "text/xml");
@@ -155,6 +158,50 @@ TEST(CXmlDocument, LoadsFromHttpAndFailsCleanly)
     thread.join();
     EXPECT_FALSE(doc.Load(base + "/data/a b.xml"));  // nobody listens any more
     EXPECT_FALSE(doc.GetDocumentElement());
+}
+
+// Documents come the way every request goes: through the firewall of the settings, or
+// not at all.
+TEST(CXmlDocument, UrlLoadsGoThroughTheFirewall)
+{
+    CProxyProcess proxy(CProxyKind::Tinyproxy);
+    if (proxy.Missing())
+        GTEST_SKIP() << proxy.Error();
+    ASSERT_EQ(proxy.Error(), "");
+    CRecordingHttpServer server;
+    server.Server().Get("/doc.xml", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content("<r via=\"" + request.get_header_value("Via") + "\"/>", "text/xml");
+    });
+    server.Start();
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/doc.xml";
+    const std::string deadPort = std::to_string(CProxyProcess::FreeLoopbackPort());
+    const struct
+    {
+        const char* type;
+        const char* host;
+        std::string port;
+        const char* failure;  // nullptr: loads through the proxy
+    } cases[] = {
+        {"3", "127.0.0.1", std::to_string(proxy.Port()), nullptr},
+        {"3", "127.0.0.1", deadPort, "onnect"},
+        {"3", "127.0.0.1", "0", "FirewallPort 0"},
+        {"2", "", deadPort, "FirewallHost"},
+        {"8", "127.0.0.1", deadPort, "FirewallType 8"},
+    };
+    CTestRegistry registry;
+    for (const auto& c : cases) {
+        registry.Set("FirewallType", c.type);
+        registry.Set("FirewallHost", c.host);
+        registry.Set("FirewallPort", c.port);
+        CXmlDocument doc;
+        EXPECT_EQ(doc.Load(url), !c.failure) << doc.GetParseError().reason;
+        if (c.failure)
+            EXPECT_NE(doc.GetParseError().reason.find(c.failure), std::string::npos) << doc.GetParseError().reason;
+        else
+            EXPECT_NE(doc.GetDocumentElement().GetAttribute("via")->find("tinyproxy"), std::string::npos);
+    }
+    EXPECT_TRUE(proxy.WaitForLog("GET " + url)) << proxy.Log();
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 TEST(CXmlDocument, BuildsSerialisesAndSaves)
