@@ -7,7 +7,9 @@
 
 // A small DOM over libxml2 with the behaviour the collections expect of their XML documents:
 // synchronous loads from a file or an http URL, white-space-only text dropped, and nothing
-// fetched on behalf of a document (no DTDs, no external entities).
+// fetched on behalf of a document (no DTDs, no external entities). A load ends in seconds:
+// shapes the parser would spend minutes on (floods of attributes or namespaces, a DTD of
+// the document's own) are refused before parsing.
 
 struct _xmlNode;
 struct _xmlDoc;
@@ -131,7 +133,7 @@ public:
     static constexpr size_t kMaxDocumentSize = 64 * 1024 * 1024;
 
 private:
-    bool Parse(const std::string& text, const std::string& url);
+    bool Parse(const std::string& source, const std::string& url);
     void Reset();
 
     _xmlDoc* m_doc = nullptr;
