@@ -1,7 +1,5 @@
 #include "HttpClient.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -15,7 +13,6 @@
 #include "ErrorReport.h"
 #include "FileUtil.h"
 #include "SystemCalls.h"
-#include "UrlFetch.h"
 
 namespace
 {
@@ -40,6 +37,17 @@ std::string Trim(std::string_view text)
         return {};
     size_t end = text.find_last_not_of(" \t\r\n");
     return std::string(text.substr(begin, end - begin + 1));
+}
+// The setters of a bound, which must be above 0.
+template <typename T>
+bool SetPositive(bool hasTransfer, T value, T& bound, const char* what, const char* context)
+{
+    if (!hasTransfer || value <= 0) {
+        ReportError(hasTransfer ? std::string("bad ") + what + " " + std::to_string(value) : "no transfer", context);
+        return false;
+    }
+    bound = value;
+    return true;
 }
 }  // namespace
 
@@ -206,42 +214,17 @@ bool CHttpClient::SetFirewallProperties(const std::string& host, int port, int t
 
 bool CHttpClient::SetTimeout(int seconds)
 {
-    const char* context = "CHttpClient::SetTimeout";
-    if (!HasTransfer()) {
-        ReportError("no transfer", context);
-        return false;
-    }
-    if (seconds <= 0) {
-        ReportError("bad time-out " + std::to_string(seconds), context);
-        return false;
-    }
-    m_settings.timeoutSeconds = seconds;
-    return true;
+    return SetPositive(HasTransfer(), seconds, m_settings.timeoutSeconds, "time-out", "CHttpClient::SetTimeout");
 }
 
 bool CHttpClient::SetDeadline(int seconds)
 {
-    const char* context = "CHttpClient::SetDeadline";
-    if (!HasTransfer()) {
-        ReportError("no transfer", context);
-        return false;
-    }
-    if (seconds <= 0) {
-        ReportError("bad deadline " + std::to_string(seconds), context);
-        return false;
-    }
-    m_settings.deadlineSeconds = seconds;
-    return true;
+    return SetPositive(HasTransfer(), seconds, m_settings.deadlineSeconds, "deadline", "CHttpClient::SetDeadline");
 }
 
 bool CHttpClient::SetSizeLimit(curl_off_t bytes)
 {
-    if (!HasTransfer() || bytes <= 0) {
-        ReportError("bad size limit " + std::to_string(bytes), "CHttpClient::SetSizeLimit");
-        return false;
-    }
-    m_settings.maxBytes = bytes;
-    return true;
+    return SetPositive(HasTransfer(), bytes, m_settings.maxBytes, "size limit", "CHttpClient::SetSizeLimit");
 }
 
 bool CHttpClient::SetFileName(const std::string& path)
