@@ -31,6 +31,7 @@ bool ConfigureFromSettings(CHttpDownload& download, const CServerAddress& server
     download.SetFirewallProperties(GetFirewallHost(), GetFirewallPort(), GetFirewallType(), GetFirewallUsername(),
                                    GetFirewallPassword());
     download.SetTimeout(GetHttpTimeout());
+    download.SetDeadline(GetHttpDeadline());
     return true;
 }
 

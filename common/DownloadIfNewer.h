@@ -5,7 +5,7 @@
 #include "HttpDownload.h"
 #include "VendorServers.h"
 
-// Standard calling order from the settings: Create, server (a "host:port" setting overrides the port), the five firewall settings, HttpTimeout.
+// Standard calling order from the settings: Create, server (a "host:port" setting overrides the port), the five firewall settings, HttpTimeout, HttpDeadline.
 bool ConfigureFromSettings(CHttpDownload& download, const CServerAddress& server);
 
 // Download-if-newer: target localFile + "_new"; CheckForNewFile, then Download(true, true); on success MoveFileReplace over localFile, on failure delete the "_new" file. Answers true when localFile was replaced.

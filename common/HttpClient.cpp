@@ -1,7 +1,5 @@
 #include "HttpClient.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -15,7 +13,6 @@
 #include "ErrorReport.h"
 #include "FileUtil.h"
 #include "SystemCalls.h"
-#include "UrlFetch.h"
 
 namespace
 {
@@ -33,24 +30,6 @@ constexpr const char* kDecodedEncodings = "gzip, deflate";
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 
-bool IsSuccessStatus(long status) { return status >= 200 && status <= 299; }
-
-// A host name or address literal; anything else could smuggle user info or a path into
-// the URL we build from it.
-bool IsPlainHost(const std::string& host)
-{
-    if (host.empty() || host.size() > 253)
-        return false;
-    return std::all_of(host.begin(), host.end(), [](unsigned char c) {
-        return std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == ':';
-    });
-}
-
-std::string HostForUrl(const std::string& host)
-{
-    return host.find(':') != std::string::npos ? "[" + host + "]" : host;
-}
-
 std::string Trim(std::string_view text)
 {
     size_t begin = text.find_first_not_of(" \t\r\n");
@@ -59,65 +38,120 @@ std::string Trim(std::string_view text)
     size_t end = text.find_last_not_of(" \t\r\n");
     return std::string(text.substr(begin, end - begin + 1));
 }
-
+// The setters of a bound, which must be above 0.
+template <typename T>
+bool SetPositive(bool hasTransfer, T value, T& bound, const char* what, const char* context)
+{
+    if (!hasTransfer || value <= 0) {
+        ReportError(hasTransfer ? std::string("bad ") + what + " " + std::to_string(value) : "no transfer", context);
+        return false;
+    }
+    bound = value;
+    return true;
+}
 }  // namespace
 
-// One request in flight: where its body goes and the headers of the response being read.
-struct CHttpClient::CTransfer
+// One request in flight: the target file its body goes into, the headers of the response
+// being read and the progress shown.
+class CHttpClient::CTarget : public ITransferSink
 {
-    CHttpClient* client = nullptr;
-    long requestId = 0;
-    bool notify = false;
-
-    CHeaderList pending;
-    bool inHeaders = false;
-
-    std::string target;
-    int fd = -1;
-    bool opened = false;
-    int writeErrno = 0;
-    long refusedStatus = 0;
-
-    std::chrono::steady_clock::time_point lastPost{};
-    curl_off_t lastNow = -1;
-
-    bool OpenTarget()
+public:
+    CTarget(CHttpClient& client, long requestId, bool notify, std::string target)
+        : m_client(client), m_requestId(requestId), m_notify(notify), m_target(std::move(target))
     {
-        fd = sys::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            writeErrno = errno;
+    }
+
+    void OnHeaderLine(std::string_view line) override
+    {
+        if (line.starts_with("HTTP/")) {
+            // Each response (redirect, interim or final) starts a table of its own.
+            m_pending.clear();
+            m_inHeaders = true;
+        } else if (!m_inHeaders) {
+            // trailers after a chunked body
+        } else if (line == "\r\n" || line == "\n") {
+            m_inHeaders = false;
+            m_client.HeadersDone(m_requestId, m_pending);
+        } else if ((line.front() == ' ' || line.front() == '\t') && !m_pending.empty()) {
+            std::string& value = m_pending.back().second;
+            value += ' ';
+            value += Trim(line);
+        } else if (size_t colon = line.find(':'); colon != std::string_view::npos && colon > 0) {
+            m_pending.emplace_back(std::string(line.substr(0, colon)), Trim(line.substr(colon + 1)));
+        }
+    }
+
+    bool OnBody(std::string_view data, std::string& error) override
+    {
+        if ((!m_opened && !OpenTarget()) || !WriteAll(m_fd, data)) {
+            error = "cannot write " + m_target + ": " + std::strerror(errno);
             return false;
         }
-        opened = true;
+        return true;
+    }
+
+    bool OnProgress(curl_off_t now, curl_off_t total) override
+    {
+        if (!m_notify)
+            return true;
+        if (m_client.m_abort)
+            return false;
+        if (now == m_lastNow)
+            return true;
+        auto time = std::chrono::steady_clock::now();
+        if (time - m_lastPost >= kProgressInterval || now == total) {
+            m_lastPost = time;
+            m_lastNow = now;
+            m_client.PostProgress(now, total);
+        }
         return true;
     }
 
     // A complete body is flushed before anyone moves it over a good file.
-    bool FinishTarget(std::string& error)
+    bool Finish(std::string& error)
     {
-        if (!opened && !OpenTarget()) {
-            error = "cannot create " + target + ": " + std::strerror(writeErrno);
+        if (!m_opened && !OpenTarget()) {
+            error = "cannot create " + m_target + ": " + std::strerror(errno);
             return false;
         }
-        bool ok = sys::fsync(fd) == 0;
+        bool ok = sys::fsync(m_fd) == 0;
         int saved = errno;
-        ok = ::close(fd) == 0 && ok;
-        fd = -1;
+        ok = ::close(m_fd) == 0 && ok;
+        m_fd = -1;
         if (!ok)
-            error = "cannot write " + target + ": " + std::strerror(saved);
+            error = "cannot write " + m_target + ": " + std::strerror(saved);
         return ok;
     }
 
     // Nothing of a failed transfer may look like a complete file.
-    void DiscardTarget()
+    void Discard()
     {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-        if (opened)
-            ::unlink(target.c_str());
-        opened = false;
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        if (m_opened)
+            ::unlink(m_target.c_str());
+        m_opened = false;
     }
+
+private:
+    bool OpenTarget()
+    {
+        m_fd = sys::open(m_target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        m_opened = m_fd >= 0;
+        return m_opened;
+    }
+
+    CHttpClient& m_client;
+    long m_requestId;
+    bool m_notify;
+    std::string m_target;
+    CHeaderList m_pending;
+    bool m_inHeaders = false;
+    int m_fd = -1;
+    bool m_opened = false;
+    std::chrono::steady_clock::time_point m_lastPost{};
+    curl_off_t m_lastNow = -1;
 };
 
 CHttpClient::CHttpClient(IModalRunner& runner, const CDownloadMessages& messages)
@@ -127,18 +161,14 @@ CHttpClient::CHttpClient(IModalRunner& runner, const CDownloadMessages& messages
 
 CHttpClient::~CHttpClient()
 {
-    if (m_curl)
-        curl_easy_cleanup(m_curl);
     curl_slist_free_all(m_headerList);
 }
 
 bool CHttpClient::CreateTransfer(std::string& error)
 {
-    InitCurlOnce();
-    if (m_curl)
-        curl_easy_cleanup(m_curl);
-    m_curl = curl_easy_init();
-    if (!m_curl) {
+    m_transfer = std::make_unique<CHttpTransfer>();
+    if (!m_transfer->IsValid()) {
+        m_transfer.reset();
         error = "libcurl cannot create a transfer";
         return false;
     }
@@ -169,37 +199,32 @@ bool CHttpClient::SetFirewallProperties(const std::string& host, int port, int t
         ReportError("no transfer", context);
         return false;
     }
-    // A firewall we cannot use leaves the connection direct, as "None" does.
-    m_firewallType = 0;
-    if (type < 0 || type > 4) {
-        ReportError("unknown firewall type " + std::to_string(type), context);
+    m_settings.firewallType = type;
+    m_settings.firewallHost = host;
+    m_settings.firewallPort = port;
+    m_settings.firewallUser = user;
+    m_settings.firewallPassword = password;
+    std::string refused = m_settings.CheckFirewall();
+    if (!refused.empty()) {
+        ReportError(refused, context);
         return false;
     }
-    if (type != 0 && (!IsPlainHost(host) || port <= 0 || port > 65535)) {
-        ReportError("bad firewall address \"" + host + "\" port " + std::to_string(port), context);
-        return false;
-    }
-    m_firewallHost = host;
-    m_firewallPort = port;
-    m_firewallType = type;
-    m_firewallUser = user;
-    m_firewallPassword = password;
     return true;
 }
 
 bool CHttpClient::SetTimeout(int seconds)
 {
-    const char* context = "CHttpClient::SetTimeout";
-    if (!HasTransfer()) {
-        ReportError("no transfer", context);
-        return false;
-    }
-    if (seconds <= 0) {
-        ReportError("bad time-out " + std::to_string(seconds), context);
-        return false;
-    }
-    m_timeout = seconds;
-    return true;
+    return SetPositive(HasTransfer(), seconds, m_settings.timeoutSeconds, "time-out", "CHttpClient::SetTimeout");
+}
+
+bool CHttpClient::SetDeadline(int seconds)
+{
+    return SetPositive(HasTransfer(), seconds, m_settings.deadlineSeconds, "deadline", "CHttpClient::SetDeadline");
+}
+
+bool CHttpClient::SetSizeLimit(curl_off_t bytes)
+{
+    return SetPositive(HasTransfer(), bytes, m_settings.maxBytes, "size limit", "CHttpClient::SetSizeLimit");
 }
 
 bool CHttpClient::SetFileName(const std::string& path)
@@ -359,68 +384,7 @@ bool CHttpClient::DownloadWithProgress(std::string& error)
 std::string CHttpClient::BuildUrl() const
 {
     std::string path = m_uri.empty() || m_uri.front() != '/' ? "/" + m_uri : m_uri;
-    return EncodeUrlForTransfer("http://" + HostForUrl(m_host) + ":" + std::to_string(m_port) + path);
-}
-
-std::string CHttpClient::BuildProxy() const
-{
-    const char* scheme = nullptr;
-    switch (m_firewallType) {
-    case 1:
-        scheme = "socks4://";
-        break;
-    case 2:
-        scheme = "socks5h://";
-        break;
-    case 3:
-    case 4:
-        scheme = "http://";
-        break;
-    default:
-        return {};  // "" turns off any proxy from the environment
-    }
-    return scheme + HostForUrl(m_firewallHost) + ":" + std::to_string(m_firewallPort);
-}
-
-void CHttpClient::ApplyOptions(CTransfer& transfer, CMethod method)
-{
-    CURL* curl = m_curl;
-    std::string url = BuildUrl();
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, m_headerList);
-    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, kDecodedEncodings);
-
-    std::string proxy = BuildProxy();
-    curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "");  // the firewall setting wins over no_proxy
-    curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, m_firewallType == 4 ? 1L : 0L);
-    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    bool credentials = m_firewallType != 0 && !m_firewallUser.empty();
-    curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, credentials ? m_firewallUser.c_str() : nullptr);
-    curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, credentials ? m_firewallPassword.c_str() : nullptr);
-
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_timeout));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_timeout));
-
-    if (method == CMethod::Head)
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    else
-        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CHttpClient::OnHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CHttpClient::OnBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CHttpClient::OnProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+    return "http://" + HostForUrl(m_host) + ":" + std::to_string(m_port) + path;
 }
 
 bool CHttpClient::Perform(CMethod method, std::string& error, bool notify)
@@ -440,103 +404,20 @@ bool CHttpClient::Perform(CMethod method, std::string& error, bool notify)
     // The table describes the answer to this request, or none.
     m_headers.clear();
 
-    CTransfer transfer;
-    transfer.client = this;
-    transfer.requestId = m_nextRequestId++;
-    transfer.notify = notify;
-    transfer.target = m_fileName;
-    ApplyOptions(transfer, method);
-
-    char message[CURL_ERROR_SIZE] = "";
-    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, message);
-    CURLcode rc = curl_easy_perform(m_curl);
-    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, nullptr);
-    long status = 0;
-    curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &status);
-
-    bool ok = rc == CURLE_OK && IsSuccessStatus(status);
-    if (!ok) {
-        if (transfer.refusedStatus)
-            error = "HTTP status " + std::to_string(transfer.refusedStatus);
-        else if (transfer.writeErrno)
-            error = "cannot write " + transfer.target + ": " + std::strerror(transfer.writeErrno);
-        else if (rc != CURLE_OK)
-            error = *message ? message : curl_easy_strerror(rc);
-        else
-            error = "HTTP status " + std::to_string(status);
-    }
+    CTarget target(*this, m_nextRequestId++, notify, m_fileName);
+    CTransferRequest request;
+    request.url = BuildUrl();
+    request.headers = m_headerList;
+    request.acceptEncoding = kDecodedEncodings;
+    request.headOnly = method == CMethod::Head;
+    bool ok = m_transfer->Perform(request, m_settings, target, error);
     if (ok && method == CMethod::Get)
-        ok = transfer.FinishTarget(error);
-    if (!ok)
-        transfer.DiscardTarget();
-    else if (notify) {
-        curl_off_t bytes = 0;
-        curl_easy_getinfo(m_curl, CURLINFO_SIZE_DOWNLOAD_T, &bytes);
+        ok = target.Finish(error);
+    if (!ok) {
+        target.Discard();
+    } else if (notify) {
+        curl_off_t bytes = m_transfer->GetReceivedBytes();
         PostProgress(bytes, bytes);
     }
     return ok;
-}
-
-size_t CHttpClient::OnHeader(char* data, size_t size, size_t count, void* user)
-{
-    auto& transfer = *static_cast<CTransfer*>(user);
-    size_t n = size * count;
-    std::string_view line(data, n);
-    if (line.starts_with("HTTP/")) {
-        // Each response (redirect, interim or final) starts a table of its own.
-        transfer.pending.clear();
-        transfer.inHeaders = true;
-    } else if (!transfer.inHeaders) {
-        // trailers after a chunked body
-    } else if (line == "\r\n" || line == "\n") {
-        transfer.inHeaders = false;
-        transfer.client->HeadersDone(transfer.requestId, transfer.pending);
-    } else if ((line.front() == ' ' || line.front() == '\t') && !transfer.pending.empty()) {
-        std::string& value = transfer.pending.back().second;
-        value += ' ';
-        value += Trim(line);
-    } else if (size_t colon = line.find(':'); colon != std::string_view::npos && colon > 0) {
-        transfer.pending.emplace_back(std::string(line.substr(0, colon)), Trim(line.substr(colon + 1)));
-    }
-    return n;
-}
-
-size_t CHttpClient::OnBody(char* data, size_t size, size_t count, void* user)
-{
-    auto& transfer = *static_cast<CTransfer*>(user);
-    size_t n = size * count;
-    long status = 0;
-    curl_easy_getinfo(transfer.client->m_curl, CURLINFO_RESPONSE_CODE, &status);
-    if (!IsSuccessStatus(status)) {
-        // An error page never reaches the target; stop reading it.
-        transfer.refusedStatus = status;
-        return 0;
-    }
-    if (!transfer.opened && !transfer.OpenTarget())
-        return 0;
-    if (!WriteAll(transfer.fd, std::string_view(data, n))) {
-        transfer.writeErrno = errno;
-        return 0;
-    }
-    return n;
-}
-
-int CHttpClient::OnProgress(void* user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow)
-{
-    (void)ulTotal, (void)ulNow;
-    auto& transfer = *static_cast<CTransfer*>(user);
-    CHttpClient& client = *transfer.client;
-    if (!transfer.notify)
-        return 0;
-    if (client.m_abort)
-        return 1;
-    if (dlNow == transfer.lastNow)
-        return 0;
-    auto now = std::chrono::steady_clock::now();
-    if (now - transfer.lastPost >= kProgressInterval || dlNow == dlTotal) {
-        transfer.lastPost = now;
-        transfer.lastNow = dlNow;
-        client.PostProgress(dlNow, dlTotal);
-    }
-    return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -9,6 +10,7 @@
 
 #include <curl/curl.h>
 
+#include "HttpTransfer.h"
 #include "Messages.h"
 #include "ModalDialog.h"
 
@@ -30,11 +32,16 @@ public:
 
     bool SetServerProperties(const std::string& host, int port);
     // type: 0 none, 1 SOCKS 4, 2 SOCKS 5, 3 HTTP proxy, 4 HTTP proxy through a CONNECT
-    // tunnel ("Pipe"). The user name and password go to the proxy.
+    // tunnel ("Pipe"). The user name and password go to the proxy. A firewall that cannot
+    // be used is kept, so that every transfer fails rather than going around it.
     bool SetFirewallProperties(const std::string& host, int port, int type, const std::string& user,
                                const std::string& password);
     // Bounds connecting and any stall of the transfer, not its whole length.
     bool SetTimeout(int seconds);
+    // Bounds the whole transfer.
+    bool SetDeadline(int seconds);
+    // The largest body a download may bring; a larger one fails and leaves no file.
+    bool SetSizeLimit(curl_off_t bytes);
     bool SetFileName(const std::string& path);
     // Adds the five request headers again on every call.
     bool SetUri(const std::string& uri);
@@ -66,30 +73,25 @@ protected:
 
     // Creates (or recreates) the transfer; false when libcurl cannot.
     bool CreateTransfer(std::string& error);
-    bool HasTransfer() const { return m_curl != nullptr; }
+    bool HasTransfer() const { return m_transfer != nullptr; }
     // One request on the calling thread; a GET's 2xx body goes into the target file.
     // notify: post the progress to the notification window.
     bool Perform(CMethod method, std::string& error, bool notify = false);
 
 private:
-    struct CTransfer;
+    class CTarget;
 
     bool DownloadWithProgress(std::string& error);
     void ResetNotifyState();
     void PostProgress(long long bytes, long long total);
     void PostDone();
     std::string BuildUrl() const;
-    std::string BuildProxy() const;
-    void ApplyOptions(CTransfer& transfer, CMethod method);
-
-    static size_t OnHeader(char* data, size_t size, size_t count, void* user);
-    static size_t OnBody(char* data, size_t size, size_t count, void* user);
-    static int OnProgress(void* user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
 
     IModalRunner& m_runner;
     CDownloadMessages m_messages;
 
-    CURL* m_curl = nullptr;
+    std::unique_ptr<CHttpTransfer> m_transfer;
+    CTransferSettings m_settings;
     curl_slist* m_headerList = nullptr;
     CHeaderList m_requestHeaders;
     CHeaderTable m_headers;
@@ -97,12 +99,6 @@ private:
 
     std::string m_host;
     int m_port = 80;
-    std::string m_firewallHost;
-    int m_firewallPort = 0;
-    int m_firewallType = 0;
-    std::string m_firewallUser;
-    std::string m_firewallPassword;
-    int m_timeout = 10;
     std::string m_fileName;
     std::string m_uri;
 

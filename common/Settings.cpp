@@ -50,6 +50,12 @@ int GetHttpTimeout()
     return timeout > 0 ? timeout : 10;
 }
 
+int GetHttpDeadline()
+{
+    int deadline = std::atoi(Main("HttpDeadline", "0").c_str());
+    return deadline > 0 ? deadline : 60;
+}
+
 int GetFirewallType() { return std::atoi(Main("FirewallType").c_str()); }
 void SetFirewallType(int type) { SetMain("FirewallType", std::to_string(type)); }
 std::string GetFirewallHost() { return Main("FirewallHost"); }

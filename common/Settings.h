@@ -23,6 +23,8 @@ std::string GetDistributionServer();
 std::string GetDistributionPath();
 bool IsOfflineMode();
 int GetHttpTimeout();
+// Seconds one whole HTTP transfer may take ("HttpDeadline"); 60 unless set above 0.
+int GetHttpDeadline();
 
 int GetFirewallType();
 void SetFirewallType(int type);

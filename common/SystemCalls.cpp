@@ -15,8 +15,9 @@ int OpenFile(const char* path, int flags, mode_t mode) { return ::open(path, fla
 
 CSystemCalls& Calls()
 {
-    static CSystemCalls calls{::read,    ::write, ::fsync, ::rename, ::socket,     ::connect,
-                              ::send,    ::recv,  OpenFile, ::mkdir, ::getaddrinfo};
+    static CSystemCalls calls{::read,    ::write,   ::fsync, ::rename,      ::socket,
+                              ::connect, ::send,    ::recv,  OpenFile,      ::mkdir,
+                              ::getaddrinfo, ::curl_easy_perform};
     return calls;
 }
 }  // namespace sys

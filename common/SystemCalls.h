@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <curl/curl.h>
+
 // The system calls that can fail in ways a test cannot provoke from outside. Each goes
 // through a replaceable function so that a test can make it fail.
 namespace sys
@@ -23,6 +25,8 @@ struct CSystemCalls
     int (*open)(const char* path, int flags, mode_t mode);
     int (*mkdir)(const char* path, mode_t mode);
     int (*getaddrinfo)(const char* node, const char* service, const addrinfo* hints, addrinfo** result);
+    // Every HTTP request of the program is one libcurl perform through here.
+    CURLcode (*curl_perform)(CURL* handle);
 };
 
 // The calls in use; tests swap entries and restore them.
@@ -42,4 +46,5 @@ inline int getaddrinfo(const char* node, const char* service, const addrinfo* hi
 {
     return Calls().getaddrinfo(node, service, hints, result);
 }
+inline CURLcode curl_perform(CURL* handle) { return Calls().curl_perform(handle); }
 }  // namespace sys

@@ -4,26 +4,24 @@
 
 #include <curl/curl.h>
 
+#include "HttpTransfer.h"
+
 namespace
 {
-struct CSink
+class CMemorySink : public ITransferSink
 {
-    std::string* body;
-    size_t maxBytes;
-    bool tooLarge = false;
-};
+public:
+    explicit CMemorySink(std::string& body) : m_body(body) {}
 
-size_t OnData(char* data, size_t size, size_t count, void* user)
-{
-    auto* sink = static_cast<CSink*>(user);
-    size_t n = size * count;
-    if (sink->body->size() + n > sink->maxBytes) {
-        sink->tooLarge = true;
-        return 0;
+    bool OnBody(std::string_view data, std::string&) override
+    {
+        m_body.append(data);
+        return true;
     }
-    sink->body->append(data, n);
-    return n;
-}
+
+private:
+    std::string& m_body;
+};
 }  // namespace
 
 std::string EncodeUrlForTransfer(std::string_view url)
@@ -49,45 +47,15 @@ void InitCurlOnce()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool FetchUrl(const std::string& url, std::string& body, std::string& error, const CFetchLimits& limits)
+bool FetchUrl(const std::string& url, std::string& body, std::string& error, const CTransferSettings& settings)
 {
-    InitCurlOnce();
     body.clear();
-    CURL* curl = curl_easy_init();
-    if (!curl) {
-        error = "cannot create a transfer";
-        return false;
-    }
-    CSink sink{&body, limits.maxBytes};
-    std::string encoded = EncodeUrlForTransfer(url);
-    char message[CURL_ERROR_SIZE] = "";
-    curl_easy_setopt(curl, CURLOPT_URL, encoded.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnData);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, message);
-    CURLcode rc = curl_easy_perform(curl);
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(curl);
-
-    if (rc != CURLE_OK) {
-        error = sink.tooLarge ? "answer too large" : (*message ? message : curl_easy_strerror(rc));
-        body.clear();
-        return false;
-    }
-    if (status < 200 || status > 299) {
-        error = "HTTP status " + std::to_string(status);
-        body.clear();
-        return false;
-    }
-    return true;
+    CHttpTransfer transfer;
+    CMemorySink sink(body);
+    CTransferRequest request;
+    request.url = url;
+    if (transfer.Perform(request, settings, sink, error))
+        return true;
+    body.clear();
+    return false;
 }

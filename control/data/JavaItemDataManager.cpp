@@ -52,7 +52,10 @@ bool ToShownClassName(std::string& name)
 void FetchPackageFile(const std::string& url, const std::string& directory, const std::string& file)
 {
     CXmlDocument document;
-    document.Load(url);
+    if (!document.Load(url)) {
+        ReportError(document.GetParseError().reason + " (" + url + ")", "CJavaItemDataManager::ListChildItems");
+        return;
+    }
     std::string text = document.GetXml();
     if (text.empty())
         return;

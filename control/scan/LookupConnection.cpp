@@ -223,7 +223,7 @@ std::optional<int> CLookupConnection::QueryCount(const std::string& prefix)
             Close();
             break;
         }
-        if (result != CReadResult::Data || reply.size() + received > kMaxLineLength) {
+        if (result != CReadResult::Data || reply.size() + received > kMaxReplySize) {
             Diagnostic(kReadFail);
             Close();
             return std::nullopt;
@@ -246,15 +246,31 @@ bool CLookupConnection::ReadScids(std::vector<std::string>& scids)
 {
     auto deadline = Clock::now() + m_timeLimit;
     std::string pending;
+    size_t replySize = 0;  // bytes of the lines taken so far
     char buffer[kReadSize];
 
-    // Answers true when the line ends the reply.
+    enum class CLine
+    {
+        More,
+        End,
+        OutOfBounds,
+    };
     auto takeLine = [&scids](const std::string& line) {
         int status = LeadingNumber(line.c_str());
         // The SCID follows the status and its blank; a carriage return stays with it.
-        if (status == 200 && line.size() > 4)
+        if (status == 200 && line.size() > 4) {
+            if (line.size() - 4 > kMaxScidLength || scids.size() >= kMaxScids)
+                return CLine::OutOfBounds;
             scids.push_back(line.substr(4));
-        return status == 201;
+        }
+        return status == 201 ? CLine::End : CLine::More;
+    };
+    // A flood is no answer: nothing of it is kept.
+    auto outOfBounds = [&]() {
+        ReportError("reply out of bounds", "CLookupConnection::FindScids");
+        Close();
+        scids.clear();
+        return false;
     };
 
     for (;;) {
@@ -262,12 +278,13 @@ bool CLookupConnection::ReadScids(std::vector<std::string>& scids)
         CReadResult result = ReadSome(buffer, sizeof buffer, received, deadline);
         if (result != CReadResult::Data) {
             // A last line may lack its line feed when the server closes after it.
-            if (result == CReadResult::Closed && !pending.empty() && takeLine(pending)) {
-                Close();
-                return true;
-            }
-            Diagnostic(kReadFail);
+            CLine last = result == CReadResult::Closed && !pending.empty() ? takeLine(pending) : CLine::More;
+            if (last == CLine::OutOfBounds)
+                return outOfBounds();
             Close();
+            if (last == CLine::End)
+                return true;
+            Diagnostic(kReadFail);
             return false;
         }
         pending.append(buffer, received);
@@ -275,18 +292,20 @@ bool CLookupConnection::ReadScids(std::vector<std::string>& scids)
         size_t start = 0;
         for (size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n', start)) {
             std::string line = pending.substr(start, end - start);
+            replySize += end + 1 - start;
             start = end + 1;
+            if (replySize > kMaxReplySize)
+                return outOfBounds();
             // Whatever follows the end line is not part of any reply.
-            if (!line.empty() && takeLine(line))
+            CLine taken = line.empty() ? CLine::More : takeLine(line);
+            if (taken == CLine::End)
                 return true;
+            if (taken == CLine::OutOfBounds)
+                return outOfBounds();
         }
         pending.erase(0, start);
-
-        if (pending.size() > kMaxLineLength || scids.size() > kMaxScids) {
-            ReportError("reply out of bounds", "CLookupConnection::FindScids");
-            Close();
-            return false;
-        }
+        if (replySize + pending.size() > kMaxReplySize)
+            return outOfBounds();
     }
 }
 

@@ -31,15 +31,18 @@ public:
     // The number of components with classes under prefix; 0 on any failure.
     int GetCount(const std::string& prefix);
     // The SCIDs of the components holding className, in the server's order. False when
-    // the lookup could not be completed; scids then holds what arrived before.
+    // the lookup could not be completed; scids then holds what arrived before, except after
+    // a reply out of bounds, which contributes nothing.
     bool FindScids(const std::string& className, std::vector<std::string>& scids);
 
     // How long connecting, the greeting and each whole reply may take.
     void SetTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
 
-    // Bounds on what one reply may bring.
-    static constexpr size_t kMaxLineLength = 64 * 1024;
-    static constexpr size_t kMaxScids = 100000;
+    // Bounds on what one reply may bring, far above what a real catalogue answers (a few
+    // SCIDs of a few characters per class).
+    static constexpr size_t kMaxReplySize = 64 * 1024;
+    static constexpr size_t kMaxScidLength = 256;
+    static constexpr size_t kMaxScids = 1000;
 
 private:
     using Clock = std::chrono::steady_clock;

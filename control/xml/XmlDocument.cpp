@@ -1,14 +1,21 @@
 #include "XmlDocument.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <mutex>
+#include <optional>
 
+#include <iconv.h>
+
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
 #include "FileUtil.h"
+#include "HttpTransfer.h"
 #include "UrlFetch.h"
 
 namespace
@@ -46,20 +53,141 @@ bool IsWhiteSpaceOnly(const xmlChar* text)
     return true;
 }
 
+// xml:space of an element: "preserve" and "default" say, anything else inherits.
+bool PreservesSpace(xmlNodePtr element, bool inherited)
+{
+    xmlChar* space = xmlGetNsProp(element, X("space"), XML_XML_NAMESPACE);
+    bool preserve = !space ? inherited
+                    : xmlStrEqual(space, X("preserve")) ? true
+                    : xmlStrEqual(space, X("default"))  ? false
+                                                        : inherited;
+    xmlFree(space);
+    return preserve;
+}
+
 // White-space-only text goes, as in a DOM that does not preserve white space; xml:space
-// "preserve" keeps it.
-void DropBlankText(xmlNodePtr parent)
+// "preserve" keeps it. Each element's xml:space is read once and handed down (libxml2's
+// own lookup answers nothing for text nodes).
+void DropBlankText(xmlNodePtr parent, bool preserve)
 {
     for (xmlNodePtr child = parent->children; child;) {
         xmlNodePtr next = child->next;
-        if (child->type == XML_TEXT_NODE && IsWhiteSpaceOnly(child->content) && xmlNodeGetSpacePreserve(child) != 1) {
+        if (child->type == XML_TEXT_NODE && !preserve && IsWhiteSpaceOnly(child->content)) {
             xmlUnlinkNode(child);
             xmlFreeNode(child);
         } else if (child->type == XML_ELEMENT_NODE) {
-            DropBlankText(child);
+            DropBlankText(child, PreservesSpace(child, preserve));
         }
         child = next;
     }
+}
+
+// libxml2 spends time quadratic in the attributes of one element (its duplicate check and
+// the list it appends them to) and in the namespaces in scope; a document's own DTD can
+// add attributes to every element or hide markup in entities. No document of the vendor's
+// servers needs more than a handful of each, nor a DTD.
+constexpr size_t kMaxAttributesPerElement = 256;
+constexpr size_t kMaxNamespaceDeclarations = 64;
+
+struct CRefusal
+{
+    std::string reason;  // empty: the text may be parsed
+    size_t offset = 0;
+};
+
+int LineAt(std::string_view text, size_t offset)
+{
+    return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
+}
+
+// Linear in the text. Every attribute of a start tag has its '=' between the tag's '<' and
+// the next '<' (a value cannot hold '<'), so counting there never counts too few.
+CRefusal FindFlood(std::string_view text)
+{
+    for (const char* declaration : {"<!ENTITY", "<!ATTLIST"})
+        if (size_t at = text.find(declaration); at != std::string_view::npos)
+            return {"The document declares entities or attributes of its own.", at};
+    size_t namespaces = 0;
+    for (size_t at = text.find("xmlns"); at != std::string_view::npos; at = text.find("xmlns", at + 5))
+        if (++namespaces > kMaxNamespaceDeclarations)
+            return {"The document declares more than " + std::to_string(kMaxNamespaceDeclarations) + " namespaces.", at};
+    for (size_t at = text.find('<'); at != std::string_view::npos;) {
+        size_t next = text.find('<', at + 1);
+        std::string_view piece = text.substr(at, next == std::string_view::npos ? next : next - at);
+        // Comments, CDATA sections and processing instructions carry no attributes.
+        bool markup = !piece.starts_with("<!--") && !piece.starts_with("<![CDATA[") && !piece.starts_with("<?");
+        if (markup && static_cast<size_t>(std::count(piece.begin(), piece.end(), '=')) > kMaxAttributesPerElement)
+            return {"An element has more than " + std::to_string(kMaxAttributesPerElement) + " attributes.", at};
+        at = next;
+    }
+    return {};
+}
+
+// The encoding the parser would read the text in: a byte-order mark or the first
+// characters, else the XML declaration. Empty for UTF-8, nothing for one we do not read.
+std::optional<std::string> SourceEncoding(std::string_view text)
+{
+    auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    switch (text.size() >= 4 ? xmlDetectCharEncoding(bytes, 4) : XML_CHAR_ENCODING_NONE) {
+    case XML_CHAR_ENCODING_UTF16LE: return "UTF-16LE";
+    case XML_CHAR_ENCODING_UTF16BE: return "UTF-16BE";
+    case XML_CHAR_ENCODING_UCS4LE: return "UCS-4LE";
+    case XML_CHAR_ENCODING_UCS4BE: return "UCS-4BE";
+    case XML_CHAR_ENCODING_NONE: return "";
+    case XML_CHAR_ENCODING_UTF8: break;
+    default: return std::nullopt;
+    }
+    if (!text.starts_with("<?xml"))
+        return "";
+    std::string_view declaration = text.substr(0, text.find("?>"));
+    size_t open = declaration.find_first_of("\"'", std::min(declaration.find("encoding"), declaration.size()));
+    size_t close = open == std::string_view::npos ? open : declaration.find(declaration[open], open + 1);
+    if (close == std::string_view::npos)
+        return "";
+    std::string name(declaration.substr(open + 1, close - open - 1));
+    for (char& c : name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    // An 8-bit text labelled UTF-16 is read as UTF-8, as the parser does.
+    return name == "UTF-8" || name == "UTF8" || name.starts_with("UTF-16") ? "" : name;
+}
+
+// The source as UTF-8 (converted into storage when it is in another encoding), so that
+// the flood check and the parser read the same characters.
+bool ToUtf8(const std::string& source, std::string& storage, std::string_view& text, std::string& error)
+{
+    const iconv_t none = reinterpret_cast<iconv_t>(-1);
+    std::optional<std::string> encoding = SourceEncoding(source);
+    iconv_t converter = encoding && !encoding->empty() ? iconv_open("UTF-8", encoding->c_str()) : none;
+    if (!encoding || (!encoding->empty() && converter == none)) {
+        error = "The document's encoding is not supported.";
+        return false;
+    }
+    text = source;
+    if (converter != none) {
+        storage.assign(source.size() * 2 + 16, '\0');
+        char* in = const_cast<char*>(source.data());
+        size_t inLeft = source.size();
+        size_t done = 0;
+        for (;;) {
+            char* out = storage.data() + done;
+            size_t outLeft = storage.size() - done;
+            size_t rc = iconv(converter, &in, &inLeft, &out, &outLeft);
+            done = storage.size() - outLeft;
+            if (rc != static_cast<size_t>(-1) || errno != E2BIG)
+                break;
+            storage.resize(storage.size() * 2);
+        }
+        iconv_close(converter);
+        if (inLeft != 0) {
+            error = "The document is not valid " + *encoding + ".";
+            return false;
+        }
+        storage.resize(done);
+        text = storage;
+    }
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    return true;
 }
 
 void CollectByTagName(xmlNodePtr parent, const std::string& name, std::vector<CXmlNode>& out)
@@ -294,9 +422,7 @@ bool CXmlDocument::Load(const std::string& source)
     std::string text;
     if (IsHttpUrl(source)) {
         std::string error;
-        CFetchLimits limits;
-        limits.maxBytes = kMaxDocumentSize;
-        if (!FetchUrl(source, text, error, limits)) {
+        if (!FetchUrl(source, text, error, CTransferSettings::FromSettings(kMaxDocumentSize))) {
             Reset();
             m_parseError = {-1, error, source, 0, 0};
             return false;
@@ -319,21 +445,33 @@ bool CXmlDocument::LoadXml(const std::string& text)
     return Parse(text, "");
 }
 
-bool CXmlDocument::Parse(const std::string& text, const std::string& url)
+bool CXmlDocument::Parse(const std::string& source, const std::string& url)
 {
     Reset();
     m_parseError = {};
+    std::string converted;
+    std::string_view text;
+    std::string refused;
+    if (!ToUtf8(source, converted, text, refused)) {
+        m_parseError = {-1, refused, url, 0, 0};
+        return false;
+    }
+    if (CRefusal flood = FindFlood(text); !flood.reason.empty()) {
+        m_parseError = {-1, flood.reason, url, LineAt(text, flood.offset), 0};
+        return false;
+    }
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (!ctxt) {
         m_parseError = {-1, "out of memory", url, 0, 0};
         return false;
     }
-    // No entity substitution, no DTD loading, no network, no messages on the terminal.
-    int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    // No entity substitution, no DTD loading, no network, no messages on the terminal; the
+    // text is UTF-8 whatever its declaration said.
+    int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
     xmlDocPtr doc = text.size() > static_cast<size_t>(INT32_MAX)
                         ? nullptr
                         : xmlCtxtReadMemory(ctxt, text.data(), static_cast<int>(text.size()),
-                                            url.empty() ? nullptr : url.c_str(), nullptr, options);
+                                            url.empty() ? nullptr : url.c_str(), "UTF-8", options);
     bool ok = doc && ctxt->wellFormed && xmlDocGetRootElement(doc);
     if (!ok) {
         const xmlError* error = xmlCtxtGetLastError(ctxt);
@@ -346,7 +484,7 @@ bool CXmlDocument::Parse(const std::string& text, const std::string& url)
         m_parseError.linePosition = error ? error->int2 : 0;
         xmlFreeDoc(doc);
     } else {
-        DropBlankText(reinterpret_cast<xmlNodePtr>(doc));
+        DropBlankText(reinterpret_cast<xmlNodePtr>(doc), false);
         xmlFreeDoc(m_doc);
         m_doc = doc;
     }

@@ -1,5 +1,6 @@
 #include "HttpDownload.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include <zlib.h>
 
 #include "HeadlessModalRunner.h"
+#include "SystemCalls.h"
+#include "UrlFetch.h"
 #include "support/ProxyProcess.h"
 #include "support/RawHttpServer.h"
 #include "support/RecordingHttpServer.h"
@@ -343,6 +346,100 @@ TEST_F(HttpClientTest, TheTimeOutBoundsAStallButNotALongTransfer)
     EXPECT_FALSE(stalled.SetTimeout(-5));
 }
 
+// Servers that would hold a transfer for minutes or fill the disk: through either way
+// out, each transfer fails well before, for the reason given, and leaves no file.
+TEST_F(HttpClientTest, MisbehavingServersEndWellBeforeTheirTime)
+{
+    const std::string chunk(64 * 1024, 'e');
+    auto endless = [&](const std::string& head) {
+        return [&chunk, head](CRawHttpServer& server, int fd, const std::string&) {
+            for (bool more = CRawHttpServer::Send(fd, head); more && server.Pause({});)
+                more = CRawHttpServer::Send(fd, chunk);
+        };
+    };
+    const curl_off_t cap = 1024 * 1024;
+    const std::string defaultCap = std::to_string(CTransferSettings::kMaxDownloadSize);
+    struct CCase
+    {
+        const char* name;
+        CRawHttpServer::Handler handler;
+        curl_off_t sizeLimit;
+        std::string reason;
+    } cases[] = {
+        {"drips two bytes a second",
+         [](CRawHttpServer& server, int fd, const std::string&) {
+             bool more = CRawHttpServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+             while (more && server.Pause(std::chrono::milliseconds(500)))
+                 more = CRawHttpServer::Send(fd, "d");
+         },
+         cap, "HttpDeadline 2 s"},
+        {"endless body", endless("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"), cap,
+         "larger than " + std::to_string(cap) + " bytes"},
+        {"announces more than any real file", endless("HTTP/1.1 200 OK\r\nContent-Length: 1000000000000\r\n\r\n"),
+         CTransferSettings::kMaxDownloadSize, "larger than " + defaultCap + " bytes"},
+    };
+    CScopedEnvironment debug({{"CORVANE_DEBUG", std::string("1")}});
+    for (const CCase& c : cases) {
+        CRawHttpServer server(c.handler);
+        for (int way = 0; way < 3; ++way) {
+            SCOPED_TRACE(std::string(c.name) + " way " + std::to_string(way));
+            auto start = std::chrono::steady_clock::now();
+            std::string report;
+            if (way < 2) {
+                CHttpDownload client(m_runner);
+                Configure(client, server.Port());
+                ASSERT_TRUE(client.SetDeadline(2) && client.SetSizeLimit(c.sizeLimit));
+                testing::internal::CaptureStderr();
+                EXPECT_FALSE(client.Download(way == 1, false));
+                report = testing::internal::GetCapturedStderr();
+            } else {
+                CTransferSettings settings;
+                settings.deadlineSeconds = 2;
+                settings.maxBytes = c.sizeLimit;
+                std::string body;
+                EXPECT_FALSE(FetchUrl("http://127.0.0.1:" + std::to_string(server.Port()) + "/", body, report, settings));
+                EXPECT_EQ(body, "");
+            }
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+            EXPECT_NE(report.find(c.reason), std::string::npos) << report;
+            EXPECT_FALSE(std::filesystem::exists(m_target));
+        }
+    }
+}
+
+// Both ways out, the client's downloads and the URL fetch of documents, are one libcurl
+// perform through the system-call seam; a perform that fails fails both cleanly.
+TEST_F(HttpClientTest, EveryRequestIsOnePerformThroughTheSeam)
+{
+    CRecordingHttpServer server;
+    server.Server().Get("/file", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<a/>", "text/xml");
+    });
+    server.Start();
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/file";
+    static std::atomic<int> performs{0};
+    sys::CSystemCalls saved = sys::Calls();
+    sys::Calls().curl_perform = [](CURL* handle) {
+        ++performs;
+        return curl_easy_perform(handle);
+    };
+    CHttpDownload client(m_runner);
+    Configure(client, server.Port());
+    std::string body, error;
+    EXPECT_TRUE(client.Download(false, false));
+    EXPECT_TRUE(FetchUrl(url, body, error, CTransferSettings{}));
+    EXPECT_EQ(performs, 2);
+
+    std::filesystem::remove(m_target);
+    sys::Calls().curl_perform = [](CURL*) { return CURLE_COULDNT_CONNECT; };
+    EXPECT_FALSE(client.Download(true, false));
+    EXPECT_FALSE(FetchUrl(url, body, error, CTransferSettings{}));
+    sys::Calls() = saved;
+    EXPECT_EQ(body, "");
+    EXPECT_FALSE(std::filesystem::exists(m_target));
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
 TEST_F(HttpClientTest, ProgressReachesTheDialogWhichEndsWithOk)
 {
     CRecordingHttpServer server;
@@ -459,14 +556,36 @@ TEST_F(HttpClientTest, EachFirewallTypeNeedsItsProxy)
     }
     EXPECT_TRUE(server.Requests().empty());
 
+
+    // A firewall that is set but unusable is never gone around: nothing is sent, and the
+    // report names the setting.
+    const struct
+    {
+        int type;
+        const char* host;
+        int port;
+        const char* named;
+    } unusable[] = {
+        {9, "127.0.0.1", deadPort, "FirewallType 9"}, {-1, "127.0.0.1", deadPort, "FirewallType -1"},
+        {3, "", deadPort, "FirewallHost"},           {1, "a b", deadPort, "FirewallHost \"a b\""},
+        {2, "127.0.0.1", 0, "FirewallPort 0"},        {4, "127.0.0.1", 70000, "FirewallPort 70000"},
+    };
+    CScopedEnvironment debug({{"CORVANE_DEBUG", std::string("1")}});
+    for (const auto& c : unusable) {
+        CHttpDownload client(m_runner);
+        Configure(client, server.Port());
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(client.SetFirewallProperties(c.host, c.port, c.type, "", ""));
+        EXPECT_FALSE(client.Download(false, false));
+        std::string report = testing::internal::GetCapturedStderr();
+        EXPECT_NE(report.find(std::string("CHttpClient::Download: ") + c.named), std::string::npos) << report;
+    }
+    EXPECT_TRUE(server.Requests().empty());
+    // "None" stays direct, whatever host and port say.
     CHttpDownload direct(m_runner);
     Configure(direct, server.Port());
+    ASSERT_TRUE(direct.SetFirewallProperties("a b", 0, 0, "", ""));
     EXPECT_TRUE(direct.Download(false, false));
-    // An unknown type is refused and leaves the connection direct.
-    CHttpDownload client(m_runner);
-    Configure(client, server.Port());
-    EXPECT_FALSE(client.SetFirewallProperties("127.0.0.1", deadPort, 9, "", ""));
-    EXPECT_TRUE(client.Download(false, false));
 }
 
 class HttpClientFirewallTest : public HttpClientTest

@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "VendorServers.h"
@@ -40,12 +42,16 @@ TEST(Settings, OfflineModeOnlyForTheTextOne)
 TEST(Settings, NumbersConvertAsAtoi)
 {
     CTestRegistry registry;
-    const std::pair<const char*, int> timeouts[] = {
-        {"", 10}, {"abc", 10}, {"0", 10}, {"-5", 10}, {"30", 30}, {"15s", 15}, {"  +7", 7},
+    // 0: the default.
+    const std::pair<const char*, int> numbers[] = {
+        {"", 0}, {"abc", 0}, {"0", 0}, {"-5", 0}, {"30", 30}, {"15s", 15}, {"  +7", 7},
     };
-    for (const auto& [text, expected] : timeouts) {
-        registry.Set("HttpTimeout", text);
-        EXPECT_EQ(GetHttpTimeout(), expected) << '"' << text << '"';
+    for (auto [name, read, fallback] :
+         {std::tuple{"HttpTimeout", &GetHttpTimeout, 10}, std::tuple{"HttpDeadline", &GetHttpDeadline, 60}}) {
+        for (const auto& [text, expected] : numbers) {
+            registry.Set(name, text);
+            EXPECT_EQ(read(), expected ? expected : fallback) << name << " \"" << text << '"';
+        }
     }
     registry.Set("FirewallType", "3 (Proxy)");
     EXPECT_EQ(GetFirewallType(), 3);

@@ -12,6 +12,7 @@
 #include "JavaTestServer.h"
 #include "SystemCalls.h"
 #include "support/ItemNames.h"
+#include "support/RawHttpServer.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -208,6 +209,19 @@ TEST_F(JavaItemDataManager, AFailedFetchWritesNothingAndIsTriedAgain)
 
     m_registry.Set("ComponentWebServer", "http://127.0.0.1:1");  // nobody listens
     EXPECT_FALSE(m_manager.ListChildItems(Package("jdk", "java.util"), list));
+    EXPECT_FALSE(std::filesystem::exists(Data("Java/jdk")));
+
+    // A server that drips two bytes a second holds the expansion no longer than HttpDeadline.
+    CRawHttpServer drip([](CRawHttpServer& server, int fd, const std::string&) {
+        bool more = CRawHttpServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n<package>");
+        while (more && server.Pause(std::chrono::milliseconds(500)))
+            more = CRawHttpServer::Send(fd, "  ");
+    });
+    m_registry.Set("ComponentWebServer", "http://127.0.0.1:" + std::to_string(drip.Port()));
+    m_registry.Set("HttpDeadline", "2");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(m_manager.ListChildItems(Package("jdk", "java.util"), list));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
     EXPECT_FALSE(std::filesystem::exists(Data("Java/jdk")));
 }
 

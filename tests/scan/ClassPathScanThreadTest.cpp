@@ -16,6 +16,7 @@
 #include "ScriptedLookupServer.h"
 #include "TestArchives.h"
 #include "XmlDocument.h"
+#include "support/ProxyProcess.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -333,4 +334,26 @@ TEST_F(CClassPathScanThreadTest, FailedCatalogueLoadKeepsTheOldIndex)
     Catalogue("6", "<components><component>");  // answered, but not well-formed
     Scan(m_files.File("kit.jar"));
     EXPECT_EQ(ReadFileText(IndexPath()), old);
+}
+
+// Catalogue entries come through the firewall; a lookup reply that floods adds nothing.
+TEST_F(CClassPathScanThreadTest, CatalogueThroughTheFirewallAndNothingFromAFlood)
+{
+    CProxyProcess proxy(CProxyKind::Tinyproxy);
+    if (proxy.Missing())
+        GTEST_SKIP() << proxy.Error();
+    ASSERT_EQ(proxy.Error(), "");
+    m_registry.Set("FirewallType", "3");
+    m_registry.Set("FirewallHost", "127.0.0.1");
+    m_registry.Set("FirewallPort", std::to_string(proxy.Port()));
+    MakeArchive(m_files.File("kit.jar"), {"com/acme/A.class", "com/acme/B.class"});
+    Know("com.acme.A", {"5"});
+    Know("com.acme.B", Strings(CLookupConnection::kMaxScids + 1, "6"));
+    Catalogue("5", "<components>" + Component("5", "A Kit") + "</components>");
+    Catalogue("6", "<components>" + Component("6", "B Kit") + "</components>");
+
+    EXPECT_EQ(Scan(m_files.File("kit.jar")).results, Strings{"5"});
+    EXPECT_EQ(CatalogueRequests(), Strings{std::string(kCatalogueTarget) + "5"});
+    EXPECT_TRUE(proxy.WaitForLog("GET http://127.0.0.1:" + std::to_string(m_http.Port()) + kCatalogueTarget + "5"))
+        << proxy.Log();
 }

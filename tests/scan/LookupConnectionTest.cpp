@@ -159,11 +159,34 @@ TEST_F(CLookupConnectionTest, SilentOrClosingServerEndsTheLookupWithWhatArrived)
     EXPECT_EQ(Stdout(), "Socket Read fail\nSocket Fail\nSocket Read fail\nSocket Fail\n");
 }
 
-TEST_F(CLookupConnectionTest, EndlessLineEndsTheLookup)
+// A flood is no answer: nothing of it is kept, and the connection closes.
+TEST_F(CLookupConnectionTest, RepliesOutOfBoundsContributeNothing)
 {
-    Know("a.B", {{"200 " + std::string(CLookupConnection::kMaxLineLength + 10, 'x')}});
-    EXPECT_TRUE(Find("a.B", false).empty());
-    EXPECT_FALSE(m_connection.IsConnected());
+    using C = CLookupConnection;
+    std::string many;
+    for (size_t i = 0; i <= C::kMaxScids; ++i)
+        many += "200 " + std::to_string(i) + "\n";
+    std::string bulky;
+    while (bulky.size() <= C::kMaxReplySize)
+        bulky += "200 " + std::string(C::kMaxScidLength, 's') + "\n";
+    const std::pair<const char*, std::string> floods[] = {
+        {"a SCID too long", "200 7\n200 " + std::string(C::kMaxScidLength + 1, 'x') + "\n201\n"},
+        {"too many SCIDs", many + "201\n"},
+        {"too large a reply", bulky + "201\n"},
+        {"endless line", "200 " + std::string(C::kMaxReplySize + 10, 'x')},
+    };
+    for (size_t i = 0; i < std::size(floods); ++i) {
+        ASSERT_TRUE(m_connection.Connect("127.0.0.1", m_server.Port()));
+        Know("f" + std::to_string(i) + ".C", {{floods[i].second}});
+        EXPECT_EQ(Find("f" + std::to_string(i) + ".C", false), Strings{}) << floods[i].first;
+        EXPECT_FALSE(m_connection.IsConnected()) << floods[i].first;
+    }
+    // Right at the bounds a reply stands.
+    ASSERT_TRUE(m_connection.Connect("127.0.0.1", m_server.Port()));
+    Know("full.C", {{many.substr(0, many.rfind("200 ")) + "201\n"}});
+    EXPECT_EQ(Find("full.C").size(), C::kMaxScids);
+    Know("long.C", {{"200 " + std::string(C::kMaxScidLength, 'y') + "\n201\n"}});
+    EXPECT_EQ(Find("long.C").size(), 1u);
 }
 
 TEST_F(CLookupConnectionTest, CountReplies)

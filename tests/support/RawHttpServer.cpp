@@ -38,7 +38,7 @@ std::vector<std::string> CRawHttpServer::Heads() const
     return m_heads;
 }
 
-void CRawHttpServer::Send(int fd, const std::string& data)
+bool CRawHttpServer::Send(int fd, const std::string& data)
 {
     size_t sent = 0;
     while (sent < data.size()) {
@@ -46,9 +46,10 @@ void CRawHttpServer::Send(int fd, const std::string& data)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return;  // the client went away
+            return false;  // the client went away
         sent += static_cast<size_t>(n);
     }
+    return true;
 }
 
 bool CRawHttpServer::Pause(std::chrono::milliseconds duration)

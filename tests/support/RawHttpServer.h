@@ -26,8 +26,8 @@ public:
     int Port() const { return m_port; }
     std::vector<std::string> Heads() const;
 
-    // For handlers.
-    static void Send(int fd, const std::string& data);
+    // For handlers. False once the client has gone away.
+    static bool Send(int fd, const std::string& data);
     // Sleeps unless the server is being stopped; false when it is.
     bool Pause(std::chrono::milliseconds duration);
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "support/ProxyProcess.h"
+#include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -130,8 +132,71 @@ TEST(CXmlDocument, RefusesHostileShapes)
     EXPECT_FALSE(doc.Load(dir.File("big.xml")));
 }
 
+// UTF-16 with its byte-order mark; '~' stands for U+3C3C, whose bytes look like "<<".
+std::string Utf16(const std::string& ascii)
+{
+    std::string text = "\xFF\xFE";
+    for (char c : ascii)
+        text += c == '~' ? std::string("<<") : std::string{c, '\0'};
+    return text;
+}
+
+// Shapes the parser would spend minutes on are refused within seconds, whatever the
+// encoding; documents of real shapes and encodings load.
+TEST(CXmlDocument, HostileDocumentsEndWithinSeconds)
+{
+    auto list = [](int count, const std::string& prefix, const char* tail = "=''") {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += " " + prefix + std::to_string(i) + tail;
+        return text;
+    };
+    std::string flood = "<r" + list(200000, "a") + "/>";
+    std::string nested, closing;
+    for (int i = 0; i < 250; ++i) {
+        nested += "<e" + list(100, "xmlns:p" + std::to_string(i) + "_", "='u'") + ">";
+        closing += "</e>";
+    }
+    std::string uses, plain;
+    for (int i = 0; i < 300000; ++i)
+        uses += "<p0_0:e/>";
+    for (int i = 0; i < 1000; ++i)
+        plain += "<e/>";
+    // The root's first text as expected; nullptr: refused.
+    const std::pair<std::string, const char*> documents[] = {
+        {flood, nullptr},
+        {Utf16("<r" + list(200000, "a", "='~'") + "/>"), nullptr},
+        {"<!DOCTYPE r [<!ATTLIST e" + list(20000, "a", " CDATA 'v'") + ">]><r>" + plain + "</r>",
+         nullptr},
+        {"<!DOCTYPE r [<!ENTITY x \"&#60;e" + list(200000, "a") + "/>\">]><r>&x;</r>", nullptr},
+        {nested + uses + closing, nullptr},
+        {"<r" + list(256, "a") + ">x</r>", "x"},
+        {Utf16("<?xml version='1.0' encoding='UTF-16'?><r>caf\xE9</r>"), "caf\xC3\xA9"},
+        {"<?xml version='1.0' encoding='ISO-8859-1'?><r>caf\xE9</r>", "caf\xC3\xA9"},
+        {"<r xml:space='preserve'> </r>", " "},
+    };
+    CRecordingHttpServer server;
+    server.Server().Get(R"(/(\d+))", [&](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(documents[std::stoul(request.matches[1])].first, "application/octet-stream");
+    });
+    server.Start();
+    CTestRegistry registry;
+    for (size_t i = 0; i < std::size(documents); ++i) {
+        auto start = std::chrono::steady_clock::now();
+        CXmlDocument doc;
+        const char* expected = documents[i].second;
+        EXPECT_EQ(doc.Load("http://127.0.0.1:" + std::to_string(server.Port()) + "/" + std::to_string(i)), expected != nullptr)
+            << i << ": " << doc.GetParseError().reason;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << i;
+        if (expected) {
+            EXPECT_EQ(doc.GetDocumentElement().GetFirstChild().GetNodeValue().value_or(""), expected) << i;
+        }
+    }
+}
+
 TEST(CXmlDocument, LoadsFromHttpAndFailsCleanly)
 {
+    CTestRegistry registry;  // no firewall
     httplib::Server server;
     server.Get("/data/a b.xml", [](const httplib::Request&, httplib::Response& res) {
         res.set_content("<r><item>x</item></r>", "text/xml");
@@ -155,6 +220,50 @@ TEST(CXmlDocument, LoadsFromHttpAndFailsCleanly)
     thread.join();
     EXPECT_FALSE(doc.Load(base + "/data/a b.xml"));  // nobody listens any more
     EXPECT_FALSE(doc.GetDocumentElement());
+}
+
+// Documents come the way every request goes: through the firewall of the settings, or
+// not at all.
+TEST(CXmlDocument, UrlLoadsGoThroughTheFirewall)
+{
+    CProxyProcess proxy(CProxyKind::Tinyproxy);
+    if (proxy.Missing())
+        GTEST_SKIP() << proxy.Error();
+    ASSERT_EQ(proxy.Error(), "");
+    CRecordingHttpServer server;
+    server.Server().Get("/doc.xml", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content("<r via=\"" + request.get_header_value("Via") + "\"/>", "text/xml");
+    });
+    server.Start();
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/doc.xml";
+    const std::string deadPort = std::to_string(CProxyProcess::FreeLoopbackPort());
+    const struct
+    {
+        const char* type;
+        const char* host;
+        std::string port;
+        const char* failure;  // nullptr: loads through the proxy
+    } cases[] = {
+        {"3", "127.0.0.1", std::to_string(proxy.Port()), nullptr},
+        {"3", "127.0.0.1", deadPort, "onnect"},
+        {"3", "127.0.0.1", "0", "FirewallPort 0"},
+        {"2", "", deadPort, "FirewallHost"},
+        {"8", "127.0.0.1", deadPort, "FirewallType 8"},
+    };
+    CTestRegistry registry;
+    for (const auto& c : cases) {
+        registry.Set("FirewallType", c.type);
+        registry.Set("FirewallHost", c.host);
+        registry.Set("FirewallPort", c.port);
+        CXmlDocument doc;
+        EXPECT_EQ(doc.Load(url), !c.failure) << doc.GetParseError().reason;
+        if (c.failure)
+            EXPECT_NE(doc.GetParseError().reason.find(c.failure), std::string::npos) << doc.GetParseError().reason;
+        else
+            EXPECT_NE(doc.GetDocumentElement().GetAttribute("via")->find("tinyproxy"), std::string::npos);
+    }
+    EXPECT_TRUE(proxy.WaitForLog("GET " + url)) << proxy.Log();
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 TEST(CXmlDocument, BuildsSerialisesAndSaves)

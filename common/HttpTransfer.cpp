@@ -1,0 +1,231 @@
+#include "HttpTransfer.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "Settings.h"
+#include "SystemCalls.h"
+#include "UrlFetch.h"
+
+namespace
+{
+bool IsSuccessStatus(long status) { return status >= 200 && status <= 299; }
+
+bool IsPort(int port) { return port > 0 && port <= 65535; }
+
+// What one perform has seen, shared with libcurl's callbacks.
+struct CRun
+{
+    CURL* curl;
+    ITransferSink& sink;
+    curl_off_t maxBytes;
+    curl_off_t received = 0;
+    bool tooLarge = false;
+    long refusedStatus = 0;
+    std::string sinkError;
+};
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user)
+{
+    size_t n = size * count;
+    static_cast<CRun*>(user)->sink.OnHeaderLine(std::string_view(data, n));
+    return n;
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* user)
+{
+    auto& run = *static_cast<CRun*>(user);
+    size_t n = size * count;
+    long status = 0;
+    curl_easy_getinfo(run.curl, CURLINFO_RESPONSE_CODE, &status);
+    if (!IsSuccessStatus(status)) {
+        // An error page never reaches the sink; stop reading it.
+        run.refusedStatus = status;
+        return 0;
+    }
+    // Counted after decoding, so a small compressed answer cannot grow past the cap either.
+    if (static_cast<curl_off_t>(n) > run.maxBytes - run.received) {
+        run.tooLarge = true;
+        return 0;
+    }
+    run.received += static_cast<curl_off_t>(n);
+    if (!run.sink.OnBody(std::string_view(data, n), run.sinkError)) {
+        if (run.sinkError.empty())
+            run.sinkError = "the transfer was stopped";
+        return 0;
+    }
+    return n;
+}
+
+int OnProgress(void* user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t, curl_off_t)
+{
+    auto& run = *static_cast<CRun*>(user);
+    if (run.sink.OnProgress(dlNow, dlTotal))
+        return 0;
+    run.sinkError = "the transfer was stopped";
+    return 1;
+}
+
+std::string ProxyUrl(const CTransferSettings& settings)
+{
+    const char* scheme = nullptr;
+    switch (settings.firewallType) {
+    case 1:
+        scheme = "socks4://";
+        break;
+    case 2:
+        scheme = "socks5h://";
+        break;
+    case 3:
+    case 4:
+        scheme = "http://";
+        break;
+    default:
+        return {};  // "" turns off any proxy from the environment
+    }
+    return scheme + HostForUrl(settings.firewallHost) + ":" + std::to_string(settings.firewallPort);
+}
+}  // namespace
+
+bool IsPlainHost(const std::string& host)
+{
+    if (host.empty() || host.size() > 253)
+        return false;
+    return std::all_of(host.begin(), host.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == ':';
+    });
+}
+
+std::string HostForUrl(const std::string& host)
+{
+    return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+CTransferSettings CTransferSettings::FromSettings(curl_off_t maxBytes)
+{
+    CTransferSettings settings;
+    settings.firewallType = GetFirewallType();
+    settings.firewallHost = GetFirewallHost();
+    settings.firewallPort = GetFirewallPort();
+    settings.firewallUser = GetFirewallUsername();
+    settings.firewallPassword = GetFirewallPassword();
+    settings.timeoutSeconds = GetHttpTimeout();
+    settings.deadlineSeconds = GetHttpDeadline();
+    settings.maxBytes = maxBytes;
+    return settings;
+}
+
+std::string CTransferSettings::CheckFirewall() const
+{
+    std::string type = " (FirewallType " + std::to_string(firewallType) + "): nothing is sent";
+    if (firewallType == 0)
+        return {};
+    if (firewallType < 0 || firewallType > 4)
+        return "FirewallType " + std::to_string(firewallType) + " is not a firewall type: nothing is sent";
+    if (firewallHost.empty())
+        return "FirewallHost is empty" + type;
+    if (!IsPlainHost(firewallHost))
+        return "FirewallHost \"" + firewallHost + "\" is not a host name" + type;
+    if (!IsPort(firewallPort))
+        return "FirewallPort " + std::to_string(firewallPort) + " is not a port" + type;
+    return {};
+}
+
+CHttpTransfer::CHttpTransfer()
+{
+    InitCurlOnce();
+    m_curl = curl_easy_init();
+}
+
+CHttpTransfer::~CHttpTransfer()
+{
+    if (m_curl)
+        curl_easy_cleanup(m_curl);
+}
+
+bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSettings& settings, ITransferSink& sink,
+                            std::string& error)
+{
+    if (!m_curl) {
+        error = "libcurl cannot create a transfer";
+        return false;
+    }
+    error = settings.CheckFirewall();
+    if (!error.empty())
+        return false;
+
+    CURL* curl = m_curl;
+    CRun run{curl, sink, settings.maxBytes, 0, false, 0, {}};
+    std::string url = EncodeUrlForTransfer(request.url);
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, const_cast<curl_slist*>(request.headers));
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, request.acceptEncoding);
+
+    std::string proxy = ProxyUrl(settings);
+    curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "");  // the firewall setting wins over no_proxy
+    curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, settings.firewallType == 4 ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    bool credentials = settings.firewallType != 0 && !settings.firewallUser.empty();
+    curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, credentials ? settings.firewallUser.c_str() : nullptr);
+    curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, credentials ? settings.firewallPassword.c_str() : nullptr);
+
+    // HttpTimeout bounds connecting and any stall; a server that drips stays within it,
+    // so the deadline bounds the whole.
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(settings.timeoutSeconds));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(settings.timeoutSeconds));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(settings.deadlineSeconds));
+    // An announced length over the cap is refused before the body.
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, settings.maxBytes);
+
+    if (request.headOnly)
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    else
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &run);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &run);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &run);
+
+    char message[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, message);
+    CURLcode rc = sys::curl_perform(curl);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+
+    if (rc == CURLE_OK && IsSuccessStatus(status))
+        return true;
+    if (run.refusedStatus)
+        error = "HTTP status " + std::to_string(run.refusedStatus);
+    else if (run.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
+        error = "the answer is larger than " + std::to_string(settings.maxBytes) + " bytes";
+    else if (!run.sinkError.empty())
+        error = run.sinkError;
+    else if (rc != CURLE_OK)
+        error = *message ? message : curl_easy_strerror(rc);
+    else
+        error = "HTTP status " + std::to_string(status);
+    if (rc == CURLE_OPERATION_TIMEDOUT)
+        error += " (HttpTimeout " + std::to_string(settings.timeoutSeconds) + " s, HttpDeadline " +
+                 std::to_string(settings.deadlineSeconds) + " s)";
+    return false;
+}
+
+curl_off_t CHttpTransfer::GetReceivedBytes() const
+{
+    curl_off_t bytes = 0;
+    if (m_curl)
+        curl_easy_getinfo(m_curl, CURLINFO_SIZE_DOWNLOAD_T, &bytes);
+    return bytes;
+}
