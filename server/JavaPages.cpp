@@ -1,9 +1,9 @@
 #include "JavaPages.h"
 
-#include <httplib.h>
 #include <libxml/tree.h>
 
 #include "GeneratedXml.h"
+#include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "Site.h"
 #include "StyleSheetCache.h"
@@ -32,23 +32,23 @@ const char* CJavaPages::SearchSheet(int kind)
     return kind >= 0 && kind < 5 ? kSheets[kind] : nullptr;
 }
 
-void CJavaPages::Register(httplib::Server& server)
+void CJavaPages::Register(CHttpRouter& router)
 {
-    server.Get("/vantrel/javatab/home.jsp",
-               [this](const httplib::Request& request, httplib::Response& response) { Home(request, response); });
-    server.Get("/vantrel/javatab/search.jsp",
-               [this](const httplib::Request& request, httplib::Response& response) { Search(request, response); });
-    server.Get(R"(/vantrel/javatab/technology/([^/]+)\.jsp)",
-               [this](const httplib::Request& request, httplib::Response& response) { Technology(request, response); });
+    router.Get("/vantrel/javatab/home.jsp",
+               [this](const CHttpRequest& request, CHttpResponse& response) { Home(request, response); });
+    router.Get("/vantrel/javatab/search.jsp",
+               [this](const CHttpRequest& request, CHttpResponse& response) { Search(request, response); });
+    router.Get(R"(/vantrel/javatab/technology/([^/]+)\.jsp)",
+               [this](const CHttpRequest& request, CHttpResponse& response) { Technology(request, response); });
 }
 
-void CJavaPages::Home(const httplib::Request& request, httplib::Response& response)
+void CJavaPages::Home(const CHttpRequest& request, CHttpResponse& response)
 {
     m_renderer.RenderSiteDocument("pages/java-home.xsl", CSite::kJavaIndex, CPageRenderer::QueryParameters(request),
                                   response);
 }
 
-void CJavaPages::Technology(const httplib::Request& request, httplib::Response& response)
+void CJavaPages::Technology(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string technology = request.matches[1];
     if (!m_site.Resolve("stores/vantrel/java/data/" + technology)) {
@@ -60,7 +60,7 @@ void CJavaPages::Technology(const httplib::Request& request, httplib::Response& 
     m_renderer.RenderSiteDocument("pages/java-technology.xsl", CSite::kJavaIndex, parameters, response);
 }
 
-void CJavaPages::Search(const httplib::Request& request, httplib::Response& response)
+void CJavaPages::Search(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string text = CPageRenderer::Parameter(request, "q");
     std::string kindText = CPageRenderer::Parameter(request, "kind");

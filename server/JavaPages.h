@@ -2,12 +2,9 @@
 
 #include <string>
 
-namespace httplib
-{
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CHttpRouter;
+struct CHttpRequest;
+struct CHttpResponse;
 class CSite;
 class CPageRenderer;
 
@@ -19,15 +16,15 @@ class CJavaPages
 public:
     CJavaPages(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
     // Search kinds 0 to 4 of the client's search box and their style sheets.
     static const char* SearchSheet(int kind);
 
 private:
-    void Home(const httplib::Request& request, httplib::Response& response);
-    void Search(const httplib::Request& request, httplib::Response& response);
-    void Technology(const httplib::Request& request, httplib::Response& response);
+    void Home(const CHttpRequest& request, CHttpResponse& response);
+    void Search(const CHttpRequest& request, CHttpResponse& response);
+    void Technology(const CHttpRequest& request, CHttpResponse& response);
 
     const CSite& m_site;
     CPageRenderer& m_renderer;

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include <httplib.h>
 
+#include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "Site.h"
 
-void CLocalPages::Register(httplib::Server& server)
+void CLocalPages::Register(CHttpRouter& router)
 {
     static const std::pair<const char*, const char*> kRoutes[] = {
         {"/vantrel/localtab/home.jsp", "pages/local-home.xsl"},
@@ -17,7 +17,7 @@ void CLocalPages::Register(httplib::Server& server)
     };
     for (const auto& [path, sheetName] : kRoutes) {
         std::string sheet = sheetName;
-        server.Get(path, [this, sheet](const httplib::Request& request, httplib::Response& response) {
+        router.Get(path, [this, sheet](const CHttpRequest& request, CHttpResponse& response) {
             m_renderer.RenderSiteDocument(sheet, CSite::kCatalogue, CPageRenderer::QueryParameters(request), response);
         });
     }

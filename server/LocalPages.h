@@ -1,9 +1,6 @@
 #pragma once
 
-namespace httplib
-{
-class Server;
-}
+class CHttpRouter;
 class CPageRenderer;
 
 // The Local tab's pages: home, search, a category and a subcategory's product list, from
@@ -13,7 +10,7 @@ class CLocalPages
 public:
     explicit CLocalPages(CPageRenderer& renderer) : m_renderer(renderer) {}
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
 private:
     CPageRenderer& m_renderer;

@@ -4,9 +4,9 @@
 
 #include <sys/stat.h>
 
-#include <httplib.h>
 
 #include "DistributionFiles.h"
+#include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "Site.h"
 
@@ -38,26 +38,26 @@ std::string CMarketPages::NewSessionId()
     return text;
 }
 
-void CMarketPages::Register(httplib::Server& server)
+void CMarketPages::Register(CHttpRouter& router)
 {
     for (const auto& route : kRoutes) {
         std::string sheet = route.sheet;
-        server.Get(route.path, [this, sheet](const httplib::Request& request, httplib::Response& response) {
+        router.Get(route.path, [this, sheet](const CHttpRequest& request, CHttpResponse& response) {
             m_renderer.RenderSiteDocument(sheet, CSite::kCatalogue, CPageRenderer::QueryParameters(request), response);
         });
     }
-    server.Get("/vantrel/markettab/indexfile.jsp",
-               [this](const httplib::Request& request, httplib::Response& response) { IndexFile(request, response); });
-    server.Get("/Vantrel/markettab/session.jsp",
-               [this](const httplib::Request& request, httplib::Response& response) { Session(request, response); });
+    router.Get("/vantrel/markettab/indexfile.jsp",
+               [this](const CHttpRequest& request, CHttpResponse& response) { IndexFile(request, response); });
+    router.Get("/Vantrel/markettab/session.jsp",
+               [this](const CHttpRequest& request, CHttpResponse& response) { Session(request, response); });
 }
 
-void CMarketPages::Session(const httplib::Request&, httplib::Response& response)
+void CMarketPages::Session(const CHttpRequest&, CHttpResponse& response)
 {
-    response.set_content(NewSessionId() + "\n", "text/plain; charset=UTF-8");
+    response.SetContent(NewSessionId() + "\n", "text/plain; charset=UTF-8");
 }
 
-void CMarketPages::IndexFile(const httplib::Request& request, httplib::Response& response)
+void CMarketPages::IndexFile(const CHttpRequest& request, CHttpResponse& response)
 {
     if (!m_renderer.RenderSiteDocument("pages/market-index.xsl", CSite::kCatalogue,
                                        CPageRenderer::QueryParameters(request), response))
@@ -65,5 +65,5 @@ void CMarketPages::IndexFile(const httplib::Request& request, httplib::Response&
     // The index changes exactly when the catalogue does.
     struct stat info{};
     if (auto catalogue = m_site.ResolveFile(CSite::kCatalogue); catalogue && ::stat(catalogue->c_str(), &info) == 0)
-        response.set_header("Last-Modified", CDistributionFiles::HttpDate(info.st_mtim.tv_sec));
+        response.SetHeader("Last-Modified", CDistributionFiles::HttpDate(info.st_mtim.tv_sec));
 }

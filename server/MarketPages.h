@@ -2,12 +2,9 @@
 
 #include <string>
 
-namespace httplib
-{
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CHttpRouter;
+struct CHttpRequest;
+struct CHttpResponse;
 class CSite;
 class CPageRenderer;
 
@@ -19,14 +16,14 @@ class CMarketPages
 public:
     CMarketPages(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
     // 32 hexadecimal digits from the system's random source.
     static std::string NewSessionId();
 
 private:
-    void Session(const httplib::Request& request, httplib::Response& response);
-    void IndexFile(const httplib::Request& request, httplib::Response& response);
+    void Session(const CHttpRequest& request, CHttpResponse& response);
+    void IndexFile(const CHttpRequest& request, CHttpResponse& response);
 
     const CSite& m_site;
     CPageRenderer& m_renderer;

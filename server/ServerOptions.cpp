@@ -37,13 +37,16 @@ const char* ServerUsage()
 {
     return "usage: vantrel-server --site DIR [--http HOST:PORT] [--lookup HOST:PORT]\n"
            "                      [--access-log FILE|-] [--state DIR] [--idle-timeout SECONDS] [--threads N]\n"
+           "                      [--max-connections N] [--max-per-client N]\n"
            "  --site DIR          site directory written by server/build-site (required)\n"
            "  --http HOST:PORT    web servers' listener (default 127.0.0.1:8380; port 0 picks a free one)\n"
            "  --lookup HOST:PORT  lookup server's listener (default 127.0.0.1:8321)\n"
            "  --access-log FILE   access log (default DIR/var/access.log; - for standard error)\n"
            "  --state DIR         client ids and reports (default DIR/var)\n"
-           "  --idle-timeout S    drop a client silent for S seconds (default 10)\n"
-           "  --threads N         HTTP worker threads, one per open connection (default 32)\n";
+           "  --idle-timeout S    time a client has to send a whole request (default 10)\n"
+           "  --threads N         threads that answer HTTP requests (default 8)\n"
+           "  --max-connections N HTTP connections open at once (default 512)\n"
+           "  --max-per-client N  HTTP connections open from one address (default 128)\n";
 }
 
 std::optional<CServerOptions> ParseServerOptions(int argc, const char* const argv[], std::string& error, bool& help)
@@ -74,13 +77,17 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
             options.accessLog = value;
         } else if (name == "--state") {
             options.stateDir = value;
-        } else if (name == "--idle-timeout" || name == "--threads") {
-            auto number = ParseNumber(value, 1, name == "--threads" ? 256 : 3600);
+        } else if (int* target = name == "--idle-timeout"      ? &options.idleTimeoutSeconds
+                                 : name == "--threads"         ? &options.threads
+                                 : name == "--max-connections" ? &options.maxConnections
+                                 : name == "--max-per-client"  ? &options.maxConnectionsPerClient
+                                                               : nullptr) {
+            auto number = ParseNumber(value, 1, name == "--threads" ? 256 : name == "--idle-timeout" ? 3600 : 65536);
             if (!number) {
                 error = std::string(name) + ": expected a positive number, got \"" + value + "\"";
                 return std::nullopt;
             }
-            (name == "--threads" ? options.threads : options.idleTimeoutSeconds) = *number;
+            *target = *number;
         } else {
             error = "unknown option " + std::string(name);
             return std::nullopt;

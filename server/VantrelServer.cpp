@@ -4,8 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <httplib.h>
-
 #include "AccessLog.h"
 #include "ClientRegistry.h"
 #include "DistributionFiles.h"
@@ -69,17 +67,15 @@ bool CVantrelServer::Start(std::string& error)
     m_local = std::make_unique<CLocalPages>(*m_renderer);
     m_support = std::make_unique<CSupportPages>(*m_renderer, *m_clients, *m_reports);
     m_testing = std::make_unique<CTestingPages>(*m_renderer, *m_lookupData);
-    httplib::Server& server = m_http->Server();
-    m_xql->Register(server);
-    m_files->Register(server);
-    m_java->Register(server);
-    m_market->Register(server);
-    m_local->Register(server);
-    m_support->Register(server);
-    m_testing->Register(server);
-    server.Get("/", [](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect("/vantrel/javatab/home.jsp");
-    });
+    CHttpRouter& router = m_http->Router();
+    m_xql->Register(router);
+    m_files->Register(router);
+    m_java->Register(router);
+    m_market->Register(router);
+    m_local->Register(router);
+    m_support->Register(router);
+    m_testing->Register(router);
+    router.Get("/", [](const CHttpRequest&, CHttpResponse& response) { response.Redirect("/vantrel/javatab/home.jsp"); });
 
     m_lookup = std::make_unique<CLookupServer>(*m_lookupData, *m_log, m_options.idleTimeoutSeconds);
     if (!m_http->Start(m_options.http, error) || !m_lookup->Start(m_options.lookup, error)) {

@@ -1,8 +1,8 @@
 #include "XqlService.h"
 
-#include <httplib.h>
 
 #include "DistributionFiles.h"
+#include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "Site.h"
 #include "XmlCache.h"
@@ -33,14 +33,14 @@ std::optional<std::string> CXqlService::SheetLocation(const std::string& referen
     return "stores/" + store + "/" + path;
 }
 
-void CXqlService::Register(httplib::Server& server)
+void CXqlService::Register(CHttpRouter& router)
 {
-    server.Get(R"(/xql\.dll/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+    router.Get(R"(/xql\.dll/(.*))", [this](const CHttpRequest& request, CHttpResponse& response) {
         Handle(request, response);
     });
 }
 
-void CXqlService::Handle(const httplib::Request& request, httplib::Response& response)
+void CXqlService::Handle(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string relative = request.matches[1];
     std::string store = relative.substr(0, relative.find('/'));

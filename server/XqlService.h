@@ -3,12 +3,9 @@
 #include <optional>
 #include <string>
 
-namespace httplib
-{
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CHttpRouter;
+struct CHttpRequest;
+struct CHttpResponse;
 class CSite;
 class CPageRenderer;
 
@@ -20,7 +17,7 @@ class CXqlService
 public:
     CXqlService(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
     // "vantrel:/java/xsl/a.xsl" and "vantrel:java/xsl/a.xsl" give "stores/vantrel/java/xsl/a.xsl";
     // nothing for anything that is not a store's style sheet.
@@ -28,7 +25,7 @@ public:
     static bool IsStoreName(const std::string& name);
 
 private:
-    void Handle(const httplib::Request& request, httplib::Response& response);
+    void Handle(const CHttpRequest& request, CHttpResponse& response);
 
     const CSite& m_site;
     CPageRenderer& m_renderer;
