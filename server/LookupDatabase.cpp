@@ -71,7 +71,6 @@ size_t CLookupDatabase::LowerBound(std::string_view name) const
 
 void CLookupDatabase::Build()
 {
-    m_scidIds.clear();
     std::stable_sort(m_entries.begin(), m_entries.end(),
                      [this](const CEntry& a, const CEntry& b) { return Name(a) < Name(b); });
     m_nameCounts.assign(m_entries.size(), 0);

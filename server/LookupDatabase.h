@@ -50,7 +50,7 @@ private:
     std::string m_names;            // every class name, one after another
     std::vector<CEntry> m_entries;  // sorted by name; catalogue order within a name
     std::vector<std::string> m_scids;
-    CCountMap m_scidIds;                 // while rows are added
+    CCountMap m_scidIds;                 // SCID -> index into m_scids
     std::vector<uint32_t> m_nameCounts;  // at the first entry of each name: its count
     CCountMap m_packageCounts;           // "a.b." -> components with a class below it
 };
