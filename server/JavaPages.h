@@ -7,19 +7,20 @@ struct CHttpRequest;
 struct CHttpResponse;
 class CSite;
 class CPageRenderer;
+class CJavaSearch;
 
 // The Java tab's pages: home (with or without the client's query), search, and one page per
-// technology. The search page also runs a search itself, over the same index and style
-// sheets the client's searches use.
+// technology. The search page also runs a search itself, over the same search indexes the
+// client's searches use.
 class CJavaPages
 {
 public:
-    CJavaPages(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
+    CJavaPages(const CSite& site, CPageRenderer& renderer, CJavaSearch& search)
+        : m_site(site), m_renderer(renderer), m_search(search)
+    {
+    }
 
     void Register(CHttpRouter& router);
-
-    // Search kinds 0 to 4 of the client's search box and their style sheets.
-    static const char* SearchSheet(int kind);
 
 private:
     void Home(const CHttpRequest& request, CHttpResponse& response);
@@ -28,4 +29,5 @@ private:
 
     const CSite& m_site;
     CPageRenderer& m_renderer;
+    CJavaSearch& m_search;
 };

@@ -1,6 +1,7 @@
 #include "VantrelServer.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include <sys/stat.h>
 
@@ -9,6 +10,7 @@
 #include "DistributionFiles.h"
 #include "HttpFrontEnd.h"
 #include "JavaPages.h"
+#include "JavaSearch.h"
 #include "LocalPages.h"
 #include "LookupDatabase.h"
 #include "LookupServer.h"
@@ -60,9 +62,14 @@ bool CVantrelServer::Start(std::string& error)
     m_renderer = std::make_unique<CPageRenderer>(*m_site, *m_documents, *m_sheets);
     m_http = std::make_unique<CHttpFrontEnd>(*m_log, *m_renderer, m_options);
 
-    m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer);
+    // Every search index is ready before the first client: no search waits for a parse.
+    m_javaSearch = std::make_unique<CJavaSearch>(*m_site);
+    std::string missing;
+    if (!m_javaSearch->LoadAll(missing))
+        std::fprintf(stderr, "vantrel-server: %s\n", missing.c_str());
+    m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer, *m_javaSearch);
     m_files = std::make_unique<CDistributionFiles>(*m_site, *m_renderer);
-    m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer);
+    m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer, *m_javaSearch);
     m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer);
     m_local = std::make_unique<CLocalPages>(*m_renderer);
     m_support = std::make_unique<CSupportPages>(*m_renderer, *m_clients, *m_reports);

@@ -14,6 +14,7 @@ class CHttpFrontEnd;
 class CXqlService;
 class CDistributionFiles;
 class CJavaPages;
+class CJavaSearch;
 class CMarketPages;
 class CLocalPages;
 class CSupportPages;
@@ -51,6 +52,7 @@ private:
     std::unique_ptr<CClientRegistry> m_clients;
     std::unique_ptr<CReportStore> m_reports;
     std::unique_ptr<CLookupDatabase> m_lookupData;
+    std::unique_ptr<CJavaSearch> m_javaSearch;
     std::unique_ptr<CXqlService> m_xql;
     std::unique_ptr<CDistributionFiles> m_files;
     std::unique_ptr<CJavaPages> m_java;

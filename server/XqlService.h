@@ -8,14 +8,19 @@ struct CHttpRequest;
 struct CHttpResponse;
 class CSite;
 class CPageRenderer;
+class CJavaSearch;
 
 // "/xql.dll/<store>/<path>": the XML document of a store and, with
 // "xslsheet=<store>:<path>", that document through a style sheet of the site, the other
-// query parameters becoming the sheet's parameters.
+// query parameters becoming the sheet's parameters. The Java search sheets over a
+// technology's index are answered by the server's search index instead.
 class CXqlService
 {
 public:
-    CXqlService(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
+    CXqlService(const CSite& site, CPageRenderer& renderer, CJavaSearch& javaSearch)
+        : m_site(site), m_renderer(renderer), m_javaSearch(javaSearch)
+    {
+    }
 
     void Register(CHttpRouter& router);
 
@@ -26,7 +31,11 @@ public:
 
 private:
     void Handle(const CHttpRequest& request, CHttpResponse& response);
+    // A Java search sheet over a technology's index: answered from the search index.
+    bool AnswerJavaSearch(const std::string& document, const std::string& sheet, const CHttpRequest& request,
+                          CHttpResponse& response);
 
     const CSite& m_site;
     CPageRenderer& m_renderer;
+    CJavaSearch& m_javaSearch;
 };

@@ -1,0 +1,228 @@
+#include "JavaSearchIndex.h"
+
+#include <algorithm>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include "FileUtil.h"
+
+namespace
+{
+constexpr size_t kMaxIndexSize = 256 * 1024 * 1024;
+
+std::string Attribute(xmlNodePtr node, const char* name)
+{
+    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
+    std::string text = value ? reinterpret_cast<const char*>(value) : "";
+    xmlFree(value);
+    return text;
+}
+
+bool IsElement(xmlNodePtr node, const char* name)
+{
+    return node->type == XML_ELEMENT_NODE && xmlStrcmp(node->name, reinterpret_cast<const xmlChar*>(name)) == 0;
+}
+
+// The element children of node with that name.
+template <typename Visit>
+void ForEach(xmlNodePtr node, const char* name, Visit visit)
+{
+    for (xmlNodePtr child = node ? node->children : nullptr; child; child = child->next)
+        if (IsElement(child, name))
+            visit(child);
+}
+
+void AppendEscaped(std::string& out, std::string_view text)
+{
+    for (char c : text) {
+        switch (c) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+}
+
+void AppendElement(std::string& out, const char* name, std::string_view text)
+{
+    out += '<';
+    out += name;
+    out += '>';
+    AppendEscaped(out, text);
+    out += "</";
+    out += name;
+    out += '>';
+}
+
+// Supertype search: the folded name as written, or a wildcard pattern over it.
+bool SupertypeMatches(const std::vector<std::string>& names, const std::string& query, bool wildcard)
+{
+    for (const auto& name : names)
+        if (wildcard ? CNameMatcher::Glob(query, name) : name == query)
+            return true;
+    return false;
+}
+
+std::string FoldedQuery(std::string_view query)
+{
+    std::string out;
+    for (char c : query)
+        if (c != ' ' && c != '\t')
+            out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return out;
+}
+}  // namespace
+
+std::shared_ptr<const CJavaSearchIndex> CJavaSearchIndex::Load(const std::string& path, std::string& error)
+{
+    std::string text;
+    if (ReadWholeFile(path, text, kMaxIndexSize) != CReadResult::Ok) {
+        error = "cannot read " + path;
+        return nullptr;
+    }
+    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), path.c_str(), nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
+    if (!root || !IsElement(root, "index")) {
+        error = path + " is not a search index";
+        if (doc)
+            xmlFreeDoc(doc);
+        return nullptr;
+    }
+    auto index = std::make_shared<CJavaSearchIndex>();
+    index->m_technology = Attribute(root, "technology");
+    ForEach(root, "packages", [&](xmlNodePtr packages) {
+        ForEach(packages, "package",
+                [&](xmlNodePtr package) { index->m_packages.push_back({CFoldedName(Attribute(package, "name"))}); });
+    });
+    ForEach(root, "classes", [&](xmlNodePtr classes) {
+        ForEach(classes, "class", [&](xmlNodePtr node) {
+            CClass entry;
+            entry.name = CFoldedName(Attribute(node, "name"));
+            entry.package = Attribute(node, "package");
+            entry.kind = Attribute(node, "kind");
+            entry.qualified = CFoldedName(entry.package.empty() ? entry.name.text : entry.package + "." + entry.name.text);
+            ForEach(node, "extends", [&](xmlNodePtr type) {
+                entry.supertypes.push_back(Attribute(type, "key"));
+                entry.supertypes.push_back(Attribute(type, "qkey"));
+            });
+            ForEach(node, "implements", [&](xmlNodePtr type) {
+                entry.interfaces.push_back(Attribute(type, "key"));
+                entry.interfaces.push_back(Attribute(type, "qkey"));
+            });
+            index->m_classes.push_back(std::move(entry));
+        });
+    });
+    ForEach(root, "methods", [&](xmlNodePtr methods) {
+        ForEach(methods, "methodname", [&](xmlNodePtr group) {
+            CMethodName entry{CFoldedName(Attribute(group, "name")), {}};
+            ForEach(group, "method", [&](xmlNodePtr method) {
+                entry.methods.push_back({Attribute(method, "class"), Attribute(method, "package"),
+                                         Attribute(method, "kind"), Attribute(method, "signature")});
+            });
+            index->m_methods.push_back(std::move(entry));
+        });
+    });
+    xmlFreeDoc(doc);
+    return index;
+}
+
+std::vector<CJavaSearchIndex::CHit> CJavaSearchIndex::Search(int kind, std::string_view query, size_t limit,
+                                                             size_t& total) const
+{
+    struct CRanked
+    {
+        int rank;
+        const std::string* key;
+        size_t entry;
+    };
+    std::vector<CRanked> ranked;
+    CNameMatcher matcher(query);
+    if (kind == kPackage) {
+        for (size_t i = 0; !matcher.Empty() && i < m_packages.size(); ++i)
+            if (CMatchRank rank = matcher.Rank(m_packages[i].name); rank != kNoMatch)
+                ranked.push_back({rank, &m_packages[i].name.lower, i});
+    } else if (kind == kClass) {
+        bool qualified = matcher.HasDot();
+        for (size_t i = 0; !matcher.Empty() && i < m_classes.size(); ++i) {
+            CMatchRank rank = matcher.Rank(m_classes[i].name);
+            if (qualified)
+                rank = std::min(rank, matcher.Rank(m_classes[i].qualified));
+            if (rank != kNoMatch)
+                ranked.push_back({rank, &m_classes[i].name.lower, i});
+        }
+    } else if (kind == kMethod) {
+        for (size_t i = 0; !matcher.Empty() && i < m_methods.size(); ++i)
+            if (CMatchRank rank = matcher.Rank(m_methods[i].name); rank != kNoMatch)
+                ranked.push_back({rank, &m_methods[i].name.lower, i});
+    } else if (kind == kExtends || kind == kImplements) {
+        std::string folded = FoldedQuery(query);
+        bool wildcard = folded.find_first_of("*?") != std::string::npos;
+        for (size_t i = 0; !folded.empty() && i < m_classes.size(); ++i)
+            if (SupertypeMatches(kind == kExtends ? m_classes[i].supertypes : m_classes[i].interfaces, folded, wildcard))
+                ranked.push_back({kExactMatch, &m_classes[i].name.lower, i});
+    }
+    std::stable_sort(ranked.begin(), ranked.end(), [](const CRanked& a, const CRanked& b) {
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        if (a.key->size() != b.key->size())
+            return a.key->size() < b.key->size();
+        return *a.key < *b.key;
+    });
+
+    std::vector<CHit> hits;
+    total = 0;
+    for (const auto& entry : ranked) {
+        if (kind == kMethod) {
+            const CMethodName& group = m_methods[entry.entry];
+            for (const auto& method : group.methods) {
+                if (++total <= limit)
+                    hits.push_back({method.package, method.className, method.kind, group.name.text, method.signature});
+            }
+        } else if (kind == kPackage) {
+            if (++total <= limit)
+                hits.push_back({m_packages[entry.entry].name.text, {}, {}, {}, {}});
+        } else {
+            const CClass& type = m_classes[entry.entry];
+            if (++total <= limit)
+                hits.push_back({type.package, type.name.text, type.kind, {}, {}});
+        }
+    }
+    return hits;
+}
+
+std::string CJavaSearchIndex::Answer(int kind, std::string_view query) const
+{
+    size_t total = 0;
+    std::vector<CHit> hits = Search(kind, query, kLimit, total);
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<searchresults technology=\"";
+    AppendEscaped(out, m_technology);
+    out += "\" count=\"" + std::to_string(total) + "\"";
+    if (total > kLimit)
+        out += " truncated=\"true\"";
+    out += ">\n";
+    for (const auto& hit : hits) {
+        if (hit.className.empty()) {
+            out += "  <package>";
+            AppendElement(out, "packageName", hit.packageName);
+            out += "</package>\n";
+            continue;
+        }
+        out += "  <class>";
+        AppendElement(out, "className", hit.className);
+        AppendElement(out, "packageName", hit.packageName);
+        AppendElement(out, "kind", hit.kind);
+        if (!hit.methodName.empty()) {
+            out += "<method>";
+            AppendElement(out, "methodName", hit.methodName);
+            AppendElement(out, "signature", hit.signature);
+            out += "</method>";
+        }
+        out += "</class>\n";
+    }
+    out += "</searchresults>\n";
+    return out;
+}
