@@ -6,6 +6,7 @@
 #include <libxml/tree.h>
 
 #include "FileUtil.h"
+#include "GeneratedXml.h"
 
 namespace
 {
@@ -33,25 +34,12 @@ void ForEach(xmlNodePtr node, const char* name, Visit visit)
             visit(child);
 }
 
-void AppendEscaped(std::string& out, std::string_view text)
-{
-    for (char c : text) {
-        switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-}
-
 void AppendElement(std::string& out, const char* name, std::string_view text)
 {
     out += '<';
     out += name;
     out += '>';
-    AppendEscaped(out, text);
+    CGeneratedXml::AppendEscaped(out, text);
     out += "</";
     out += name;
     out += '>';
@@ -199,7 +187,7 @@ std::string CJavaSearchIndex::Answer(int kind, std::string_view query) const
     size_t total = 0;
     std::vector<CHit> hits = Search(kind, query, kLimit, total);
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<searchresults technology=\"";
-    AppendEscaped(out, m_technology);
+    CGeneratedXml::AppendEscaped(out, m_technology);
     out += "\" count=\"" + std::to_string(total) + "\"";
     if (total > kLimit)
         out += " truncated=\"true\"";

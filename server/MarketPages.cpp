@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 
+#include "CatalogueSearch.h"
 #include "DistributionFiles.h"
 #include "HttpRouter.h"
 #include "PageRenderer.h"
@@ -25,7 +26,6 @@ const CPageRoute kRoutes[] = {
     {"/components/subcategory.jsp", "pages/market-subcategory.xsl"},
     {"/components/productlist.jsp", "pages/market-productlist.xsl"},
     {"/components/view.jsp", "pages/market-view.xsl"},
-    {"/components/xmlsearchresults.jsp", "pages/market-searchresults.xsl"},
 };
 }  // namespace
 
@@ -48,6 +48,9 @@ void CMarketPages::Register(CHttpRouter& router)
     }
     router.Get("/vantrel/markettab/indexfile.jsp",
                [this](const CHttpRequest& request, CHttpResponse& response) { IndexFile(request, response); });
+    router.Get("/components/xmlsearchresults.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
+        SearchResults(request, response);
+    });
     router.Get("/Vantrel/markettab/session.jsp",
                [this](const CHttpRequest& request, CHttpResponse& response) { Session(request, response); });
 }
@@ -66,4 +69,9 @@ void CMarketPages::IndexFile(const CHttpRequest& request, CHttpResponse& respons
     struct stat info{};
     if (auto catalogue = m_site.ResolveFile(CSite::kCatalogue); catalogue && ::stat(catalogue->c_str(), &info) == 0)
         response.SetHeader("Last-Modified", CDistributionFiles::HttpDate(info.st_mtim.tv_sec));
+}
+
+void CMarketPages::SearchResults(const CHttpRequest& request, CHttpResponse& response)
+{
+    response.SetContent(m_search.MarketAnswer(request.Parameter("lparam")), "text/xml; charset=UTF-8");
 }

@@ -7,6 +7,7 @@ struct CHttpRequest;
 struct CHttpResponse;
 class CSite;
 class CPageRenderer;
+class CCatalogueSearch;
 
 // The marketplace site and web server: the catalogue's index and search answers for the
 // client, a session id, and the catalogue's pages (home, search, subcategory, product
@@ -14,7 +15,10 @@ class CPageRenderer;
 class CMarketPages
 {
 public:
-    CMarketPages(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
+    CMarketPages(const CSite& site, CPageRenderer& renderer, CCatalogueSearch& search)
+        : m_site(site), m_renderer(renderer), m_search(search)
+    {
+    }
 
     void Register(CHttpRouter& router);
 
@@ -24,7 +28,9 @@ public:
 private:
     void Session(const CHttpRequest& request, CHttpResponse& response);
     void IndexFile(const CHttpRequest& request, CHttpResponse& response);
+    void SearchResults(const CHttpRequest& request, CHttpResponse& response);
 
     const CSite& m_site;
     CPageRenderer& m_renderer;
+    CCatalogueSearch& m_search;
 };

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "AccessLog.h"
+#include "CatalogueSearch.h"
 #include "ClientRegistry.h"
 #include "DistributionFiles.h"
 #include "HttpFrontEnd.h"
@@ -67,10 +68,13 @@ bool CVantrelServer::Start(std::string& error)
     std::string missing;
     if (!m_javaSearch->LoadAll(missing))
         std::fprintf(stderr, "vantrel-server: %s\n", missing.c_str());
-    m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer, *m_javaSearch);
+    m_catalogueSearch = std::make_unique<CCatalogueSearch>(*m_site);
+    if (!m_catalogueSearch->Load(missing))
+        std::fprintf(stderr, "vantrel-server: %s\n", missing.c_str());
+    m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer, *m_javaSearch, *m_catalogueSearch);
     m_files = std::make_unique<CDistributionFiles>(*m_site, *m_renderer);
     m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer, *m_javaSearch);
-    m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer);
+    m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer, *m_catalogueSearch);
     m_local = std::make_unique<CLocalPages>(*m_renderer);
     m_support = std::make_unique<CSupportPages>(*m_renderer, *m_clients, *m_reports);
     m_testing = std::make_unique<CTestingPages>(*m_renderer, *m_lookupData);

@@ -1,6 +1,7 @@
 #include "XqlService.h"
 
 
+#include "CatalogueSearch.h"
 #include "DistributionFiles.h"
 #include "JavaSearch.h"
 #include "HttpRouter.h"
@@ -60,7 +61,7 @@ void CXqlService::Handle(const CHttpRequest& request, CHttpResponse& response)
     }
     // Style sheets come only from the site's stores, never from a path or URL of the request.
     auto sheetLocation = SheetLocation(sheetReference);
-    if (sheetLocation && AnswerJavaSearch(relative, *sheetLocation, request, response))
+    if (sheetLocation && AnswerSearch(relative, *sheetLocation, request, response))
         return;
     auto sheetPath = sheetLocation ? m_site.ResolveFile(*sheetLocation) : std::nullopt;
     if (!sheetPath) {
@@ -80,13 +81,18 @@ void CXqlService::Handle(const CHttpRequest& request, CHttpResponse& response)
     m_renderer.RenderWithSheet(*sheetPath, document->Doc(), parameters, response);
 }
 
-bool CXqlService::AnswerJavaSearch(const std::string& document, const std::string& sheet, const CHttpRequest& request,
+bool CXqlService::AnswerSearch(const std::string& document, const std::string& sheet, const CHttpRequest& request,
                                    CHttpResponse& response)
 {
     static const std::string kSheets = "stores/vantrel/java/xsl/";
     static const std::string kData = "vantrel/java/data/";
     static const std::string kIndex = "/index.bnd";
     auto clean = NormaliseRelativePath(document);
+    if (clean && *clean == "components/vendors/components.bnd" &&
+        sheet == "stores/components/vendors/xsl/rm/search-local.xsl") {
+        response.SetContent(m_catalogueSearch.LocalAnswer(request.Parameter("qtarget")), "text/xml; charset=UTF-8");
+        return true;
+    }
     if (!clean || sheet.rfind(kSheets, 0) != 0 || clean->rfind(kData, 0) != 0 || clean->size() <= kData.size() + kIndex.size() ||
         clean->compare(clean->size() - kIndex.size(), kIndex.size(), kIndex) != 0)
         return false;

@@ -9,16 +9,18 @@ struct CHttpResponse;
 class CSite;
 class CPageRenderer;
 class CJavaSearch;
+class CCatalogueSearch;
 
 // "/xql.dll/<store>/<path>": the XML document of a store and, with
 // "xslsheet=<store>:<path>", that document through a style sheet of the site, the other
 // query parameters becoming the sheet's parameters. The Java search sheets over a
-// technology's index are answered by the server's search index instead.
+// technology's index, and the Local search sheet over the catalogue, are answered by the
+// server's search indexes instead.
 class CXqlService
 {
 public:
-    CXqlService(const CSite& site, CPageRenderer& renderer, CJavaSearch& javaSearch)
-        : m_site(site), m_renderer(renderer), m_javaSearch(javaSearch)
+    CXqlService(const CSite& site, CPageRenderer& renderer, CJavaSearch& javaSearch, CCatalogueSearch& catalogueSearch)
+        : m_site(site), m_renderer(renderer), m_javaSearch(javaSearch), m_catalogueSearch(catalogueSearch)
     {
     }
 
@@ -31,11 +33,13 @@ public:
 
 private:
     void Handle(const CHttpRequest& request, CHttpResponse& response);
-    // A Java search sheet over a technology's index: answered from the search index.
-    bool AnswerJavaSearch(const std::string& document, const std::string& sheet, const CHttpRequest& request,
+    // A search sheet over a technology's index or the catalogue: answered from the server's
+    // search indexes.
+    bool AnswerSearch(const std::string& document, const std::string& sheet, const CHttpRequest& request,
                           CHttpResponse& response);
 
     const CSite& m_site;
     CPageRenderer& m_renderer;
     CJavaSearch& m_javaSearch;
+    CCatalogueSearch& m_catalogueSearch;
 };
