@@ -159,3 +159,18 @@ std::string CCatalogueSearch::LocalAnswer(std::string_view query)
     }
     return out + "</components>\n";
 }
+
+CParameterList CCatalogueSearch::PageParameters(const CParameterList& query)
+{
+    CParameterList parameters;
+    std::string found = " ";
+    for (const auto& [name, value] : query) {
+        if (name == "q")
+            for (const auto& hit : Search(value))
+                found += hit.scid + " ";
+        if (name != "found")
+            parameters.emplace_back(name, value);
+    }
+    parameters.emplace_back("found", found);
+    return parameters;
+}

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "NameMatcher.h"
+#include "Transformer.h"
 
 class CSite;
 
@@ -33,6 +34,8 @@ public:
     std::string MarketAnswer(std::string_view query);
     // The Local search's answer: components/component with SCID and componentName.
     std::string LocalAnswer(std::string_view query);
+    // The search pages' parameters with "found", the SCIDs found for q, each between blanks.
+    CParameterList PageParameters(const CParameterList& query);
 
 private:
     struct CComponent

@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-
 #include "FileUtil.h"
 #include "HttpRouter.h"
 #include "PageRenderer.h"

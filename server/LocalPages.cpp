@@ -2,7 +2,7 @@
 
 #include <string>
 
-
+#include "CatalogueSearch.h"
 #include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "Site.h"
@@ -11,7 +11,6 @@ void CLocalPages::Register(CHttpRouter& router)
 {
     static const std::pair<const char*, const char*> kRoutes[] = {
         {"/vantrel/localtab/home.jsp", "pages/local-home.xsl"},
-        {"/vantrel/localtab/search.jsp", "pages/local-search.xsl"},
         {"/vantrel/localtab/category.jsp", "pages/local-category.xsl"},
         {"/vantrel/localtab/productlist.jsp", "pages/local-productlist.xsl"},
     };
@@ -21,4 +20,8 @@ void CLocalPages::Register(CHttpRouter& router)
             m_renderer.RenderSiteDocument(sheet, CSite::kCatalogue, CPageRenderer::QueryParameters(request), response);
         });
     }
+    router.Get("/vantrel/localtab/search.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
+        m_renderer.RenderSiteDocument("pages/local-search.xsl", CSite::kCatalogue,
+                                      m_search.PageParameters(CPageRenderer::QueryParameters(request)), response);
+    });
 }

@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-
 #include "CatalogueSearch.h"
 #include "DistributionFiles.h"
 #include "HttpRouter.h"
@@ -22,7 +21,6 @@ struct CPageRoute
 // Pages rendered from the catalogue by a style sheet of their own.
 const CPageRoute kRoutes[] = {
     {"/vantrel/markettab/home.jsp", "pages/market-home.xsl"},
-    {"/vantrel/markettab/search.jsp", "pages/market-search.xsl"},
     {"/components/subcategory.jsp", "pages/market-subcategory.xsl"},
     {"/components/productlist.jsp", "pages/market-productlist.xsl"},
     {"/components/view.jsp", "pages/market-view.xsl"},
@@ -48,6 +46,10 @@ void CMarketPages::Register(CHttpRouter& router)
     }
     router.Get("/vantrel/markettab/indexfile.jsp",
                [this](const CHttpRequest& request, CHttpResponse& response) { IndexFile(request, response); });
+    router.Get("/vantrel/markettab/search.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
+        m_renderer.RenderSiteDocument("pages/market-search.xsl", CSite::kCatalogue,
+                                      m_search.PageParameters(CPageRenderer::QueryParameters(request)), response);
+    });
     router.Get("/components/xmlsearchresults.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
         SearchResults(request, response);
     });

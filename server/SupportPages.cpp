@@ -1,6 +1,5 @@
 #include "SupportPages.h"
 
-
 #include "ClientRegistry.h"
 #include "GeneratedXml.h"
 #include "HttpRouter.h"

@@ -3,7 +3,6 @@
 #include <map>
 #include <set>
 
-
 #include "GeneratedXml.h"
 #include "HttpRouter.h"
 #include "JarLister.h"

@@ -75,7 +75,7 @@ bool CVantrelServer::Start(std::string& error)
     m_files = std::make_unique<CDistributionFiles>(*m_site, *m_renderer);
     m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer, *m_javaSearch);
     m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer, *m_catalogueSearch);
-    m_local = std::make_unique<CLocalPages>(*m_renderer);
+    m_local = std::make_unique<CLocalPages>(*m_renderer, *m_catalogueSearch);
     m_support = std::make_unique<CSupportPages>(*m_renderer, *m_clients, *m_reports);
     m_testing = std::make_unique<CTestingPages>(*m_renderer, *m_lookupData);
     CHttpRouter& router = m_http->Router();

@@ -1,6 +1,5 @@
 #include "XqlService.h"
 
-
 #include "CatalogueSearch.h"
 #include "DistributionFiles.h"
 #include "JavaSearch.h"

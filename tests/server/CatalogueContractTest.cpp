@@ -173,6 +173,7 @@ TEST_F(CatalogueContractTest, PagesAnswerHtml)
         {"/vantrel/markettab/home.jsp?sid=", "Component Marketplace"},
         {"/vantrel/markettab/search.jsp?sid=s1", "Search the Marketplace"},
         {"/vantrel/markettab/search.jsp?sid=s1&q=beta", "view.jsp?prodid=1000002&amp;sid=s1"},
+        {"/vantrel/markettab/search.jsp?sid=s1&q=BeLo&found=%201000001%20", "view.jsp?prodid=1000002&amp;sid=s1"},
         {"/components/subcategory.jsp?framework=Java&category=Utilities&sid=s1", "Text"},
         {"/components/productlist.jsp?framework=Java&category=Data%20Formats&subcategory=Parsing&sid=s1",
          "Acme Parsers Extras"},
