@@ -24,7 +24,7 @@ server/build-site "$site" >/dev/null
   --access-log /dev/null >"$build/bench-server.out" 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
-for _ in $(seq 100); do grep -q "web servers on" "$build/bench-server.out" && break; sleep 0.1; done
+for _ in $(seq 100); do grep -qs "web servers on" "$build/bench-server.out" && break; sleep 0.1; done
 base="$(grep -o 'http://127.0.0.1:[0-9]*' "$build/bench-server.out" | head -1)"
 [ -n "$base" ] || { echo "vantrel-server did not start:" >&2; cat "$build/bench-server.out" >&2; exit 1; }
 

@@ -1,6 +1,7 @@
 #include "NameMatcher.h"
 
 #include <algorithm>
+#include <array>
 
 namespace
 {
@@ -67,6 +68,8 @@ CNameMatcher::CNameMatcher(std::string_view query)
             word.wildcard = word.wildcard || text[i] == '*' || text[i] == '?';
             word.camelAllowed = word.camelAllowed && IsAlnum(text[i]);
         }
+        word.prefixPattern = word.lower + "*";
+        word.anywherePattern = "*" + word.lower + "*";
         m_wildcard = m_wildcard || word.wildcard;
         m_phrase += (m_phrase.empty() ? "" : " ") + word.lower;
         m_joined += word.lower;
@@ -103,17 +106,23 @@ bool CNameMatcher::Glob(std::string_view pattern, std::string_view text)
 bool CNameMatcher::CamelMatch(const CWord& word, const CFoldedName& name)
 {
     // Pieces of the query, each a prefix of one hump, on consecutive humps from any hump;
-    // an upper-case letter of the query always starts a piece. reach[i]: the query's first
-    // i characters are matched up to the hump under consideration.
+    // an upper-case letter of the query always starts a piece. Worked backwards over the
+    // humps: ahead[i] says the query from i on can be matched from the next hump.
     const std::string& q = word.lower;
     size_t n = q.size();
     size_t m = name.humps.size();
-    if (!word.camelAllowed || n == 0 || m == 0)
+    if (!word.camelAllowed || n == 0 || m == 0 || n > kMaxCamelQuery)
         return false;
-    std::vector<char> ahead(n + 1, 0);  // row for hump h + 1
-    std::vector<char> row(n + 1, 0);
+    // Most names fail here: the query's letters do not even occur in order.
+    for (size_t i = 0, at = 0; i < n; ++i, ++at) {
+        at = name.lower.find(q[i], at);
+        if (at == std::string::npos)
+            return false;
+    }
+    std::array<char, kMaxCamelQuery + 1> ahead{};
+    std::array<char, kMaxCamelQuery + 1> row{};
     for (size_t h = m; h-- > 0;) {
-        std::fill(row.begin(), row.end(), 0);
+        row.fill(0);
         row[n] = 1;
         size_t start = name.humps[h];
         size_t length = name.humpEnds[h] - start;
@@ -129,7 +138,7 @@ bool CNameMatcher::CamelMatch(const CWord& word, const CFoldedName& name)
         }
         if (row[0])
             return true;
-        std::swap(row, ahead);
+        ahead = row;
     }
     return false;
 }
@@ -139,9 +148,9 @@ CMatchRank CNameMatcher::WordRank(const CWord& word, const CFoldedName& name) co
     if (word.wildcard) {
         if (Glob(word.lower, name.lower))
             return kExactMatch;
-        if (Glob(word.lower + "*", name.lower))
+        if (Glob(word.prefixPattern, name.lower))
             return kPrefixMatch;
-        return Glob("*" + word.lower + "*", name.lower) ? kSubstringMatch : kNoMatch;
+        return Glob(word.anywherePattern, name.lower) ? kSubstringMatch : kNoMatch;
     }
     if (name.lower == word.lower)
         return kExactMatch;

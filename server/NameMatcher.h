@@ -54,9 +54,14 @@ public:
     static bool Glob(std::string_view pattern, std::string_view text);
 
 private:
+    // Longer queries are no abbreviation.
+    static constexpr size_t kMaxCamelQuery = 64;
+
     struct CWord
     {
         std::string lower;
+        std::string prefixPattern;    // for wildcards: lower + "*"
+        std::string anywherePattern;  // and "*" + lower + "*"
         std::vector<bool> startsPiece;  // an upper-case letter: starts a hump of its own
         bool camelShaped = false;       // upper case after the first letter
         bool wildcard = false;
