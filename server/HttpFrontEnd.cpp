@@ -295,7 +295,8 @@ private:
         m_start = Clock::time_point();
         m_close = close;
         m_answer = answer;
-        m_stream.expires_after(m_server.idle + TransferAllowance(answer->body().size()));
+        m_stream.expires_after(m_admitted ? m_server.idle + TransferAllowance(answer->body().size())
+                                          : std::chrono::seconds(2));
         http::async_write(m_stream, *m_answer, beast::bind_front_handler(&CHttpConnection::OnWritten, shared_from_this()));
     }
 
@@ -304,6 +305,12 @@ private:
         m_answer.reset();
         if (ec)
             return;
+        if (m_close && !m_admitted) {
+            // Turned away before it sent anything: no slot to spare for a lingering close.
+            beast::error_code ignored;
+            m_stream.socket().close(ignored);
+            return;
+        }
         if (m_close)
             return Linger();
         ReadHead();

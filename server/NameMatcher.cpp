@@ -10,6 +10,7 @@ bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlnum(char c) { return IsUpper(c) || IsLower(c) || IsDigit(c); }
 char Folded(char c) { return IsUpper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
+uint64_t CharacterBit(char folded) { return uint64_t(1) << (static_cast<unsigned char>(folded) & 63); }
 
 bool StartsWith(std::string_view text, std::string_view prefix)
 {
@@ -20,8 +21,10 @@ bool StartsWith(std::string_view text, std::string_view prefix)
 CFoldedName::CFoldedName(std::string_view name) : text(name), startsHump(name.size(), false)
 {
     lower.reserve(name.size());
-    for (char c : name)
+    for (char c : name) {
         lower += Folded(c);
+        characters |= CharacterBit(Folded(c));
+    }
     for (size_t i = 0; i < name.size(); ++i) {
         char c = name[i];
         if (!IsAlnum(c))
@@ -63,6 +66,8 @@ CNameMatcher::CNameMatcher(std::string_view query)
         word.camelAllowed = true;
         for (size_t i = 0; i < text.size(); ++i) {
             word.lower += Folded(text[i]);
+            if (text[i] != '*' && text[i] != '?')
+                word.characters |= CharacterBit(Folded(text[i]));
             word.startsPiece.push_back(i > 0 && IsUpper(text[i]));
             word.camelShaped = word.camelShaped || (i > 0 && IsUpper(text[i]));
             word.wildcard = word.wildcard || text[i] == '*' || text[i] == '?';
@@ -145,6 +150,9 @@ bool CNameMatcher::CamelMatch(const CWord& word, const CFoldedName& name)
 
 CMatchRank CNameMatcher::WordRank(const CWord& word, const CFoldedName& name) const
 {
+    // Every form of match needs every character of the word: most names end here.
+    if ((word.characters & ~name.characters) != 0)
+        return kNoMatch;
     if (word.wildcard) {
         if (Glob(word.lower, name.lower))
             return kExactMatch;

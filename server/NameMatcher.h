@@ -17,6 +17,7 @@ struct CFoldedName
     std::vector<uint32_t> humps;     // start of each hump, in order
     std::vector<uint32_t> humpEnds;  // and its end
     std::vector<bool> startsHump;    // per character
+    uint64_t characters = 0;         // a bit for each character it holds (folded, modulo 64)
 };
 
 // How well a name matches a query; lower is better.
@@ -63,6 +64,7 @@ private:
         std::string prefixPattern;    // for wildcards: lower + "*"
         std::string anywherePattern;  // and "*" + lower + "*"
         std::vector<bool> startsPiece;  // an upper-case letter: starts a hump of its own
+        uint64_t characters = 0;        // as CFoldedName's, wildcards left out
         bool camelShaped = false;       // upper case after the first letter
         bool wildcard = false;
         bool camelAllowed = false;      // letters and digits only
