@@ -119,7 +119,7 @@ TEST_F(JavaContractTest, SearchesAnswerTheElementsTheSearchReads)
          "/*/class/className", "Widget.Part"},
         {"camel-case method", SearchUrl("core", "index.bnd", "search-method.xsl", "rA", "", "", "rA"),
          "/*/class/method/methodName", "resizeAll"},
-        {"camel-case package", SearchUrl("core", "index.bnd", "search-package.xsl", "sample.U", "sample.U", "", ""),
+        {"package by its last segments", SearchUrl("core", "index.bnd", "search-package.xsl", "sample.U", "sample.U", "", ""),
          "/*/package/packageName", "org.sample.util"},
         {"method", SearchUrl("core", "index.bnd", "search-method.xsl", "resize", "", "", "resize"),
          "/*/class/method/methodName", "resize|resize|resizeAll"},

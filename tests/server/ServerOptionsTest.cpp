@@ -24,6 +24,11 @@ TEST(ServerOptionsTest, DefaultsAreTheClientsDefaultEndpoints)
     EXPECT_EQ(options->http.port, 8380);
     EXPECT_EQ(options->lookup.host, "127.0.0.1");
     EXPECT_EQ(options->lookup.port, 8321);
+
+    auto limits = Parse({"--site", "s", "--max-connections", "2000", "--max-per-client", "16"}, error);
+    ASSERT_TRUE(limits) << error;
+    EXPECT_EQ(limits->maxConnections, 2000);
+    EXPECT_EQ(limits->maxConnectionsPerClient, 16);
 }
 
 TEST(ServerOptionsTest, ListenAddresses)
@@ -70,6 +75,7 @@ TEST(ServerOptionsTest, BadCommandLinesSayWhatIsWrong)
         {{"--site", "s", "--lookup", "1.2.3.4:99999"}, "--lookup"},
         {{"--site", "s", "--threads", "0"}, "--threads"},
         {{"--site", "s", "--idle-timeout", "soon"}, "--idle-timeout"},
+        {{"--site", "s", "--max-per-client", "0"}, "--max-per-client"},
         {{"--site", "s", "--verbose", "1"}, "unknown option --verbose"},
     };
     for (const auto& c : cases) {
