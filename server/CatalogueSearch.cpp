@@ -4,75 +4,42 @@
 
 #include <sys/stat.h>
 
-#include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include "FileUtil.h"
 #include "GeneratedXml.h"
 #include "Site.h"
-
-namespace
-{
-constexpr size_t kMaxCatalogueSize = 256 * 1024 * 1024;
-
-bool IsElement(xmlNodePtr node, const char* name)
-{
-    return node->type == XML_ELEMENT_NODE && xmlStrcmp(node->name, reinterpret_cast<const xmlChar*>(name)) == 0;
-}
-
-std::string Text(xmlNodePtr node)
-{
-    xmlChar* content = xmlNodeGetContent(node);
-    std::string text = content ? reinterpret_cast<const char*>(content) : "";
-    xmlFree(content);
-    return text;
-}
-
-}  // namespace
+#include "XmlCache.h"
 
 std::shared_ptr<CCatalogueSearch::CCatalogue> CCatalogueSearch::Parse(const std::string& path, std::string& error)
 {
-    std::string text;
-    if (ReadWholeFile(path, text, kMaxCatalogueSize) != CReadResult::Ok) {
-        error = "cannot read " + path;
+    auto doc = CParsedXml::ParseFile(path, error);
+    xmlNodePtr root = doc ? xmlDocGetRootElement(doc->Doc()) : nullptr;
+    if (!root)
         return nullptr;
-    }
-    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), path.c_str(), nullptr,
-                                  XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
-    if (!root) {
-        error = path + " is not readable XML";
-        if (doc)
-            xmlFreeDoc(doc);
-        return nullptr;
-    }
     auto catalogue = std::make_shared<CCatalogue>();
     for (xmlNodePtr node = root->children; node; node = node->next) {
-        if (!IsElement(node, "component"))
+        if (!CParsedXml::IsElement(node, "component"))
             continue;
         CComponent component;
-        xmlChar* scid = xmlGetProp(node, reinterpret_cast<const xmlChar*>("SCID"));
-        component.scid = scid ? reinterpret_cast<const char*>(scid) : "";
-        xmlFree(scid);
+        component.scid = CParsedXml::Attribute(node, "SCID");
         for (xmlNodePtr field = node->children; field; field = field->next) {
-            if (IsElement(field, "componentName")) {
-                component.name = CFoldedName(Text(field));
-            } else if (IsElement(field, "vendor") || IsElement(field, "description") || IsElement(field, "artifact")) {
-                component.others.emplace_back(Text(field));
-            } else if (IsElement(field, "packages") || IsElement(field, "categories")) {
+            if (CParsedXml::IsElement(field, "componentName")) {
+                component.name = CFoldedName(CParsedXml::Text(field));
+            } else if (CParsedXml::IsElement(field, "vendor") || CParsedXml::IsElement(field, "description") || CParsedXml::IsElement(field, "artifact")) {
+                component.others.emplace_back(CParsedXml::Text(field));
+            } else if (CParsedXml::IsElement(field, "packages") || CParsedXml::IsElement(field, "categories")) {
                 // package elements; category elements with a primary and a secondary name
                 for (xmlNodePtr item = field->children; item; item = item->next) {
-                    if (IsElement(item, "package"))
-                        component.others.emplace_back(Text(item));
-                    for (xmlNodePtr part = IsElement(item, "category") ? item->children : nullptr; part; part = part->next)
+                    if (CParsedXml::IsElement(item, "package"))
+                        component.others.emplace_back(CParsedXml::Text(item));
+                    for (xmlNodePtr part = CParsedXml::IsElement(item, "category") ? item->children : nullptr; part; part = part->next)
                         if (part->type == XML_ELEMENT_NODE)
-                            component.others.emplace_back(Text(part));
+                            component.others.emplace_back(CParsedXml::Text(part));
                 }
             }
         }
         catalogue->components.push_back(std::move(component));
     }
-    xmlFreeDoc(doc);
     return catalogue;
 }
 
@@ -134,30 +101,33 @@ std::vector<CCatalogueSearch::CHit> CCatalogueSearch::Search(std::string_view qu
 
 std::string CCatalogueSearch::MarketAnswer(std::string_view query)
 {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<marketsearch query=\"";
-    CGeneratedXml::AppendEscaped(out, query);
-    out += "\">\n";
-    for (const auto& hit : Search(query)) {
-        out += "  <component id=\"";
-        CGeneratedXml::AppendEscaped(out, hit.scid);
-        out += "\" name=\"";
-        CGeneratedXml::AppendEscaped(out, hit.name);
-        out += "\"/>\n";
-    }
-    return out + "</marketsearch>\n";
+    std::string open = "<marketsearch query=\"";
+    CGeneratedXml::AppendEscaped(open, query);
+    return Answer(query, open + "\">", "  <component id=\"|\" name=\"|\"/>", "</marketsearch>");
 }
 
 std::string CCatalogueSearch::LocalAnswer(std::string_view query)
 {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<components>\n";
-    for (const auto& hit : Search(query)) {
-        out += "  <component SCID=\"";
-        CGeneratedXml::AppendEscaped(out, hit.scid);
-        out += "\"><componentName>";
-        CGeneratedXml::AppendEscaped(out, hit.name);
-        out += "</componentName></component>\n";
+    return Answer(query, "<components>", "  <component SCID=\"|\"><componentName>|</componentName></component>",
+                  "</components>");
+}
+
+std::string CCatalogueSearch::Answer(std::string_view query, const std::string& open, std::string_view hit,
+                                     const std::string& close)
+{
+    // hit: the text around a hit's SCID and name, in three pieces split by "|".
+    size_t first = hit.find('|');
+    size_t second = hit.find('|', first + 1);
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + open + "\n";
+    for (const auto& found : Search(query)) {
+        out += hit.substr(0, first);
+        CGeneratedXml::AppendEscaped(out, found.scid);
+        out += hit.substr(first + 1, second - first - 1);
+        CGeneratedXml::AppendEscaped(out, found.name);
+        out += hit.substr(second + 1);
+        out += '\n';
     }
-    return out + "</components>\n";
+    return out + close + "\n";
 }
 
 CParameterList CCatalogueSearch::PageParameters(const CParameterList& query)

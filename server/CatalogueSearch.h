@@ -52,6 +52,7 @@ private:
     };
 
     std::shared_ptr<const CCatalogue> Current(std::string& error);
+    std::string Answer(std::string_view query, const std::string& open, std::string_view hit, const std::string& close);
     static std::shared_ptr<CCatalogue> Parse(const std::string& path, std::string& error);
 
     const CSite& m_site;

@@ -3,27 +3,11 @@
 #include <libxml/tree.h>
 
 #include "GeneratedXml.h"
-#include "JavaSearch.h"
 #include "HttpRouter.h"
+#include "JavaSearch.h"
 #include "PageRenderer.h"
 #include "Site.h"
 #include "XmlCache.h"
-
-namespace
-{
-std::string Attribute(xmlNodePtr node, const char* name)
-{
-    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-    std::string text = value ? reinterpret_cast<const char*>(value) : "";
-    xmlFree(value);
-    return text;
-}
-
-bool IsElement(xmlNodePtr node, const char* name)
-{
-    return node->type == XML_ELEMENT_NODE && xmlStrcmp(node->name, reinterpret_cast<const xmlChar*>(name)) == 0;
-}
-}  // namespace
 
 void CJavaPages::Register(CHttpRouter& router)
 {
@@ -73,9 +57,9 @@ void CJavaPages::Search(const CHttpRequest& request, CHttpResponse& response)
         }
         xmlNodePtr root = xmlDocGetRootElement(index->Doc());
         for (xmlNodePtr technology = root ? root->children : nullptr; technology; technology = technology->next) {
-            if (!IsElement(technology, "technology"))
+            if (!CParsedXml::IsElement(technology, "technology"))
                 continue;
-            std::string name = Attribute(technology, "name");
+            std::string name = CParsedXml::Attribute(technology, "name");
             auto searchIndex = m_search.Index(name, error);
             size_t total = 0;
             auto hits = searchIndex ? searchIndex->Search(kind, text, CJavaSearchIndex::kLimit, total)
@@ -84,8 +68,8 @@ void CJavaPages::Search(const CHttpRequest& request, CHttpResponse& response)
                 continue;
             xmlNodePtr group = results.Add(nullptr, "technology");
             results.SetAttribute(group, "name", name);
-            results.SetAttribute(group, "display", Attribute(technology, "display"));
-            results.SetAttribute(group, "docroot", Attribute(technology, "docroot"));
+            results.SetAttribute(group, "display", CParsedXml::Attribute(technology, "display"));
+            results.SetAttribute(group, "docroot", CParsedXml::Attribute(technology, "docroot"));
             if (total > hits.size())
                 results.SetAttribute(group, "truncated", "true");
             for (const auto& hit : hits) {

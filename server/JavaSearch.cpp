@@ -2,11 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include "FileUtil.h"
 #include "Site.h"
+#include "XmlCache.h"
 
 namespace
 {
@@ -29,30 +28,17 @@ int CJavaSearch::KindOfSheet(std::string_view name)
 bool CJavaSearch::LoadAll(std::string& error)
 {
     auto indexPath = m_site.ResolveFile(CSite::kJavaIndex);
-    std::string text;
-    if (!indexPath || ReadWholeFile(*indexPath, text, 64 * 1024 * 1024) != CReadResult::Ok) {
-        error = "cannot read the Java index";
-        return false;
-    }
-    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), indexPath->c_str(), nullptr,
-                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
-    std::string failed;
-    for (xmlNodePtr node = root ? root->children : nullptr; node; node = node->next) {
-        if (node->type != XML_ELEMENT_NODE || xmlStrcmp(node->name, reinterpret_cast<const xmlChar*>("technology")) != 0)
-            continue;
-        xmlChar* name = xmlGetProp(node, reinterpret_cast<const xmlChar*>("name"));
-        std::string technology = name ? reinterpret_cast<const char*>(name) : "";
-        xmlFree(name);
-        std::string reason;
-        if (!Index(technology, reason))
-            failed += (failed.empty() ? "" : ", ") + technology;
-    }
-    if (doc)
-        xmlFreeDoc(doc);
+    auto doc = indexPath ? CParsedXml::ParseFile(*indexPath, error) : nullptr;
+    xmlNodePtr root = doc ? xmlDocGetRootElement(doc->Doc()) : nullptr;
     if (!root) {
-        error = "the Java index is not readable XML";
+        error = "cannot read the Java index: " + error;
         return false;
+    }
+    std::string failed;
+    for (xmlNodePtr node = root->children; node; node = node->next) {
+        std::string reason;
+        if (CParsedXml::IsElement(node, "technology") && !Index(CParsedXml::Attribute(node, "name"), reason))
+            failed += (failed.empty() ? "" : ", ") + CParsedXml::Attribute(node, "name");
     }
     if (!failed.empty())
         error = "no search index for " + failed;

@@ -2,35 +2,19 @@
 
 #include <algorithm>
 
-#include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include "FileUtil.h"
 #include "GeneratedXml.h"
+#include "XmlCache.h"
 
 namespace
 {
-constexpr size_t kMaxIndexSize = 256 * 1024 * 1024;
-
-std::string Attribute(xmlNodePtr node, const char* name)
-{
-    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-    std::string text = value ? reinterpret_cast<const char*>(value) : "";
-    xmlFree(value);
-    return text;
-}
-
-bool IsElement(xmlNodePtr node, const char* name)
-{
-    return node->type == XML_ELEMENT_NODE && xmlStrcmp(node->name, reinterpret_cast<const xmlChar*>(name)) == 0;
-}
-
 // The element children of node with that name.
 template <typename Visit>
 void ForEach(xmlNodePtr node, const char* name, Visit visit)
 {
     for (xmlNodePtr child = node ? node->children : nullptr; child; child = child->next)
-        if (IsElement(child, name))
+        if (CParsedXml::IsElement(child, name))
             visit(child);
 }
 
@@ -66,55 +50,46 @@ std::string FoldedQuery(std::string_view query)
 
 std::shared_ptr<const CJavaSearchIndex> CJavaSearchIndex::Load(const std::string& path, std::string& error)
 {
-    std::string text;
-    if (ReadWholeFile(path, text, kMaxIndexSize) != CReadResult::Ok) {
-        error = "cannot read " + path;
-        return nullptr;
-    }
-    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), path.c_str(), nullptr,
-                                  XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
-    if (!root || !IsElement(root, "index")) {
-        error = path + " is not a search index";
-        if (doc)
-            xmlFreeDoc(doc);
+    auto doc = CParsedXml::ParseFile(path, error);
+    xmlNodePtr root = doc ? xmlDocGetRootElement(doc->Doc()) : nullptr;
+    if (!root || !CParsedXml::IsElement(root, "index")) {
+        error = path + " is not a search index" + (error.empty() ? "" : ": " + error);
         return nullptr;
     }
     auto index = std::make_shared<CJavaSearchIndex>();
-    index->m_technology = Attribute(root, "technology");
+    index->m_technology = CParsedXml::Attribute(root, "technology");
     ForEach(root, "packages", [&](xmlNodePtr packages) {
         ForEach(packages, "package",
-                [&](xmlNodePtr package) { index->m_packages.push_back({CFoldedName(Attribute(package, "name"))}); });
+                [&](xmlNodePtr package) { index->m_packages.push_back({CFoldedName(CParsedXml::Attribute(package, "name"))}); });
     });
     ForEach(root, "classes", [&](xmlNodePtr classes) {
         ForEach(classes, "class", [&](xmlNodePtr node) {
             CClass entry;
-            entry.name = CFoldedName(Attribute(node, "name"));
-            entry.package = Attribute(node, "package");
-            entry.kind = Attribute(node, "kind");
+            entry.name = CFoldedName(CParsedXml::Attribute(node, "name"));
+            entry.package = CParsedXml::Attribute(node, "package");
+            entry.kind = CParsedXml::Attribute(node, "kind");
             entry.qualified = CFoldedName(entry.package.empty() ? entry.name.text : entry.package + "." + entry.name.text);
             ForEach(node, "extends", [&](xmlNodePtr type) {
-                entry.supertypes.push_back(Attribute(type, "key"));
-                entry.supertypes.push_back(Attribute(type, "qkey"));
+                entry.supertypes.push_back(CParsedXml::Attribute(type, "key"));
+                entry.supertypes.push_back(CParsedXml::Attribute(type, "qkey"));
             });
             ForEach(node, "implements", [&](xmlNodePtr type) {
-                entry.interfaces.push_back(Attribute(type, "key"));
-                entry.interfaces.push_back(Attribute(type, "qkey"));
+                entry.interfaces.push_back(CParsedXml::Attribute(type, "key"));
+                entry.interfaces.push_back(CParsedXml::Attribute(type, "qkey"));
             });
             index->m_classes.push_back(std::move(entry));
         });
     });
     ForEach(root, "methods", [&](xmlNodePtr methods) {
         ForEach(methods, "methodname", [&](xmlNodePtr group) {
-            CMethodName entry{CFoldedName(Attribute(group, "name")), {}};
+            CMethodName entry{CFoldedName(CParsedXml::Attribute(group, "name")), {}};
             ForEach(group, "method", [&](xmlNodePtr method) {
-                entry.methods.push_back({Attribute(method, "class"), Attribute(method, "package"),
-                                         Attribute(method, "kind"), Attribute(method, "signature")});
+                entry.methods.push_back({CParsedXml::Attribute(method, "class"), CParsedXml::Attribute(method, "package"),
+                                         CParsedXml::Attribute(method, "kind"), CParsedXml::Attribute(method, "signature")});
             });
             index->m_methods.push_back(std::move(entry));
         });
     });
-    xmlFreeDoc(doc);
     return index;
 }
 

@@ -31,15 +31,7 @@ const char* StatusTitle(int status)
 std::string EscapeHtml(const std::string& text)
 {
     std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
+    CGeneratedXml::AppendEscaped(out, text);
     return out;
 }
 }  // namespace
