@@ -11,7 +11,7 @@ packages=(
   postgresql  # initdb and postgres for the server's storage tests, which start their own cluster
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libgl-dev
   libdbus-1-dev dbus
-  libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libcpp-httplib-dev libboost-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   x11-apps imagemagick  # screenshots of the running program under Xvfb
   microsocks dante-server tinyproxy

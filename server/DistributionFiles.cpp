@@ -4,9 +4,8 @@
 
 #include <sys/stat.h>
 
-#include <httplib.h>
-
 #include "FileUtil.h"
+#include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "Site.h"
 
@@ -53,14 +52,14 @@ std::string CDistributionFiles::MediaTypeOf(const std::string& path)
     return "application/octet-stream";
 }
 
-bool CDistributionFiles::SendFile(const std::string& path, const httplib::Request& request, httplib::Response& response)
+bool CDistributionFiles::SendFile(const std::string& path, const CHttpRequest& request, CHttpResponse& response)
 {
     struct stat info{};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     std::string modified = HttpDate(info.st_mtim.tv_sec);
-    response.set_header("Last-Modified", modified);
-    if (request.get_header_value("If-Modified-Since") == modified) {
+    response.SetHeader("Last-Modified", modified);
+    if (request.Header("If-Modified-Since") == modified) {
         response.status = 304;
         return true;
     }
@@ -68,22 +67,22 @@ bool CDistributionFiles::SendFile(const std::string& path, const httplib::Reques
     if (ReadWholeFile(path, body, kMaxFileSize) != CReadResult::Ok)
         return false;
     response.status = 200;
-    response.set_content(std::move(body), MediaTypeOf(path).c_str());
+    response.SetContent(std::move(body), MediaTypeOf(path).c_str());
     return true;
 }
 
-void CDistributionFiles::Register(httplib::Server& server)
+void CDistributionFiles::Register(CHttpRouter& router)
 {
-    server.Get(R"(/public/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+    router.Get(R"(/public/(.*))", [this](const CHttpRequest& request, CHttpResponse& response) {
         Serve("public/", request.matches[1], request, response);
     });
-    server.Get(R"(/style/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+    router.Get(R"(/style/(.*))", [this](const CHttpRequest& request, CHttpResponse& response) {
         Serve("www/", request.matches[1], request, response);
     });
 }
 
-void CDistributionFiles::Serve(const std::string& folder, const std::string& relative, const httplib::Request& request,
-                               httplib::Response& response)
+void CDistributionFiles::Serve(const std::string& folder, const std::string& relative, const CHttpRequest& request,
+                               CHttpResponse& response)
 {
     auto path = m_site.ResolveFile(folder + relative);
     if (!path || relative.empty()) {

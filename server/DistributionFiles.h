@@ -2,12 +2,9 @@
 
 #include <string>
 
-namespace httplib
-{
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CHttpRouter;
+struct CHttpRequest;
+struct CHttpResponse;
 class CSite;
 class CPageRenderer;
 
@@ -19,16 +16,16 @@ class CDistributionFiles
 public:
     CDistributionFiles(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
     // Sends a file of the site (a real path) with its type and modification time.
-    static bool SendFile(const std::string& path, const httplib::Request& request, httplib::Response& response);
+    static bool SendFile(const std::string& path, const CHttpRequest& request, CHttpResponse& response);
     static std::string HttpDate(long long secondsSinceEpoch);
     static std::string MediaTypeOf(const std::string& path);
 
 private:
-    void Serve(const std::string& folder, const std::string& relative, const httplib::Request& request,
-               httplib::Response& response);
+    void Serve(const std::string& folder, const std::string& relative, const CHttpRequest& request,
+               CHttpResponse& response);
 
     const CSite& m_site;
     CPageRenderer& m_renderer;

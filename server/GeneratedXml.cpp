@@ -38,3 +38,16 @@ void CGeneratedXml::AddCopy(xmlNodePtr parent, xmlNodePtr node)
     if (xmlNodePtr copy = xmlDocCopyNode(node, m_doc, 1))
         xmlAddChild(parent ? parent : Root(), copy);
 }
+
+void CGeneratedXml::AppendEscaped(std::string& out, std::string_view text)
+{
+    for (char c : CTransformer::CleanText(std::string(text))) {
+        switch (c) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 struct _xmlDoc;
 struct _xmlNode;
@@ -22,6 +23,9 @@ public:
     void SetAttribute(_xmlNode* element, const std::string& name, const std::string& value);
     // A deep copy of a node of another document, appended under parent.
     void AddCopy(_xmlNode* parent, _xmlNode* node);
+
+    // For answers written as text: text cleaned and escaped for an element or attribute.
+    static void AppendEscaped(std::string& out, std::string_view text);
 
 private:
     _xmlDoc* m_doc;

@@ -1,100 +1,452 @@
 #include "HttpFrontEnd.h"
 
+#include <array>
 #include <chrono>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+#include <vector>
 
-#include <httplib.h>
+#include <boost/asio/dispatch.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 
 #include "AccessLog.h"
+#include "HttpEncoding.h"
 #include "PageRenderer.h"
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+using Clock = std::chrono::steady_clock;
 
 namespace
 {
-// A request is read, answered and logged on one worker thread.
-thread_local std::chrono::steady_clock::time_point t_requestStart;
-
-double MillisecondsSinceStart()
+// Time a transfer of size bytes may take at the slowest rate allowed, beyond the idle time.
+std::chrono::milliseconds TransferAllowance(size_t bytes)
 {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t_requestStart).count();
+    return std::chrono::milliseconds(bytes * 1000 / CHttpFrontEnd::kMinRate);
 }
+
+bool IsHttpError(const beast::error_code& ec)
+{
+    return &ec.category() == &http::make_error_code(http::error::bad_target).category();
+}
+
+// Open connections, in all and per client address.
+class CConnectionCount
+{
+public:
+    CConnectionCount(int total, int perClient) : m_maxTotal(total), m_maxPerClient(perClient) {}
+
+    bool Admit(const std::string& address)
+    {
+        std::lock_guard lock(m_mutex);
+        int& open = m_perClient[address];
+        if (m_total >= m_maxTotal || open >= m_maxPerClient) {
+            if (open == 0)
+                m_perClient.erase(address);
+            return false;
+        }
+        ++open;
+        ++m_total;
+        return true;
+    }
+
+    void Release(const std::string& address)
+    {
+        std::lock_guard lock(m_mutex);
+        auto found = m_perClient.find(address);
+        if (found != m_perClient.end() && --found->second == 0)
+            m_perClient.erase(found);
+        --m_total;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<std::string, int> m_perClient;
+    int m_total = 0;
+    int m_maxTotal;
+    int m_maxPerClient;
+};
 }  // namespace
 
-CHttpFrontEnd::CHttpFrontEnd(CAccessLog& log, CPageRenderer& renderer, const CServerOptions& options)
-    : m_server(std::make_unique<httplib::Server>())
+struct CHttpFrontEnd::CImpl
 {
-    int threads = options.threads;
-    m_server->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-    m_server->set_read_timeout(options.idleTimeoutSeconds, 0);
-    m_server->set_write_timeout(options.idleTimeoutSeconds, 0);
-    m_server->set_keep_alive_timeout(options.idleTimeoutSeconds);
-    // A connection gives its worker back now and then, so that waiting clients get their turn.
-    m_server->set_keep_alive_max_count(100);
-    m_server->set_payload_max_length(kMaxBody);
-    m_server->set_tcp_nodelay(true);
+    CImpl(CAccessLog& log, CPageRenderer& renderer, CHttpRouter& router, const CServerOptions& options)
+        : log(log), renderer(renderer), router(router), idle(options.idleTimeoutSeconds),
+          threadCount(options.threads), connections(options.maxConnections, options.maxConnectionsPerClient)
+    {
+    }
 
-    // Runs before the body is read: a body over the limit is refused at once rather than
-    // read and thrown away, and the connection ends so the rest of it is never read.
-    m_server->set_pre_routing_handler([&renderer](const httplib::Request& request, httplib::Response& response) {
-        t_requestStart = std::chrono::steady_clock::now();
-        std::string length = request.get_header_value("Content-Length");
-        if (length.size() > 12 || (!length.empty() && std::stoull("0" + length) > kMaxBody)) {
-            auto& closing = const_cast<httplib::Request&>(request);
-            closing.headers.erase("Connection");
-            closing.headers.emplace("Connection", "close");
-            renderer.SendError(response, 413, "Requests to this server may carry at most 32 MiB.");
-            return httplib::Server::HandlerResponse::Handled;
+    void Accept();
+    // Routing, error pages and failures of a handler.
+    void Answer(CHttpRequest& request, CHttpResponse& response);
+
+    CAccessLog& log;
+    CPageRenderer& renderer;
+    CHttpRouter& router;
+    std::chrono::seconds idle;
+    int threadCount;
+    // Declared before the I/O context: the connections it destroys release their count here.
+    CConnectionCount connections;
+    net::io_context io;
+    tcp::acceptor acceptor{io};
+    net::steady_timer acceptPause{io};
+    std::vector<std::thread> threads;
+};
+
+namespace
+{
+// One client connection: reads a request head within the idle time (however the bytes
+// trickle in), its body at a minimal rate, answers, and waits for the next request.
+class CHttpConnection : public std::enable_shared_from_this<CHttpConnection>
+{
+public:
+    CHttpConnection(tcp::socket socket, CHttpFrontEnd::CImpl& server, std::string address, bool admitted)
+        : m_stream(std::move(socket)), m_server(server), m_address(std::move(address)), m_admitted(admitted)
+    {
+        m_buffer.max_size(2 * CHttpFrontEnd::kMaxHead);
+    }
+
+    ~CHttpConnection()
+    {
+        if (m_admitted)
+            m_server.connections.Release(m_address);
+    }
+
+    void Start()
+    {
+        net::dispatch(m_stream.get_executor(), [self = shared_from_this()] {
+            if (self->m_admitted)
+                self->ReadHead();
+            else
+                self->RefuseBusy();
+        });
+    }
+
+private:
+    void ReadHead()
+    {
+        m_parser.emplace();
+        m_parser->header_limit(static_cast<uint32_t>(CHttpFrontEnd::kMaxHead));
+        m_parser->body_limit(CHttpFrontEnd::kMaxBody);
+        m_stream.expires_after(m_server.idle);
+        http::async_read_header(m_stream, m_buffer, *m_parser,
+                                beast::bind_front_handler(&CHttpConnection::OnHead, shared_from_this()));
+    }
+
+    void OnHead(beast::error_code ec, size_t)
+    {
+        if (ec == http::error::header_limit)
+            return Refuse(431, "The request's header is larger than this server takes.");
+        if (ec == http::error::body_limit)
+            return Refuse(413, "Requests to this server may carry at most 32 MiB.");
+        if (ec && IsHttpError(ec) && ec != http::error::end_of_stream)
+            return Refuse(400, "The request is not well-formed HTTP.");
+        if (ec)
+            return;  // closed, reset or out of time: the connection ends with this object
+        m_start = Clock::now();
+        const auto& head = m_parser->get();
+        if (head.target().size() > CHttpFrontEnd::kMaxTarget)
+            return Refuse(414, "The address of the request is longer than this server takes.");
+        size_t fields = 0;
+        for (const auto& field : head) {
+            if (++fields > CHttpFrontEnd::kMaxFields || field.value().size() > CHttpFrontEnd::kMaxField ||
+                field.name_string().size() > CHttpFrontEnd::kMaxField)
+                return Refuse(431, "The request's header is larger than this server takes.");
         }
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    m_server->set_logger([&log](const httplib::Request& request, const httplib::Response& response) {
-        log.LogHttp(request.remote_addr, request.method, request.target.empty() ? request.path : request.target,
-                    response.status, response.body.size(), MillisecondsSinceStart());
-    });
-    m_server->set_error_handler([&renderer](const httplib::Request& request, httplib::Response& response) {
-        if (!response.body.empty())
+        if (m_parser->is_done())
+            return Handle();
+        m_bodyStart = Clock::now();
+        m_bodyBytes = 0;
+        if (beast::iequals(head[http::field::expect], "100-continue")) {
+            static const std::string kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+            m_stream.expires_after(m_server.idle);
+            net::async_write(m_stream, net::buffer(kContinue), [self = shared_from_this()](beast::error_code e, size_t) {
+                if (!e)
+                    self->ReadBody();
+            });
             return;
-        if (response.status == 404)
-            renderer.SendError(response, 404, "There is no page " + request.path + " on this server.");
-        else
-            renderer.SendError(response, response.status, "The request could not be served.");
-    });
-    m_server->set_exception_handler([&renderer](const httplib::Request&, httplib::Response& response,
-                                                std::exception_ptr error) {
-        std::string what = "unexpected failure";
-        try {
-            if (error)
-                std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            what = e.what();
-        } catch (...) {
         }
-        renderer.SendError(response, 500, what);
+        ReadBody();
+    }
+
+    void ReadBody()
+    {
+        m_stream.expires_at(m_bodyStart + m_server.idle + TransferAllowance(m_bodyBytes + 64 * 1024));
+        http::async_read_some(m_stream, m_buffer, *m_parser,
+                              beast::bind_front_handler(&CHttpConnection::OnBody, shared_from_this()));
+    }
+
+    void OnBody(beast::error_code ec, size_t bytes)
+    {
+        if (ec == http::error::body_limit)
+            return Refuse(413, "Requests to this server may carry at most 32 MiB.");
+        if (ec && IsHttpError(ec) && ec != http::error::end_of_stream && ec != http::error::partial_message)
+            return Refuse(400, "The request's body is not well-formed.");
+        if (ec)
+            return;
+        m_bodyBytes += bytes;
+        if (m_parser->is_done())
+            return Handle();
+        ReadBody();
+    }
+
+    void Handle()
+    {
+        auto message = m_parser->release();
+        m_parser.reset();
+        CHttpRequest request;
+        request.method = std::string(message.method_string());
+        request.target = std::string(message.target());
+        request.remoteAddress = m_address;
+        for (const auto& field : message)
+            request.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+        request.body = std::move(message.body());
+        request.ParseTarget();
+        request.ParseForm();
+        CHttpResponse response;
+        m_server.Answer(request, response);
+        Send(request.method, request.target, request.Header("Range"), request.Header("Accept-Encoding"),
+             std::move(response), !message.keep_alive());
+    }
+
+    // A fault in the request itself: answered, then the connection ends, so whatever the
+    // client still sends is never read as a request.
+    void Refuse(int status, const std::string& message)
+    {
+        if (m_start == Clock::time_point())
+            m_start = Clock::now();
+        std::string method;
+        std::string target;
+        if (m_parser && m_parser->is_header_done()) {
+            method = std::string(m_parser->get().method_string());
+            target = std::string(m_parser->get().target().substr(0, 256));
+        }
+        m_parser.reset();
+        CHttpResponse response;
+        m_server.renderer.SendError(response, status, message);
+        Send(method, target, {}, {}, std::move(response), true);
+    }
+
+    // Over the connection limits: a short fixed answer, no page rendering.
+    void RefuseBusy()
+    {
+        m_start = Clock::now();
+        CHttpResponse response;
+        response.status = 503;
+        response.SetContent("Too many connections from your address or in all; try again later.\n",
+                            "text/plain; charset=UTF-8");
+        response.SetHeader("Retry-After", "5");
+        Send("(connection)", "", {}, {}, std::move(response), true);
+    }
+
+    void Send(const std::string& method, const std::string& target, const std::string& range,
+              const std::string& acceptEncoding, CHttpResponse response, bool close)
+    {
+        auto answer = std::make_shared<http::response<http::string_body>>();
+        answer->version(11);
+        for (const auto& [name, value] : response.headers)
+            answer->set(name, value);
+        if (!response.contentType.empty())
+            answer->set(http::field::content_type, response.contentType);
+        bool head = method == "HEAD";
+        size_t size = response.body.size();
+        bool empty = response.status == 204 || response.status == 304 || response.status < 200;
+        if (response.status == 200 && !head)
+            answer->set(http::field::accept_ranges, "bytes");
+        if (response.status == 200 && !head && !range.empty()) {
+            bool unsatisfiable = false;
+            if (auto part = HttpEncoding::SingleRange(range, size, unsatisfiable)) {
+                response.status = 206;
+                answer->set(http::field::content_range, "bytes " + std::to_string(part->first) + "-" +
+                                                            std::to_string(part->last) + "/" + std::to_string(size));
+                response.body = response.body.substr(part->first, part->last - part->first + 1);
+            } else if (unsatisfiable) {
+                response.status = 416;
+                answer->set(http::field::content_range, "bytes */" + std::to_string(size));
+                response.body.clear();
+            }
+        } else if (!head && !empty && size >= HttpEncoding::kMinCompressed &&
+                   HttpEncoding::IsCompressible(response.contentType) && HttpEncoding::AcceptsGzip(acceptEncoding)) {
+            answer->set(http::field::vary, "Accept-Encoding");
+            if (auto packed = HttpEncoding::Gzip(response.body); packed && packed->size() < size) {
+                answer->set(http::field::content_encoding, "gzip");
+                response.body = std::move(*packed);
+            }
+        }
+        answer->result(static_cast<unsigned>(response.status));
+        answer->keep_alive(!close);
+        if (head) {
+            answer->content_length(size);
+        } else if (!empty) {
+            answer->body() = std::move(response.body);
+            answer->prepare_payload();
+        }
+        m_server.log.LogHttp(m_address, method.empty() ? "-" : method, target, response.status, answer->body().size(),
+                             std::chrono::duration<double, std::milli>(Clock::now() - m_start).count());
+        m_start = Clock::time_point();
+        m_close = close;
+        m_answer = answer;
+        m_stream.expires_after(m_admitted ? m_server.idle + TransferAllowance(answer->body().size())
+                                          : std::chrono::seconds(2));
+        http::async_write(m_stream, *m_answer, beast::bind_front_handler(&CHttpConnection::OnWritten, shared_from_this()));
+    }
+
+    void OnWritten(beast::error_code ec, size_t)
+    {
+        m_answer.reset();
+        if (ec)
+            return;
+        if (m_close && !m_admitted) {
+            // Turned away before it sent anything: no slot to spare for a lingering close.
+            beast::error_code ignored;
+            m_stream.socket().close(ignored);
+            return;
+        }
+        if (m_close)
+            return Linger();
+        ReadHead();
+    }
+
+    // Closing at once, with the client's bytes still unread, could reset the connection
+    // before the client has read the answer: send nothing more and read a little first.
+    void Linger()
+    {
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        m_stream.expires_after(std::chrono::seconds(2));
+        Drain();
+    }
+
+    void Drain()
+    {
+        m_stream.async_read_some(net::buffer(m_scratch), [self = shared_from_this()](beast::error_code ec, size_t bytes) {
+            self->m_drained += bytes;
+            if (ec || self->m_drained > 1024 * 1024) {
+                beast::error_code ignored;
+                self->m_stream.socket().close(ignored);
+                return;
+            }
+            self->Drain();
+        });
+    }
+
+    beast::tcp_stream m_stream;
+    CHttpFrontEnd::CImpl& m_server;
+    std::string m_address;
+    bool m_admitted;
+    beast::flat_buffer m_buffer;
+    std::optional<http::request_parser<http::string_body>> m_parser;
+    std::shared_ptr<http::response<http::string_body>> m_answer;
+    Clock::time_point m_start;
+    Clock::time_point m_bodyStart;
+    size_t m_bodyBytes = 0;
+    bool m_close = false;
+    std::array<char, 16 * 1024> m_scratch{};
+    size_t m_drained = 0;
+};
+}  // namespace
+
+void CHttpFrontEnd::CImpl::Accept()
+{
+    acceptor.async_accept(net::make_strand(io), [this](beast::error_code ec, tcp::socket socket) {
+        if (ec == net::error::operation_aborted || !acceptor.is_open())
+            return;
+        if (ec) {
+            // Out of descriptors and the like: pause rather than spin.
+            acceptPause.expires_after(std::chrono::milliseconds(100));
+            acceptPause.async_wait([this](beast::error_code e) {
+                if (!e)
+                    Accept();
+            });
+            return;
+        }
+        beast::error_code ignored;
+        std::string address = socket.remote_endpoint(ignored).address().to_string();
+        socket.set_option(tcp::no_delay(true), ignored);
+        bool admitted = connections.Admit(address);
+        std::make_shared<CHttpConnection>(std::move(socket), *this, address, admitted)->Start();
+        Accept();
     });
+}
+
+void CHttpFrontEnd::CImpl::Answer(CHttpRequest& request, CHttpResponse& response)
+{
+    try {
+        if (!router.Dispatch(request, response)) {
+            if (response.status == 404)
+                renderer.SendError(response, 404, "There is no page " + request.path + " on this server.");
+            else
+                renderer.SendError(response, 405, "This page does not take " + request.method + " requests.");
+        }
+    } catch (const std::exception& e) {
+        response = CHttpResponse();
+        renderer.SendError(response, 500, e.what());
+    }
+    if (response.status >= 400 && response.body.empty())
+        renderer.SendError(response, response.status, "The request could not be served.");
+}
+
+CHttpFrontEnd::CHttpFrontEnd(CAccessLog& log, CPageRenderer& renderer, const CServerOptions& options)
+    : m_impl(std::make_unique<CImpl>(log, renderer, m_router, options))
+{
 }
 
 CHttpFrontEnd::~CHttpFrontEnd() { Stop(); }
 
 bool CHttpFrontEnd::Start(const CListenAddress& address, std::string& error)
 {
-    if (address.port == 0) {
-        m_port = m_server->bind_to_any_port(address.host.c_str());
-    } else if (m_server->bind_to_port(address.host.c_str(), address.port)) {
-        m_port = address.port;
-    } else {
-        m_port = -1;
+    if (!m_impl) {
+        error = "the HTTP listener has been stopped";
+        return false;
     }
-    if (m_port <= 0) {
+    beast::error_code ec;
+    tcp::resolver resolver(m_impl->io);
+    auto endpoints = resolver.resolve(address.host, std::to_string(address.port),
+                                      tcp::resolver::passive | tcp::resolver::numeric_service, ec);
+    auto& acceptor = m_impl->acceptor;
+    for (auto it = endpoints.begin(); !ec && it != endpoints.end(); ++it) {
+        beast::error_code failed;
+        acceptor.open(it->endpoint().protocol(), failed);
+        if (!failed)
+            acceptor.set_option(net::socket_base::reuse_address(true), failed);
+        if (!failed)
+            acceptor.bind(it->endpoint(), failed);
+        if (!failed)
+            acceptor.listen(net::socket_base::max_listen_connections, failed);
+        if (!failed)
+            break;
+        beast::error_code ignored;
+        acceptor.close(ignored);
+    }
+    if (ec || !acceptor.is_open()) {
+        m_port = -1;
         error = "cannot listen for HTTP on " + address.host + ":" + std::to_string(address.port) +
                 " (address in use or not on this machine)";
         return false;
     }
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    m_port = acceptor.local_endpoint(ec).port();
+    m_impl->Accept();
+    for (int i = 0; i < m_impl->threadCount; ++i)
+        m_impl->threads.emplace_back([this] { m_impl->io.run(); });
     return true;
 }
 
 void CHttpFrontEnd::Stop()
 {
-    if (m_thread.joinable()) {
-        m_server->stop();
-        m_thread.join();
-    }
+    if (!m_impl || m_impl->threads.empty())
+        return;
+    m_impl->io.stop();
+    for (auto& thread : m_impl->threads)
+        thread.join();
+    // Destroying the I/O context destroys every connection waiting in it, which closes them.
+    m_impl.reset();
 }

@@ -2,37 +2,47 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "HttpRouter.h"
 #include "ServerOptions.h"
 
-namespace httplib
-{
-class Server;
-}
 class CAccessLog;
 class CPageRenderer;
 
-// The HTTP listener every web server of the site shares: limits on what a client may send
-// and how long it may stay silent, the worker threads, the access log and error pages.
+// The HTTP listener every web server of the site shares. Connections are served
+// asynchronously, so a slow or silent client holds a connection slot, never a thread; the
+// limits below bound what one client can make the server read, keep or send.
 class CHttpFrontEnd
 {
 public:
     CHttpFrontEnd(CAccessLog& log, CPageRenderer& renderer, const CServerOptions& options);
     ~CHttpFrontEnd();
+    CHttpFrontEnd(const CHttpFrontEnd&) = delete;
+    CHttpFrontEnd& operator=(const CHttpFrontEnd&) = delete;
 
-    httplib::Server& Server() { return *m_server; }
+    CHttpRouter& Router() { return m_router; }
 
-    // Binds and starts serving on a thread of its own; the port actually bound after.
+    // Binds and starts serving on threads of its own; the port actually bound after.
     bool Start(const CListenAddress& address, std::string& error);
+    // Closes the listener and every connection and waits for the threads.
     void Stop();
     int Port() const { return m_port; }
 
-    // Largest request body accepted (the Testing page's uploads).
+    // Largest request body accepted (the Testing page's uploads, report forms), with or
+    // without a Content-Length.
     static constexpr size_t kMaxBody = 32 * 1024 * 1024;
+    // Request line and header fields together; each field, and the request target.
+    static constexpr size_t kMaxHead = 64 * 1024;
+    static constexpr size_t kMaxField = 8 * 1024;
+    static constexpr size_t kMaxTarget = 8 * 1024;
+    static constexpr size_t kMaxFields = 100;
+    // Slowest transfer of a body, either way, before the connection is dropped (bytes/s).
+    static constexpr size_t kMinRate = 8 * 1024;
+
+    struct CImpl;
 
 private:
-    std::unique_ptr<httplib::Server> m_server;
-    std::thread m_thread;
+    CHttpRouter m_router;
+    std::unique_ptr<CImpl> m_impl;
     int m_port = 0;
 };

@@ -1,20 +1,19 @@
 #pragma once
 
-namespace httplib
-{
-class Server;
-}
+class CHttpRouter;
 class CPageRenderer;
+class CCatalogueSearch;
 
 // The Local tab's pages: home, search, a category and a subcategory's product list, from
 // the component catalogue (the client's own index stays on the client).
 class CLocalPages
 {
 public:
-    explicit CLocalPages(CPageRenderer& renderer) : m_renderer(renderer) {}
+    CLocalPages(CPageRenderer& renderer, CCatalogueSearch& search) : m_renderer(renderer), m_search(search) {}
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
 private:
     CPageRenderer& m_renderer;
+    CCatalogueSearch& m_search;
 };

@@ -1,7 +1,7 @@
 #include "LookupDatabase.h"
 
 #include <algorithm>
-#include <set>
+#include <limits>
 
 #include "FileUtil.h"
 
@@ -20,15 +20,16 @@ bool CLookupDatabase::Load(const std::string& path, std::string& error)
     CRows rows;
     if (!ReadFile(path, rows, error))
         return false;
-    Load(std::move(rows));
+    Load(rows);
     return true;
 }
 
-void CLookupDatabase::Load(CRows rows)
+void CLookupDatabase::Load(const CRows& rows)
 {
-    m_entries = std::move(rows);
-    std::stable_sort(m_entries.begin(), m_entries.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    Clear();
+    for (const auto& [className, scid] : rows)
+        Add(className, scid);
+    Build();
 }
 
 bool CLookupDatabase::ReadFile(const std::string& path, CRows& rows, std::string& error)
@@ -56,29 +57,106 @@ bool CLookupDatabase::ReadFile(const std::string& path, CRows& rows, std::string
     return true;
 }
 
+void CLookupDatabase::Clear()
+{
+    m_names.clear();
+    m_entries.clear();
+    m_scids.clear();
+    m_scidIds.clear();
+    m_nameCounts.clear();
+    m_packageCounts.clear();
+}
+
+void CLookupDatabase::Add(std::string_view className, std::string_view scid)
+{
+    auto found = m_scidIds.find(scid);
+    if (found == m_scidIds.end()) {
+        found = m_scidIds.emplace(std::string(scid), static_cast<uint32_t>(m_scids.size())).first;
+        m_scids.emplace_back(scid);
+    }
+    m_entries.push_back({static_cast<uint32_t>(m_names.size()), static_cast<uint32_t>(className.size()), found->second});
+    m_names += className;
+}
+
+size_t CLookupDatabase::LowerBound(std::string_view name) const
+{
+    auto found = std::lower_bound(m_entries.begin(), m_entries.end(), name,
+                                  [this](const CEntry& entry, std::string_view value) { return Name(entry) < value; });
+    return static_cast<size_t>(found - m_entries.begin());
+}
+
+void CLookupDatabase::Build()
+{
+    std::stable_sort(m_entries.begin(), m_entries.end(),
+                     [this](const CEntry& a, const CEntry& b) { return Name(a) < Name(b); });
+    m_nameCounts.assign(m_entries.size(), 0);
+    m_packageCounts.clear();
+
+    // Distinct components of a run of entries: each key gets a stamp of its own, so a
+    // component is counted once per key without a set.
+    std::vector<uint32_t> seen(m_scids.size(), std::numeric_limits<uint32_t>::max());
+    uint32_t stamp = 0;
+    auto countWhile = [&](size_t from, std::string_view prefix, bool exact, uint32_t& count) {
+        for (size_t i = from; i < m_entries.size(); ++i) {
+            std::string_view name = Name(m_entries[i]);
+            if (exact ? name != prefix : !StartsWith(name, prefix))
+                break;
+            if (seen[m_entries[i].scid] != stamp) {
+                seen[m_entries[i].scid] = stamp;
+                ++count;
+            }
+        }
+    };
+
+    std::string_view previous;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        std::string_view name = Name(m_entries[i]);
+        if (i > 0 && name == previous)
+            continue;
+        // Every package (or outer class) prefix this name opens: the names below it follow.
+        for (size_t dot = name.find('.'); dot != std::string_view::npos; dot = name.find('.', dot + 1)) {
+            std::string_view prefix = name.substr(0, dot + 1);
+            if (StartsWith(previous, prefix))
+                continue;
+            uint32_t count = 0;
+            ++stamp;
+            countWhile(i, prefix, false, count);
+            m_packageCounts.emplace(std::string(prefix), count);
+        }
+        // The class itself and whatever is nested below it.
+        uint32_t count = 0;
+        ++stamp;
+        countWhile(i, name, true, count);
+        std::string nested = std::string(name) + ".";
+        countWhile(LowerBound(nested), nested, false, count);
+        m_nameCounts[i] = count;
+        previous = name;
+    }
+}
+
 int CLookupDatabase::CountComponents(std::string_view prefix) const
 {
     if (prefix.empty())
         return 0;
-    std::set<std::string_view> components;
-    auto first = std::lower_bound(m_entries.begin(), m_entries.end(), prefix,
-                                  [](const auto& entry, std::string_view value) { return entry.first < value; });
-    bool package = prefix.back() == '.';
-    for (auto it = first; it != m_entries.end() && StartsWith(it->first, prefix); ++it) {
-        std::string_view name = it->first;
-        if (package || name.size() == prefix.size() || name[prefix.size()] == '.')
-            components.insert(it->second);
+    if (prefix.back() != '.') {
+        size_t at = LowerBound(prefix);
+        if (at < m_entries.size() && Name(m_entries[at]) == prefix)
+            return static_cast<int>(m_nameCounts[at]);
+        // Not a class: a package named without its trailing dot.
+        auto found = m_packageCounts.find(std::string(prefix) + ".");
+        return found == m_packageCounts.end() ? 0 : static_cast<int>(found->second);
     }
-    return static_cast<int>(components.size());
+    auto found = m_packageCounts.find(prefix);
+    return found == m_packageCounts.end() ? 0 : static_cast<int>(found->second);
 }
 
 std::vector<std::string> CLookupDatabase::FindComponents(std::string_view className) const
 {
     std::vector<std::string> found;
-    auto range = std::equal_range(m_entries.begin(), m_entries.end(), std::pair<std::string, std::string>(className, ""),
-                                  [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto it = range.first; it != range.second; ++it)
-        if (std::find(found.begin(), found.end(), it->second) == found.end())
-            found.push_back(it->second);
+    for (size_t i = LowerBound(className); i < m_entries.size() && Name(m_entries[i]) == className; ++i) {
+        const std::string& scid = m_scids[m_entries[i].scid];
+        if (std::find(found.begin(), found.end(), scid) == found.end())
+            found.push_back(scid);
+    }
     return found;
 }

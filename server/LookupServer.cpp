@@ -17,18 +17,7 @@
 
 namespace
 {
-bool SendAll(int socket, std::string_view data)
-{
-    while (!data.empty()) {
-        ssize_t sent = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent <= 0)
-            return false;
-        data.remove_prefix(static_cast<size_t>(sent));
-    }
-    return true;
-}
+using Clock = std::chrono::steady_clock;
 
 std::string PeerName(const sockaddr_storage& address)
 {
@@ -45,7 +34,12 @@ std::string FirstLine(const std::string& answer)
 }  // namespace
 
 CLookupServer::CLookupServer(const CLookupDatabase& database, CAccessLog& log, int idleTimeoutSeconds)
-    : m_database(database), m_log(log), m_idleTimeoutMs(idleTimeoutSeconds * 1000)
+    : CLookupServer(database, log, CLookupLimits{.idleSeconds = idleTimeoutSeconds})
+{
+}
+
+CLookupServer::CLookupServer(const CLookupDatabase& database, CAccessLog& log, const CLookupLimits& limits)
+    : m_database(database), m_log(log), m_limits(limits)
 {
 }
 
@@ -103,7 +97,11 @@ void CLookupServer::Stop()
     m_acceptThread.join();
     {
         std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [this] { return m_connections == 0; });
+        // Every poll wakes on the closed pipe; shutting the sockets down as well ends any
+        // call that is not a poll.
+        for (int socket : m_sockets)
+            ::shutdown(socket, SHUT_RDWR);
+        m_idle.wait(lock, [this] { return m_sockets.empty(); });
     }
     ::close(m_listen);
     ::close(m_wake[0]);
@@ -127,39 +125,88 @@ void CLookupServer::AcceptLoop()
         if (fd < 0)
             continue;
         std::string client = PeerName(peer);
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_connections >= kMaxConnections) {
-                SendAll(fd, "421 too many connections, try again later\n");
-                ::close(fd);
-                m_log.LogLookup(client, "(connection)", "421 too many connections");
-                continue;
-            }
-            ++m_connections;
+        std::string refusal = Admit(fd, client);
+        if (!refusal.empty()) {
+            // A short line into a fresh socket's empty buffer: it never waits.
+            std::string line = "421 " + refusal + ", try again later\n";
+            ::send(fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            ::close(fd);
+            m_log.LogLookup(client, "(connection)", "421 " + refusal);
+            continue;
         }
         std::thread([this, fd, client] { Serve(fd, client); }).detach();
     }
 }
 
+std::string CLookupServer::Admit(int socket, const std::string& client)
+{
+    std::lock_guard lock(m_mutex);
+    if (static_cast<int>(m_sockets.size()) >= m_limits.maxConnections)
+        return "too many connections";
+    int& open = m_perClient[client];
+    if (open >= m_limits.maxPerClient)
+        return "too many connections from your address";
+    ++open;
+    m_sockets.insert(socket);
+    ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
+    return {};
+}
+
+bool CLookupServer::SendAll(int socket, std::string_view data)
+{
+    auto deadline = Clock::now() + std::chrono::seconds(m_limits.idleSeconds);
+    while (!data.empty()) {
+        ssize_t sent = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL);
+        if (sent > 0) {
+            data.remove_prefix(static_cast<size_t>(sent));
+            continue;
+        }
+        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd watched[2] = {{socket, POLLOUT, 0}, {m_wake[0], POLLIN, 0}};
+        if (::poll(watched, 2, static_cast<int>(left)) < 0 && errno != EINTR)
+            return false;
+        if (watched[1].revents)
+            return false;
+    }
+    return true;
+}
+
 void CLookupServer::Serve(int socket, std::string client)
 {
+    auto started = Clock::now();
+    auto lastRequest = started;
     bool open = SendAll(socket, kGreeting);
     std::string pending;
     char buffer[4096];
     while (open) {
-        pollfd watched[2] = {{socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        int ready = ::poll(watched, 2, m_idleTimeoutMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0) {
+        auto now = Clock::now();
+        auto idleEnd = lastRequest + std::chrono::seconds(m_limits.idleSeconds);
+        auto lifeEnd = started + std::chrono::seconds(m_limits.lifetimeSeconds);
+        if (now >= lifeEnd) {
+            SendAll(socket, "421 connection open too long, closing\n");
+            m_log.LogLookup(client, "(lifetime)", "421 connection open too long");
+            break;
+        }
+        if (now >= idleEnd) {
             SendAll(socket, "421 idle too long, closing\n");
             m_log.LogLookup(client, "(silence)", "421 idle too long");
             break;
         }
-        if (watched[1].revents)
+        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(std::min(idleEnd, lifeEnd) - now).count();
+        pollfd watched[2] = {{socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        int ready = ::poll(watched, 2, static_cast<int>(wait) + 1);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0 || watched[1].revents)
             break;
+        if (ready == 0)
+            continue;
         ssize_t received = ::recv(socket, buffer, sizeof buffer, 0);
-        if (received < 0 && errno == EINTR)
+        if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
         if (received <= 0)
             break;
@@ -176,6 +223,7 @@ void CLookupServer::Serve(int socket, std::string client)
             bool close = false;
             std::string answer = Answer(line, close);
             if (!answer.empty()) {
+                lastRequest = Clock::now();
                 m_log.LogLookup(client, line, FirstLine(answer));
                 open = SendAll(socket, answer);
             }
@@ -188,10 +236,12 @@ void CLookupServer::Serve(int socket, std::string client)
             break;
         }
     }
+    std::lock_guard lock(m_mutex);
     ::shutdown(socket, SHUT_RDWR);
     ::close(socket);
-    std::lock_guard lock(m_mutex);
-    --m_connections;
+    m_sockets.erase(socket);
+    if (--m_perClient[client] == 0)
+        m_perClient.erase(client);
     m_idle.notify_all();
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -12,15 +13,26 @@
 class CAccessLog;
 class CLookupDatabase;
 
+// What one lookup client may hold. Only request lines count as activity: empty lines, a
+// trickle of bytes or a client that does not read its answers keep nothing open.
+struct CLookupLimits
+{
+    int idleSeconds = 10;       // silence, and the time an answer may take to be taken
+    int lifetimeSeconds = 600;  // a whole connection, however busy
+    int maxConnections = 64;
+    int maxPerClient = 8;  // connections from one address
+};
+
 // The component lookup server: a greeting, then one answer per request line.
 //   GETCOUNT <prefix>  ->  "200 <components with classes under prefix>"
 //   GETSCID <class>    ->  "200 <SCID>" per component holding the class, then "201 end of list"
 //   QUIT               ->  "221 goodbye", and the connection closes
-// Lines longer than kMaxLine, and clients silent for the idle time, are dropped.
+// Lines longer than kMaxLine, and clients past their limits, are dropped.
 class CLookupServer
 {
 public:
     CLookupServer(const CLookupDatabase& database, CAccessLog& log, int idleTimeoutSeconds);
+    CLookupServer(const CLookupDatabase& database, CAccessLog& log, const CLookupLimits& limits);
     ~CLookupServer();
     CLookupServer(const CLookupServer&) = delete;
     CLookupServer& operator=(const CLookupServer&) = delete;
@@ -35,21 +47,26 @@ public:
     std::string Answer(std::string_view line, bool& close) const;
 
     static constexpr size_t kMaxLine = 1024;
-    static constexpr int kMaxConnections = 64;
     static constexpr const char* kGreeting = "220 vantrel-server component lookup ready\n";
 
 private:
     void AcceptLoop();
+    // Admits a connection within the limits; the reason when it is turned away.
+    std::string Admit(int socket, const std::string& client);
     void Serve(int socket, std::string client);
+    // Sends the whole answer unless the client stops taking it for the idle time or the
+    // server stops.
+    bool SendAll(int socket, std::string_view data);
 
     const CLookupDatabase& m_database;
     CAccessLog& m_log;
-    int m_idleTimeoutMs;
+    CLookupLimits m_limits;
     int m_listen = -1;
     int m_wake[2] = {-1, -1};  // the write end closes on Stop, which wakes every poll
     int m_port = 0;
     std::thread m_acceptThread;
     std::mutex m_mutex;
     std::condition_variable m_idle;
-    int m_connections = 0;
+    std::set<int> m_sockets;  // open connections, shut down by Stop
+    std::map<std::string, int> m_perClient;
 };

@@ -4,9 +4,9 @@
 
 #include <sys/stat.h>
 
-#include <httplib.h>
-
+#include "CatalogueSearch.h"
 #include "DistributionFiles.h"
+#include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "ServerStore.h"
 #include "Site.h"
@@ -22,11 +22,9 @@ struct CPageRoute
 // Pages rendered from the catalogue by a style sheet of their own.
 const CPageRoute kRoutes[] = {
     {"/vantrel/markettab/home.jsp", "pages/market-home.xsl"},
-    {"/vantrel/markettab/search.jsp", "pages/market-search.xsl"},
     {"/components/subcategory.jsp", "pages/market-subcategory.xsl"},
     {"/components/productlist.jsp", "pages/market-productlist.xsl"},
     {"/components/view.jsp", "pages/market-view.xsl"},
-    {"/components/xmlsearchresults.jsp", "pages/market-searchresults.xsl"},
 };
 }  // namespace
 
@@ -39,21 +37,28 @@ std::string CMarketPages::NewSessionId()
     return text;
 }
 
-void CMarketPages::Register(httplib::Server& server)
+void CMarketPages::Register(CHttpRouter& router)
 {
     for (const auto& route : kRoutes) {
         std::string sheet = route.sheet;
-        server.Get(route.path, [this, sheet](const httplib::Request& request, httplib::Response& response) {
+        router.Get(route.path, [this, sheet](const CHttpRequest& request, CHttpResponse& response) {
             m_renderer.RenderSiteDocument(sheet, CSite::kCatalogue, CPageRenderer::QueryParameters(request), response);
         });
     }
-    server.Get("/vantrel/markettab/indexfile.jsp",
-               [this](const httplib::Request& request, httplib::Response& response) { IndexFile(request, response); });
-    server.Get("/Vantrel/markettab/session.jsp",
-               [this](const httplib::Request& request, httplib::Response& response) { Session(request, response); });
+    router.Get("/vantrel/markettab/indexfile.jsp",
+               [this](const CHttpRequest& request, CHttpResponse& response) { IndexFile(request, response); });
+    router.Get("/vantrel/markettab/search.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
+        m_renderer.RenderSiteDocument("pages/market-search.xsl", CSite::kCatalogue,
+                                      m_search.PageParameters(CPageRenderer::QueryParameters(request)), response);
+    });
+    router.Get("/components/xmlsearchresults.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
+        SearchResults(request, response);
+    });
+    router.Get("/Vantrel/markettab/session.jsp",
+               [this](const CHttpRequest& request, CHttpResponse& response) { Session(request, response); });
 }
 
-void CMarketPages::Session(const httplib::Request& request, httplib::Response& response)
+void CMarketPages::Session(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string id = NewSessionId();
     std::string error;
@@ -64,10 +69,10 @@ void CMarketPages::Session(const httplib::Request& request, httplib::Response& r
         m_renderer.SendError(response, 503, "No marketplace session can be opened just now; please try again later.");
         return;
     }
-    response.set_content(id + "\n", "text/plain; charset=UTF-8");
+    response.SetContent(id + "\n", "text/plain; charset=UTF-8");
 }
 
-void CMarketPages::IndexFile(const httplib::Request& request, httplib::Response& response)
+void CMarketPages::IndexFile(const CHttpRequest& request, CHttpResponse& response)
 {
     if (!m_renderer.RenderSiteDocument("pages/market-index.xsl", CSite::kCatalogue,
                                        CPageRenderer::QueryParameters(request), response))
@@ -75,5 +80,10 @@ void CMarketPages::IndexFile(const httplib::Request& request, httplib::Response&
     // The index changes exactly when the catalogue does.
     struct stat info{};
     if (auto catalogue = m_site.ResolveFile(CSite::kCatalogue); catalogue && ::stat(catalogue->c_str(), &info) == 0)
-        response.set_header("Last-Modified", CDistributionFiles::HttpDate(info.st_mtim.tv_sec));
+        response.SetHeader("Last-Modified", CDistributionFiles::HttpDate(info.st_mtim.tv_sec));
+}
+
+void CMarketPages::SearchResults(const CHttpRequest& request, CHttpResponse& response)
+{
+    response.SetContent(m_search.MarketAnswer(request.Parameter("lparam")), "text/xml; charset=UTF-8");
 }

@@ -2,14 +2,12 @@
 
 #include <string>
 
-namespace httplib
-{
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CHttpRouter;
+struct CHttpRequest;
+struct CHttpResponse;
 class CSite;
 class CPageRenderer;
+class CCatalogueSearch;
 class CServerStore;
 
 // The marketplace site and web server: the catalogue's index and search answers for the
@@ -19,21 +17,23 @@ class CServerStore;
 class CMarketPages
 {
 public:
-    CMarketPages(const CSite& site, CPageRenderer& renderer, CServerStore& store)
-        : m_site(site), m_renderer(renderer), m_store(store)
+    CMarketPages(const CSite& site, CPageRenderer& renderer, CCatalogueSearch& search, CServerStore& store)
+        : m_site(site), m_renderer(renderer), m_search(search), m_store(store)
     {
     }
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
     // 32 hexadecimal digits from the system's random source.
     static std::string NewSessionId();
 
 private:
-    void Session(const httplib::Request& request, httplib::Response& response);
-    void IndexFile(const httplib::Request& request, httplib::Response& response);
+    void Session(const CHttpRequest& request, CHttpResponse& response);
+    void IndexFile(const CHttpRequest& request, CHttpResponse& response);
+    void SearchResults(const CHttpRequest& request, CHttpResponse& response);
 
     const CSite& m_site;
     CPageRenderer& m_renderer;
+    CCatalogueSearch& m_search;
     CServerStore& m_store;
 };

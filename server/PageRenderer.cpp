@@ -2,10 +2,10 @@
 
 #include <set>
 
-#include <httplib.h>
 #include <libxml/tree.h>
 
 #include "GeneratedXml.h"
+#include "HttpResponse.h"
 #include "Site.h"
 #include "StyleSheetCache.h"
 #include "XmlCache.h"
@@ -21,6 +21,9 @@ const char* StatusTitle(int status)
     case 405: return "Method not allowed";
     case 413: return "Request too large";
     case 414: return "Address too long";
+    case 416: return "Range not satisfiable";
+    case 431: return "Header too large";
+    case 503: return "Busy";
     default: return status >= 500 ? "Server error" : "Error";
     }
 }
@@ -28,15 +31,7 @@ const char* StatusTitle(int status)
 std::string EscapeHtml(const std::string& text)
 {
     std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
+    CGeneratedXml::AppendEscaped(out, text);
     return out;
 }
 }  // namespace
@@ -46,7 +41,7 @@ CPageRenderer::CPageRenderer(const CSite& site, CXmlCache& documents, CStyleShee
 {
 }
 
-CParameterList CPageRenderer::QueryParameters(const httplib::Request& request)
+CParameterList CPageRenderer::QueryParameters(const CHttpRequest& request)
 {
     CParameterList list;
     std::set<std::string> seen;
@@ -56,13 +51,13 @@ CParameterList CPageRenderer::QueryParameters(const httplib::Request& request)
     return list;
 }
 
-std::string CPageRenderer::Parameter(const httplib::Request& request, const std::string& name)
+std::string CPageRenderer::Parameter(const CHttpRequest& request, const std::string& name)
 {
-    return request.has_param(name.c_str()) ? request.get_param_value(name.c_str()) : std::string();
+    return request.Parameter(name);
 }
 
 bool CPageRenderer::RenderSiteDocument(const std::string& sheet, const std::string& document,
-                                       const CParameterList& parameters, httplib::Response& response)
+                                       const CParameterList& parameters, CHttpResponse& response)
 {
     auto path = m_site.ResolveFile(document);
     if (!path) {
@@ -79,7 +74,7 @@ bool CPageRenderer::RenderSiteDocument(const std::string& sheet, const std::stri
 }
 
 bool CPageRenderer::Render(const std::string& sheet, xmlDocPtr doc, const CParameterList& parameters,
-                           httplib::Response& response)
+                           CHttpResponse& response)
 {
     auto path = m_site.ResolveFile(sheet);
     if (!path) {
@@ -90,7 +85,7 @@ bool CPageRenderer::Render(const std::string& sheet, xmlDocPtr doc, const CParam
 }
 
 bool CPageRenderer::RenderWithSheet(const std::string& sheetPath, xmlDocPtr doc, const CParameterList& parameters,
-                                    httplib::Response& response)
+                                    CHttpResponse& response)
 {
     std::string error;
     auto sheet = m_sheets.Get(sheetPath, error);
@@ -104,11 +99,11 @@ bool CPageRenderer::RenderWithSheet(const std::string& sheetPath, xmlDocPtr doc,
         return false;
     }
     response.status = 200;
-    response.set_content(result.body, result.mediaType.c_str());
+    response.SetContent(result.body, result.mediaType.c_str());
     return true;
 }
 
-void CPageRenderer::SendError(httplib::Response& response, int status, const std::string& message)
+void CPageRenderer::SendError(CHttpResponse& response, int status, const std::string& message)
 {
     response.status = status;
     CGeneratedXml page("error");
@@ -120,12 +115,12 @@ void CPageRenderer::SendError(httplib::Response& response, int status, const std
         if (auto sheet = m_sheets.Get(*sheetPath, error)) {
             CTransformResult result = CTransformer::Apply(*sheet, page.Doc(), {});
             if (result.ok) {
-                response.set_content(result.body, result.mediaType.c_str());
+                response.SetContent(result.body, result.mediaType.c_str());
                 return;
             }
         }
     }
-    response.set_content("<!DOCTYPE html><html><head><title>" + std::string(StatusTitle(status)) +
+    response.SetContent("<!DOCTYPE html><html><head><title>" + std::string(StatusTitle(status)) +
                              "</title></head><body><h1>" + StatusTitle(status) + "</h1><p>" + EscapeHtml(message) +
                              "</p></body></html>",
                          "text/html; charset=UTF-8");

@@ -4,12 +4,9 @@
 
 #include "Transformer.h"
 
+struct CHttpRequest;
+struct CHttpResponse;
 struct _xmlDoc;
-namespace httplib
-{
-struct Request;
-struct Response;
-}  // namespace httplib
 class CSite;
 class CXmlCache;
 class CStyleSheetCache;
@@ -23,17 +20,17 @@ public:
 
     // sheet and document are relative to the site root.
     bool RenderSiteDocument(const std::string& sheet, const std::string& document, const CParameterList& parameters,
-                            httplib::Response& response);
+                            CHttpResponse& response);
     // Sheet path already real (inside the site).
     bool RenderWithSheet(const std::string& sheetPath, _xmlDoc* doc, const CParameterList& parameters,
-                         httplib::Response& response);
-    bool Render(const std::string& sheet, _xmlDoc* doc, const CParameterList& parameters, httplib::Response& response);
+                         CHttpResponse& response);
+    bool Render(const std::string& sheet, _xmlDoc* doc, const CParameterList& parameters, CHttpResponse& response);
 
-    void SendError(httplib::Response& response, int status, const std::string& message);
+    void SendError(CHttpResponse& response, int status, const std::string& message);
 
     // The request's query parameters, first value of each name, in order.
-    static CParameterList QueryParameters(const httplib::Request& request);
-    static std::string Parameter(const httplib::Request& request, const std::string& name);
+    static CParameterList QueryParameters(const CHttpRequest& request);
+    static std::string Parameter(const CHttpRequest& request, const std::string& name);
 
     CXmlCache& Documents() { return m_documents; }
     CStyleSheetCache& Sheets() { return m_sheets; }

@@ -37,7 +37,7 @@ const char* ServerUsage()
 {
     return "usage: vantrel-server --site DIR [--http HOST:PORT] [--lookup HOST:PORT] [--access-log FILE|-]\n"
            "                      [--state DIR] [--database URL] [--report-quota N]\n"
-           "                      [--idle-timeout SECONDS] [--threads N]\n"
+           "                      [--idle-timeout SECONDS] [--threads N] [--max-connections N] [--max-per-client N]\n"
            "       vantrel-server --site DIR [--state DIR] [--database URL] --migrate\n"
            "       vantrel-server --site DIR [--state DIR] [--database URL] --load-site\n"
            "  --site DIR          site directory written by server/build-site (required)\n"
@@ -48,8 +48,10 @@ const char* ServerUsage()
            "  --database URL      postgresql://USER@HOST:PORT/NAME shared by several servers, or an SQLite\n"
            "                      file (default STATE/vantrel.db): client ids, reports, sessions\n"
            "  --report-quota N    reports one e-mail address may send in 24 hours (default 100; 0: no limit)\n"
-           "  --idle-timeout S    drop a client silent for S seconds (default 10)\n"
-           "  --threads N         HTTP worker threads, one per open connection (default 32)\n"
+           "  --idle-timeout S    time a client has to send a whole request (default 10)\n"
+           "  --threads N         threads that answer HTTP requests (default 8)\n"
+           "  --max-connections N HTTP connections open at once (default 512)\n"
+           "  --max-per-client N  HTTP connections open from one address (default 128)\n"
            "  --migrate           bring clients.txt and reports/ of the state directory into the database\n"
            "  --load-site         load the site's catalogue and lookup table into the database\n";
 }
@@ -95,13 +97,17 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
                 return std::nullopt;
             }
             options.reportQuota = *number;
-        } else if (name == "--idle-timeout" || name == "--threads") {
-            auto number = ParseNumber(value, 1, name == "--threads" ? 256 : 3600);
+        } else if (int* target = name == "--idle-timeout"      ? &options.idleTimeoutSeconds
+                                 : name == "--threads"         ? &options.threads
+                                 : name == "--max-connections" ? &options.maxConnections
+                                 : name == "--max-per-client"  ? &options.maxConnectionsPerClient
+                                                               : nullptr) {
+            auto number = ParseNumber(value, 1, name == "--threads" ? 256 : name == "--idle-timeout" ? 3600 : 65536);
             if (!number) {
                 error = std::string(name) + ": expected a positive number, got \"" + value + "\"";
                 return std::nullopt;
             }
-            (name == "--threads" ? options.threads : options.idleTimeoutSeconds) = *number;
+            *target = *number;
         } else {
             error = "unknown option " + std::string(name);
             return std::nullopt;

@@ -21,9 +21,11 @@ struct CServerOptions
     int reportQuota = 100;        // reports one address may send in a day; 0: no limit
     bool migrate = false;         // bring the state directory's files into the database, then exit
     bool loadSite = false;        // load the site's catalogue and lookup table into the database, then exit
-    int idleTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
-    // httplib keeps a worker per open connection: enough for the clients that keep theirs open.
-    int threads = 32;
+    int idleTimeoutSeconds = 10;  // time for a whole request head; a trickle of bytes does not extend it
+    // Threads that answer HTTP requests; waiting connections hold none.
+    int threads = 8;
+    int maxConnections = 512;           // HTTP connections open at once
+    int maxConnectionsPerClient = 128;  // of them from one client address
 };
 
 // "HOST:PORT", "[V6]:PORT" or ":PORT"; nothing when malformed.

@@ -1,9 +1,8 @@
 #include "SupportPages.h"
 
-#include <httplib.h>
-
 #include "ClientRegistry.h"
 #include "GeneratedXml.h"
+#include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "ReportStore.h"
 
@@ -14,27 +13,27 @@ const char* const kBugFields[] = {"email", "platform", "summary", "details"};
 const char* const kFeatureFields[] = {"email", "summary", "details"};
 }  // namespace
 
-void CSupportPages::Register(httplib::Server& server)
+void CSupportPages::Register(CHttpRouter& router)
 {
-    server.Get("/vantrel/ui/support.jsp", [this](const httplib::Request& request, httplib::Response& response) {
+    router.Get("/vantrel/ui/support.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
         ReportForm("bug", request, response);
     });
-    server.Post("/vantrel/ui/support.jsp", [this](const httplib::Request& request, httplib::Response& response) {
+    router.Post("/vantrel/ui/support.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
         ReportSent("bug", request, response);
     });
-    server.Get("/vantrel/ui/request.jsp", [this](const httplib::Request& request, httplib::Response& response) {
+    router.Get("/vantrel/ui/request.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
         ReportForm("feature", request, response);
     });
-    server.Post("/vantrel/ui/request.jsp", [this](const httplib::Request& request, httplib::Response& response) {
+    router.Post("/vantrel/ui/request.jsp", [this](const CHttpRequest& request, CHttpResponse& response) {
         ReportSent("feature", request, response);
     });
-    server.Get("/vantrel/ui/help/list.jsp",
-               [this](const httplib::Request& request, httplib::Response& response) { HelpList(request, response); });
-    server.Get("/Vantrel/ui/clientid.jsp",
-               [this](const httplib::Request& request, httplib::Response& response) { ClientId(request, response); });
+    router.Get("/vantrel/ui/help/list.jsp",
+               [this](const CHttpRequest& request, CHttpResponse& response) { HelpList(request, response); });
+    router.Get("/Vantrel/ui/clientid.jsp",
+               [this](const CHttpRequest& request, CHttpResponse& response) { ClientId(request, response); });
 }
 
-void CSupportPages::ReportForm(const std::string& kind, const httplib::Request& request, httplib::Response& response)
+void CSupportPages::ReportForm(const std::string& kind, const CHttpRequest& request, CHttpResponse& response)
 {
     CGeneratedXml page("reportform");
     page.SetAttribute(page.Root(), "kind", kind);
@@ -43,7 +42,7 @@ void CSupportPages::ReportForm(const std::string& kind, const httplib::Request& 
     m_renderer.Render("pages/report-form.xsl", page.Doc(), {}, response);
 }
 
-void CSupportPages::ReportSent(const std::string& kind, const httplib::Request& request, httplib::Response& response)
+void CSupportPages::ReportSent(const std::string& kind, const CHttpRequest& request, CHttpResponse& response)
 {
     std::map<std::string, std::string> fields;
     bool bug = kind == "bug";
@@ -78,7 +77,7 @@ void CSupportPages::ReportSent(const std::string& kind, const httplib::Request& 
             page.Add(nullptr, name, value);
         m_renderer.Render("pages/report-form.xsl", page.Doc(), {}, response);
         response.status = 429;
-        response.set_header("Retry-After", "3600");
+        response.SetHeader("Retry-After", "3600");
         return;
     }
     if (added.outcome != CServerStore::CAddOutcome::Stored) {
@@ -93,7 +92,7 @@ void CSupportPages::ReportSent(const std::string& kind, const httplib::Request& 
     m_renderer.Render("pages/report-sent.xsl", page.Doc(), {}, response);
 }
 
-void CSupportPages::HelpList(const httplib::Request& request, httplib::Response& response)
+void CSupportPages::HelpList(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string email = CPageRenderer::Parameter(request, "email");
     std::vector<CServerStore::CReport> reports;
@@ -115,7 +114,7 @@ void CSupportPages::HelpList(const httplib::Request& request, httplib::Response&
     m_renderer.Render("pages/help-list.xsl", page.Doc(), {}, response);
 }
 
-void CSupportPages::ClientId(const httplib::Request& request, httplib::Response& response)
+void CSupportPages::ClientId(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string error;
     std::string id = m_clients.Register(CPageRenderer::Parameter(request, "clientid"),
@@ -126,5 +125,5 @@ void CSupportPages::ClientId(const httplib::Request& request, httplib::Response&
         m_renderer.SendError(response, 503, "No client id can be handed out just now; please try again later.");
         return;
     }
-    response.set_content(id + "\n", "text/plain; charset=UTF-8");
+    response.SetContent(id + "\n", "text/plain; charset=UTF-8");
 }

@@ -2,12 +2,9 @@
 
 #include <string>
 
-namespace httplib
-{
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CHttpRouter;
+struct CHttpRequest;
+struct CHttpResponse;
 class CPageRenderer;
 class CClientRegistry;
 class CReportStore;
@@ -21,13 +18,13 @@ public:
     {
     }
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
 private:
-    void ReportForm(const std::string& kind, const httplib::Request& request, httplib::Response& response);
-    void ReportSent(const std::string& kind, const httplib::Request& request, httplib::Response& response);
-    void HelpList(const httplib::Request& request, httplib::Response& response);
-    void ClientId(const httplib::Request& request, httplib::Response& response);
+    void ReportForm(const std::string& kind, const CHttpRequest& request, CHttpResponse& response);
+    void ReportSent(const std::string& kind, const CHttpRequest& request, CHttpResponse& response);
+    void HelpList(const CHttpRequest& request, CHttpResponse& response);
+    void ClientId(const CHttpRequest& request, CHttpResponse& response);
 
     CPageRenderer& m_renderer;
     CClientRegistry& m_clients;

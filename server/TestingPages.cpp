@@ -3,41 +3,40 @@
 #include <map>
 #include <set>
 
-#include <httplib.h>
-
 #include "GeneratedXml.h"
+#include "HttpRouter.h"
 #include "JarLister.h"
 #include "LookupDatabase.h"
 #include "PageRenderer.h"
 
-void CTestingPages::Register(httplib::Server& server)
+void CTestingPages::Register(CHttpRouter& router)
 {
-    server.Get("/vantrel/testtab/upload.jsp",
-               [this](const httplib::Request& request, httplib::Response& response) { Form(request, response); });
-    server.Post("/vantrel/testtab/upload.jsp",
-                [this](const httplib::Request& request, httplib::Response& response) { Upload(request, response); });
+    router.Get("/vantrel/testtab/upload.jsp",
+               [this](const CHttpRequest& request, CHttpResponse& response) { Form(request, response); });
+    router.Post("/vantrel/testtab/upload.jsp",
+                [this](const CHttpRequest& request, CHttpResponse& response) { Upload(request, response); });
 }
 
-void CTestingPages::Form(const httplib::Request&, httplib::Response& response)
+void CTestingPages::Form(const CHttpRequest&, CHttpResponse& response)
 {
     CGeneratedXml page("upload");
     m_renderer.Render("pages/testing-upload.xsl", page.Doc(), {}, response);
 }
 
-void CTestingPages::Upload(const httplib::Request& request, httplib::Response& response)
+void CTestingPages::Upload(const CHttpRequest& request, CHttpResponse& response)
 {
     CGeneratedXml page("upload");
-    if (!request.has_file("archive") || request.get_file_value("archive").content.empty()) {
+    const CFormFile* file = request.File("archive");
+    if (!file || file->content.empty()) {
         page.SetAttribute(page.Root(), "problem", "Choose a JAR file to upload first.");
         m_renderer.Render("pages/testing-upload.xsl", page.Doc(), {}, response);
         response.status = 400;
         return;
     }
-    const auto& file = request.get_file_value("archive");
-    page.SetAttribute(page.Root(), "file", file.filename);
-    page.SetAttribute(page.Root(), "size", std::to_string(file.content.size()));
+    page.SetAttribute(page.Root(), "file", file->filename);
+    page.SetAttribute(page.Root(), "size", std::to_string(file->content.size()));
 
-    CJarLister::CListing listing = CJarLister::List(file.content);
+    CJarLister::CListing listing = CJarLister::List(file->content);
     if (!listing.ok) {
         page.SetAttribute(page.Root(), "problem", listing.error);
         m_renderer.Render("pages/testing-upload.xsl", page.Doc(), {}, response);

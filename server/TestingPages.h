@@ -1,11 +1,8 @@
 #pragma once
 
-namespace httplib
-{
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CHttpRouter;
+struct CHttpRequest;
+struct CHttpResponse;
 class CPageRenderer;
 class CLookupDatabase;
 
@@ -16,11 +13,11 @@ class CTestingPages
 public:
     CTestingPages(CPageRenderer& renderer, const CLookupDatabase& lookup) : m_renderer(renderer), m_lookup(lookup) {}
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
 private:
-    void Form(const httplib::Request& request, httplib::Response& response);
-    void Upload(const httplib::Request& request, httplib::Response& response);
+    void Form(const CHttpRequest& request, CHttpResponse& response);
+    void Upload(const CHttpRequest& request, CHttpResponse& response);
 
     CPageRenderer& m_renderer;
     const CLookupDatabase& m_lookup;

@@ -1,16 +1,17 @@
 #include "VantrelServer.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include <sys/stat.h>
 
-#include <httplib.h>
-
 #include "AccessLog.h"
+#include "CatalogueSearch.h"
 #include "ClientRegistry.h"
 #include "DistributionFiles.h"
 #include "HttpFrontEnd.h"
 #include "JavaPages.h"
+#include "JavaSearch.h"
 #include "LocalPages.h"
 #include "LookupDatabase.h"
 #include "LookupServer.h"
@@ -75,24 +76,30 @@ bool CVantrelServer::Start(std::string& error)
     m_renderer = std::make_unique<CPageRenderer>(*m_site, *m_documents, *m_sheets);
     m_http = std::make_unique<CHttpFrontEnd>(*m_log, *m_renderer, m_options);
 
-    m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer);
+    // Every search index is ready before the first client: no search waits for a parse.
+    m_javaSearch = std::make_unique<CJavaSearch>(*m_site);
+    std::string missing;
+    if (!m_javaSearch->LoadAll(missing))
+        std::fprintf(stderr, "vantrel-server: %s\n", missing.c_str());
+    m_catalogueSearch = std::make_unique<CCatalogueSearch>(*m_site);
+    if (!m_catalogueSearch->Load(missing))
+        std::fprintf(stderr, "vantrel-server: %s\n", missing.c_str());
+    m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer, *m_javaSearch, *m_catalogueSearch);
     m_files = std::make_unique<CDistributionFiles>(*m_site, *m_renderer);
-    m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer);
-    m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer, *m_store);
-    m_local = std::make_unique<CLocalPages>(*m_renderer);
+    m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer, *m_javaSearch);
+    m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer, *m_catalogueSearch, *m_store);
+    m_local = std::make_unique<CLocalPages>(*m_renderer, *m_catalogueSearch);
     m_support = std::make_unique<CSupportPages>(*m_renderer, *m_clients, *m_reports);
     m_testing = std::make_unique<CTestingPages>(*m_renderer, *m_lookupData);
-    httplib::Server& server = m_http->Server();
-    m_xql->Register(server);
-    m_files->Register(server);
-    m_java->Register(server);
-    m_market->Register(server);
-    m_local->Register(server);
-    m_support->Register(server);
-    m_testing->Register(server);
-    server.Get("/", [](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect("/vantrel/javatab/home.jsp");
-    });
+    CHttpRouter& router = m_http->Router();
+    m_xql->Register(router);
+    m_files->Register(router);
+    m_java->Register(router);
+    m_market->Register(router);
+    m_local->Register(router);
+    m_support->Register(router);
+    m_testing->Register(router);
+    router.Get("/", [](const CHttpRequest&, CHttpResponse& response) { response.Redirect("/vantrel/javatab/home.jsp"); });
 
     m_lookup = std::make_unique<CLookupServer>(*m_lookupData, *m_log, m_options.idleTimeoutSeconds);
     if (!m_http->Start(m_options.http, error) || !m_lookup->Start(m_options.lookup, error)) {

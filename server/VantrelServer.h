@@ -14,6 +14,8 @@ class CHttpFrontEnd;
 class CXqlService;
 class CDistributionFiles;
 class CJavaPages;
+class CJavaSearch;
+class CCatalogueSearch;
 class CMarketPages;
 class CLocalPages;
 class CSupportPages;
@@ -60,6 +62,8 @@ private:
     std::unique_ptr<CClientRegistry> m_clients;
     std::unique_ptr<CReportStore> m_reports;
     std::unique_ptr<CLookupDatabase> m_lookupData;
+    std::unique_ptr<CJavaSearch> m_javaSearch;
+    std::unique_ptr<CCatalogueSearch> m_catalogueSearch;
     std::unique_ptr<CXqlService> m_xql;
     std::unique_ptr<CDistributionFiles> m_files;
     std::unique_ptr<CJavaPages> m_java;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <libxml/parser.h>
+#include <libxml/tree.h>
 #include <libxml/xpath.h>
 
 #include "FileUtil.h"
@@ -50,6 +51,27 @@ std::shared_ptr<const CParsedXml> CParsedXml::ParseFile(const std::string& path,
     // Numbering the elements now keeps later XPath sorting from writing into a shared document.
     xmlXPathOrderDocElems(doc);
     return std::make_shared<const CParsedXml>(doc);
+}
+
+std::string CParsedXml::Attribute(xmlNodePtr node, const char* name)
+{
+    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
+    std::string text = value ? reinterpret_cast<const char*>(value) : "";
+    xmlFree(value);
+    return text;
+}
+
+std::string CParsedXml::Text(xmlNodePtr node)
+{
+    xmlChar* content = xmlNodeGetContent(node);
+    std::string text = content ? reinterpret_cast<const char*>(content) : "";
+    xmlFree(content);
+    return text;
+}
+
+bool CParsedXml::IsElement(xmlNodePtr node, const char* name)
+{
+    return node->type == XML_ELEMENT_NODE && xmlStrcmp(node->name, reinterpret_cast<const xmlChar*>(name)) == 0;
 }
 
 std::shared_ptr<const CParsedXml> CXmlCache::Get(const std::string& path, std::string& error)

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 struct _xmlDoc;
+struct _xmlNode;
 
 // A parsed XML document, read-only once published; freed with its last reference.
 class CParsedXml
@@ -23,6 +24,12 @@ public:
     // Parses a file without touching the network; nothing and a reason when it is not
     // well-formed XML.
     static std::shared_ptr<const CParsedXml> ParseFile(const std::string& path, std::string& error);
+
+    // Reading helpers: an element's attribute (empty when absent), its text, and whether a
+    // node is an element of that name.
+    static std::string Attribute(_xmlNode* node, const char* name);
+    static std::string Text(_xmlNode* node);
+    static bool IsElement(_xmlNode* node, const char* name);
 
 private:
     _xmlDoc* m_doc;

@@ -1,10 +1,12 @@
 #include "XqlService.h"
 
-#include <httplib.h>
-
+#include "CatalogueSearch.h"
 #include "DistributionFiles.h"
+#include "JavaSearch.h"
+#include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "Site.h"
+#include "Transformer.h"
 #include "XmlCache.h"
 
 bool CXqlService::IsStoreName(const std::string& name)
@@ -33,14 +35,14 @@ std::optional<std::string> CXqlService::SheetLocation(const std::string& referen
     return "stores/" + store + "/" + path;
 }
 
-void CXqlService::Register(httplib::Server& server)
+void CXqlService::Register(CHttpRouter& router)
 {
-    server.Get(R"(/xql\.dll/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+    router.Get(R"(/xql\.dll/(.*))", [this](const CHttpRequest& request, CHttpResponse& response) {
         Handle(request, response);
     });
 }
 
-void CXqlService::Handle(const httplib::Request& request, httplib::Response& response)
+void CXqlService::Handle(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string relative = request.matches[1];
     std::string store = relative.substr(0, relative.find('/'));
@@ -58,6 +60,8 @@ void CXqlService::Handle(const httplib::Request& request, httplib::Response& res
     }
     // Style sheets come only from the site's stores, never from a path or URL of the request.
     auto sheetLocation = SheetLocation(sheetReference);
+    if (sheetLocation && AnswerSearch(relative, *sheetLocation, request, response))
+        return;
     auto sheetPath = sheetLocation ? m_site.ResolveFile(*sheetLocation) : std::nullopt;
     if (!sheetPath) {
         m_renderer.SendError(response, 404, "There is no style sheet \"" + sheetReference + "\" on this server.");
@@ -74,4 +78,35 @@ void CXqlService::Handle(const httplib::Request& request, httplib::Response& res
         if (parameter.first != "xslsheet")
             parameters.push_back(std::move(parameter));
     m_renderer.RenderWithSheet(*sheetPath, document->Doc(), parameters, response);
+}
+
+bool CXqlService::AnswerSearch(const std::string& document, const std::string& sheet, const CHttpRequest& request,
+                                   CHttpResponse& response)
+{
+    static const std::string kSheets = "stores/vantrel/java/xsl/";
+    static const std::string kData = "vantrel/java/data/";
+    static const std::string kIndex = "/index.bnd";
+    auto clean = NormaliseRelativePath(document);
+    if (clean && *clean == "components/vendors/components.bnd" &&
+        sheet == "stores/components/vendors/xsl/rm/search-local.xsl") {
+        response.SetContent(m_catalogueSearch.LocalAnswer(request.Parameter("qtarget")), "text/xml; charset=UTF-8");
+        return true;
+    }
+    if (!clean || sheet.rfind(kSheets, 0) != 0 || clean->rfind(kData, 0) != 0 || clean->size() <= kData.size() + kIndex.size() ||
+        clean->compare(clean->size() - kIndex.size(), kIndex.size(), kIndex) != 0)
+        return false;
+    int kind = CJavaSearch::KindOfSheet(std::string_view(sheet).substr(kSheets.size()));
+    std::string technology = clean->substr(kData.size(), clean->size() - kData.size() - kIndex.size());
+    if (kind < 0 || technology.find('/') != std::string::npos)
+        return false;
+    std::string error;
+    auto index = m_javaSearch.Index(technology, error);
+    if (!index) {
+        m_renderer.SendError(response, 500, "The search index of " + technology + " cannot be read: " + error);
+        return true;
+    }
+    response.status = 200;
+    response.SetContent(index->Answer(kind, CTransformer::CleanText(request.Parameter("qtarget"))),
+                        "text/xml; charset=UTF-8");
+    return true;
 }

@@ -3,24 +3,28 @@
 #include <optional>
 #include <string>
 
-namespace httplib
-{
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CHttpRouter;
+struct CHttpRequest;
+struct CHttpResponse;
 class CSite;
 class CPageRenderer;
+class CJavaSearch;
+class CCatalogueSearch;
 
 // "/xql.dll/<store>/<path>": the XML document of a store and, with
 // "xslsheet=<store>:<path>", that document through a style sheet of the site, the other
-// query parameters becoming the sheet's parameters.
+// query parameters becoming the sheet's parameters. The Java search sheets over a
+// technology's index, and the Local search sheet over the catalogue, are answered by the
+// server's search indexes instead.
 class CXqlService
 {
 public:
-    CXqlService(const CSite& site, CPageRenderer& renderer) : m_site(site), m_renderer(renderer) {}
+    CXqlService(const CSite& site, CPageRenderer& renderer, CJavaSearch& javaSearch, CCatalogueSearch& catalogueSearch)
+        : m_site(site), m_renderer(renderer), m_javaSearch(javaSearch), m_catalogueSearch(catalogueSearch)
+    {
+    }
 
-    void Register(httplib::Server& server);
+    void Register(CHttpRouter& router);
 
     // "vantrel:/java/xsl/a.xsl" and "vantrel:java/xsl/a.xsl" give "stores/vantrel/java/xsl/a.xsl";
     // nothing for anything that is not a store's style sheet.
@@ -28,8 +32,14 @@ public:
     static bool IsStoreName(const std::string& name);
 
 private:
-    void Handle(const httplib::Request& request, httplib::Response& response);
+    void Handle(const CHttpRequest& request, CHttpResponse& response);
+    // A search sheet over a technology's index or the catalogue: answered from the server's
+    // search indexes.
+    bool AnswerSearch(const std::string& document, const std::string& sheet, const CHttpRequest& request,
+                          CHttpResponse& response);
 
     const CSite& m_site;
     CPageRenderer& m_renderer;
+    CJavaSearch& m_javaSearch;
+    CCatalogueSearch& m_catalogueSearch;
 };

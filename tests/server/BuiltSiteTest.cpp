@@ -94,6 +94,28 @@ TEST_F(BuiltSiteTest, SearchesFindRealClasses)
     std::string methods = Search("search-method.xsl", "substring");
     EXPECT_TRUE(Has(methods, "java.lang.String.substring(int, int)")) << methods;
     EXPECT_TRUE(Has(Search("search-package.xsl", "concurrent.atomic"), "java.util.concurrent.atomic"));
+
+    // What people type, each with a class it finds and one it must not.
+    struct Case
+    {
+        const char* query;
+        const char* found;
+        const char* notFound;
+    };
+    const Case cases[] = {
+        {"CHM", "java.util.concurrent.ConcurrentHashMap", "java.lang.NoSuchMethodError"},
+        {"NPE", "java.lang.NullPointerException", "java.lang.NegativeArraySizeException"},
+        {"HaMa", "java.util.HashMap", "java.util.Hashtable"},
+        {"Hash*Map", "java.util.LinkedHashMap", "java.util.Hashtable"},
+        {"Vect?r", "java.util.Vector", "java.util.Collections"},
+        {"concurrent%20map", "java.util.concurrent.ConcurrentHashMap", "java.util.concurrent.ConcurrentLinkedQueue"},
+        {"hashmap", "java.util.HashMap", "java.util.Hashtable"},
+    };
+    for (const auto& c : cases) {
+        std::string hits = Search("search-class.xsl", c.query);
+        EXPECT_TRUE(Has(hits, c.found)) << c.query << ": " << hits.substr(0, 400);
+        EXPECT_FALSE(Has(hits, c.notFound)) << c.query;
+    }
 }
 
 TEST_F(BuiltSiteTest, ClassPagesCarryMembersAndNestedTypes)

@@ -78,6 +78,14 @@ TEST_F(CatalogueContractTest, MarketSearchAnswersMarketsearchComponents)
         {"LOGGING", "1000002"},     // a category, any case
         {"com.acme.parse", "1000001|1000003"},  // a package
         {"Acme%20Parsers%20Extras", "1000003"},  // blanks arrive percent-encoded
+        {"acme%20parsers%20e", "1000003|1000001"},  // a prefix of the one before a letter in the other
+        {"AcPa", "1000001|1000003"},                // camel case
+        {"APE", "1000003"},
+        {"PaAc", ""},                               // humps in their order only
+        {"parsers%20acme", "1000001|1000003"},      // words in any order
+        {"*Extras", "1000003"},                     // wildcards
+        {"B?ta", "1000002"},
+        {"Bt", ""},
         {"nothing-like-this", ""},
         {"", ""},
     };
@@ -124,6 +132,10 @@ TEST_F(CatalogueContractTest, LocalSearchAnswersComponentsWithSCIDs)
         {"parsers", "1000001|1000003"},
         {"beta", "1000002"},
         {"facades%20and", "1000002"},
+        {"acme%20parsers%20e", "1000003|1000001"},  // ranked as the Marketplace is
+        {"APE", "1000003"},
+        {"Parsers*Extras", "1000003"},
+        {"PaAc", ""},
         {"", ""},
     };
     for (const auto& c : cases) {
@@ -161,6 +173,7 @@ TEST_F(CatalogueContractTest, PagesAnswerHtml)
         {"/vantrel/markettab/home.jsp?sid=", "Component Marketplace"},
         {"/vantrel/markettab/search.jsp?sid=s1", "Search the Marketplace"},
         {"/vantrel/markettab/search.jsp?sid=s1&q=beta", "view.jsp?prodid=1000002&amp;sid=s1"},
+        {"/vantrel/markettab/search.jsp?sid=s1&q=BeLo&found=%201000001%20", "view.jsp?prodid=1000002&amp;sid=s1"},
         {"/components/subcategory.jsp?framework=Java&category=Utilities&sid=s1", "Text"},
         {"/components/productlist.jsp?framework=Java&category=Data%20Formats&subcategory=Parsing&sid=s1",
          "Acme Parsers Extras"},

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <regex>
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -301,6 +303,22 @@ TEST_F(EndToEndTest, ServerEndsCleanlyOnSigterm)
     auto home = client.Get("/vantrel/javatab/home.jsp");
     ASSERT_TRUE(home);
     EXPECT_EQ(home->status, 200);
+    // A lookup client that never reads its answers and an HTTP client in the middle of its
+    // head do not hold the server up.
+    int stuck = ConnectLoopback(m_server.LookupPort());
+    ::fcntl(stuck, F_SETFL, O_NONBLOCK);
+    std::string requests;
+    for (int k = 0; k < 2000; ++k)
+        requests += "GETSCID com.acme.parse.Csv\n";
+    for (int k = 0; k < 20; ++k)
+        ::send(stuck, requests.data(), requests.size(), MSG_NOSIGNAL);
+    int halfway = ConnectLoopback(m_server.HttpPort());
+    ::send(halfway, "GET / HTTP/1.1\r\n", 16, MSG_NOSIGNAL);
+    std::this_thread::sleep_for(200ms);
+    auto stopping = std::chrono::steady_clock::now();
     EXPECT_EQ(m_server.Stop(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
+    ::close(stuck);
+    ::close(halfway);
     EXPECT_NE(m_server.AccessLog().find("\"GET /vantrel/javatab/home.jsp HTTP/1.1\" 200"), std::string::npos);
 }

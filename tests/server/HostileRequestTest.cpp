@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "TestSite.h"
@@ -43,6 +46,29 @@ protected:
 };
 
 bool Refused(int status) { return status == 400 || status == 403 || status == 404; }
+
+std::string StatusLine(const std::string& answer) { return answer.substr(0, answer.find('\r')); }
+
+// A chunked upload of count chunks of size bytes, sent on a thread while the answer is read.
+std::string ChunkedUpload(int port, size_t size, int count)
+{
+    int fd = ConnectLoopback(port);
+    std::string head = "POST /vantrel/testtab/upload.jsp HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n"
+                       "Content-Type: multipart/form-data; boundary=b\r\n\r\n";
+    std::thread sender([&] {
+        char sizeLine[32];
+        std::snprintf(sizeLine, sizeof sizeLine, "%zx\r\n", size);
+        std::string chunk = sizeLine + std::string(size, 'c') + "\r\n";
+        bool open = ::send(fd, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+        for (int i = 0; open && i < count; ++i)
+            open = ::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(chunk.size());
+    });
+    std::string answer = ReadSome(fd, 10000);
+    ::shutdown(fd, SHUT_RDWR);
+    sender.join();
+    ::close(fd);
+    return answer;
+}
 }  // namespace
 
 TEST_F(HostileRequestTest, PathsNeverLeaveTheSite)
@@ -217,4 +243,114 @@ TEST_F(HostileRequestTest, BadDataAndOddCharactersNeverBreakTheServer)
     auto after = server.Get("/vantrel/javatab/home.jsp");
     ASSERT_TRUE(after);
     EXPECT_EQ(after->status, 200);
+}
+
+TEST_F(HostileRequestTest, SlowSilentAndTricklingClientsNeitherHoldWorkersNorStay)
+{
+    CRunningServer server(m_site.Root(), 2);
+    std::vector<int> silent;
+    std::vector<int> trickling;
+    for (int i = 0; i < 32; ++i) {
+        silent.push_back(ConnectLoopback(server.HttpPort()));
+        trickling.push_back(ConnectLoopback(server.HttpPort()));
+        ::send(trickling.back(), "GET /vantrel/javatab/home.jsp HTTP/1.1\r\n", 39, MSG_NOSIGNAL);
+    }
+    // A header line every quarter second from each, past the idle time; a normal client is
+    // answered at once all along.
+    auto client = server.Client();
+    client->set_read_timeout(2, 0);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
+    int served = 0;
+    int probes = 0;
+    while (std::chrono::steady_clock::now() < until) {
+        for (int fd : trickling)
+            ::send(fd, "X-Slow: 1\r\n", 11, MSG_NOSIGNAL);
+        auto answer = client->Get("/vantrel/javatab/home.jsp");
+        served += answer && answer->status == 200;
+        ++probes;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    EXPECT_EQ(served, probes);
+    // The head's deadline ended every one of them, trickle or not.
+    for (int fd : trickling)
+        EXPECT_TRUE(PeerClosedWithin(fd, 1000));
+    for (int fd : silent)
+        EXPECT_TRUE(PeerClosedWithin(fd, 1000));
+    for (int fd : silent)
+        ::close(fd);
+    for (int fd : trickling)
+        ::close(fd);
+}
+
+TEST_F(HostileRequestTest, HeadersBodiesAndRangesAreBounded)
+{
+    CRunningServer server(m_site.Root());
+    int port = server.HttpPort();
+    std::string manyFields;
+    for (int i = 0; i < 200; ++i)
+        manyFields += "X-F" + std::to_string(i) + ": 1\r\n";
+    std::string bulkyFields;
+    while (bulkyFields.size() < 512 * 1024)
+        bulkyFields += "X: y\r\n";
+    std::string ranges = "0-";
+    for (int i = 0; i < 399; ++i)
+        ranges += ",0-";
+    auto file = ReadFileText(m_site.Path("public/data/java/index.xml"));
+    struct Case
+    {
+        const char* name;
+        std::string request;
+        const char* status;
+        std::string contains;
+    };
+    const Case cases[] = {
+        {"200 header fields", "GET / HTTP/1.1\r\n" + manyFields + "\r\n", "HTTP/1.1 431", ""},
+        {"half a MiB of short fields", "GET / HTTP/1.1\r\n" + bulkyFields + "\r\n", "HTTP/1.1 431", ""},
+        {"400 ranges get the file once", "GET /public/data/java/index.xml HTTP/1.1\r\nRange: bytes=" + ranges +
+             "\r\nConnection: close\r\n\r\n", "HTTP/1.1 200", "Content-Length: " + std::to_string(file.size())},
+        {"one range", "GET /public/data/java/index.xml HTTP/1.1\r\nRange: bytes=5-9\r\nConnection: close\r\n\r\n",
+         "HTTP/1.1 206", "\r\n\r\n" + file.substr(5, 5)},
+        {"a range past the end", "GET /public/data/java/index.xml HTTP/1.1\r\nRange: bytes=99999999-\r\nConnection: close\r\n\r\n",
+         "HTTP/1.1 416", ""},
+        {"a declared chunk over the limit", "POST /vantrel/ui/support.jsp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+             "2000001\r\n", "HTTP/1.1 413", ""},
+        {"not HTTP", "HELLO\r\n\r\n", "HTTP/1.1 400", ""},
+    };
+    for (const auto& c : cases) {
+        std::string answer = RawExchange(port, c.request);
+        EXPECT_EQ(StatusLine(answer).substr(0, 12), c.status) << c.name << ": " << StatusLine(answer);
+        EXPECT_NE(answer.find(c.contains), std::string::npos) << c.name;
+    }
+    // Chunks that add up past the limit are refused once they do, not read to the end.
+    EXPECT_EQ(StatusLine(ChunkedUpload(port, 1024 * 1024, 48)).substr(0, 12), "HTTP/1.1 413");
+
+    // A report form longer than a few KiB is a report, not an error; a request sent whole
+    // and then half-closed is answered.
+    auto client = server.Client();
+    auto report = client->Post("/vantrel/ui/support.jsp", httplib::Params{{"summary", "Long"},
+                                                                          {"details", std::string(100000, 'd')}});
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->status, 200);
+    int halfClosed = ConnectLoopback(port);
+    std::string request = "GET /vantrel/javatab/home.jsp HTTP/1.1\r\nHost: x\r\n\r\n";
+    ::send(halfClosed, request.data(), request.size(), MSG_NOSIGNAL);
+    ::shutdown(halfClosed, SHUT_WR);
+    EXPECT_EQ(StatusLine(ReadSome(halfClosed, 3000)), "HTTP/1.1 200 OK");
+    ::close(halfClosed);
+}
+
+TEST_F(HostileRequestTest, ConnectionsPerAddressAreCapped)
+{
+    CRunningServer server(m_site.Root(), 10, "", [](CServerOptions& options) { options.maxConnectionsPerClient = 4; });
+    std::string get = "GET /vantrel/javatab/home.jsp HTTP/1.1\r\nConnection: close\r\n\r\n";
+    std::vector<int> held;
+    for (int i = 0; i < 4; ++i)
+        held.push_back(ConnectLoopback(server.HttpPort(), "127.0.0.1"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(StatusLine(RawExchange(server.HttpPort(), get, 3000, "127.0.0.1")).substr(0, 12), "HTTP/1.1 503");
+    EXPECT_EQ(StatusLine(RawExchange(server.HttpPort(), get, 3000, "127.0.0.2")), "HTTP/1.1 200 OK");
+    for (int fd : held)
+        ::close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(StatusLine(RawExchange(server.HttpPort(), get, 3000, "127.0.0.1")), "HTTP/1.1 200 OK");
 }

@@ -2,6 +2,9 @@
 // they read.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "DistributionFiles.h"
@@ -107,6 +110,17 @@ TEST_F(JavaContractTest, SearchesAnswerTheElementsTheSearchReads)
         {"qualified class", SearchUrl("core", "index.bnd", "search-class.xsl", "org.sample.util.str", "", "x", ""),
          "/*/class/className", "Strings"},
         {"empty class", SearchUrl("core", "index.bnd", "search-class.xsl", "", "", "", ""), "/*/class", ""},
+        {"camel-case class", SearchUrl("core", "index.bnd", "search-class.xsl", "WP", "", "WP", ""),
+         "/*/class/className", "Widget.Part"},
+        {"humps in order only", SearchUrl("core", "index.bnd", "search-class.xsl", "PW", "", "PW", ""), "/*/class", ""},
+        {"wildcard class", SearchUrl("core", "index.bnd", "search-class.xsl", "G?dg*", "", "G?dg*", ""),
+         "/*/class/className", "Gadget"},
+        {"words in any order", SearchUrl("core", "index.bnd", "search-class.xsl", "part%20widget", "", "", ""),
+         "/*/class/className", "Widget.Part"},
+        {"camel-case method", SearchUrl("core", "index.bnd", "search-method.xsl", "rA", "", "", "rA"),
+         "/*/class/method/methodName", "resizeAll"},
+        {"package by its last segments", SearchUrl("core", "index.bnd", "search-package.xsl", "sample.U", "sample.U", "", ""),
+         "/*/package/packageName", "org.sample.util"},
         {"method", SearchUrl("core", "index.bnd", "search-method.xsl", "resize", "", "", "resize"),
          "/*/class/method/methodName", "resize|resize|resizeAll"},
         {"method signatures", SearchUrl("core", "index.bnd", "search-method.xsl", "resize", "", "", "resize"),
@@ -228,4 +242,69 @@ TEST_F(JavaContractTest, TabPagesAnswerWithAndWithoutTheirQuery)
         EXPECT_NE(page->get_header_value("Content-Type").find("text/html"), std::string::npos) << c.url;
         EXPECT_NE(page->body.find(c.mentions), std::string::npos) << c.url << "\n" << page->body;
     }
+}
+
+TEST_F(JavaContractTest, SearchIndexesFollowTheirFilesAndKeepTheBestOfLongAnswers)
+{
+    // A technology with more classes than an answer holds: the exact name leads, and the
+    // answer says it was cut.
+    std::string classes;
+    for (int i = 0; i < 1200; ++i)
+        classes += "<class name=\"Node" + std::to_string(i) + "\" package=\"org.big\" kind=\"class\"/>";
+    classes += "<class name=\"Node\" package=\"org.big\" kind=\"class\"/>";
+    s_site->Write("stores/vantrel/java/data/big/index.bnd",
+                  "<index technology=\"big\"><packages/><classes>" + classes + "</classes><methods/></index>");
+    auto big = s_server->Get(SearchUrl("big", "index.bnd", "search-class.xsl", "node", "", "node", ""));
+    ASSERT_TRUE(big);
+    CXmlAnswer answer(big->body);
+    EXPECT_EQ(Joined(answer.Values("/searchresults/@count")), "1201");
+    EXPECT_EQ(Joined(answer.Values("/searchresults/@truncated")), "true");
+    EXPECT_EQ(answer.Count("/*/class"), 1000u);
+    ASSERT_FALSE(answer.Values("/*/class/className").empty());
+    EXPECT_EQ(answer.Values("/*/class/className").front(), "Node");
+
+    // An index that changes on disk is read again; one that is not an index is an error.
+    s_site->Write("stores/vantrel/java/data/big/index.bnd",
+                  "<index technology=\"big\"><classes><class name=\"Leaf\" package=\"org.big\" kind=\"class\"/>"
+                  "</classes></index>");
+    timespec later[2] = {{0, UTIME_NOW}, {std::time(nullptr) + 5, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, s_site->Path("stores/vantrel/java/data/big/index.bnd").c_str(), later, 0), 0);
+    auto changed = s_server->Get(SearchUrl("big", "index.bnd", "search-class.xsl", "leaf", "", "leaf", ""));
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(Joined(CXmlAnswer(changed->body).Values("/*/class/className")), "Leaf");
+    s_site->Write("stores/vantrel/java/data/broken/index.bnd", "<index><classes>");
+    auto broken = s_server->Get(SearchUrl("broken", "index.bnd", "search-class.xsl", "x", "", "x", ""));
+    ASSERT_TRUE(broken);
+    EXPECT_EQ(broken->status, 500);
+}
+
+TEST_F(JavaContractTest, AnswersAreGzippedOnlyWhereItPays)
+{
+    // What the program's libcurl sends, gzip only, and brotli only.
+    auto client = s_server->Client();
+    client->set_decompress(false);
+    struct Case
+    {
+        const char* url;
+        const char* acceptEncoding;
+        bool gzip;
+    };
+    const Case cases[] = {
+        {"/vantrel/javatab/home.jsp", "deflate, gzip, br, zstd", true},
+        {"/vantrel/javatab/home.jsp", "gzip", true},
+        {"/vantrel/javatab/home.jsp", "br", false},
+        {"/Vantrel/markettab/session.jsp", "deflate, gzip, br, zstd", false},  // a few bytes
+        {"/xql.dll/vantrel/java/data/core/org.sample.xml", "deflate, gzip, br, zstd", true},
+    };
+    for (const auto& c : cases) {
+        auto answer = client->Get(c.url, httplib::Headers{{"Accept-Encoding", c.acceptEncoding}});
+        ASSERT_TRUE(answer) << c.url;
+        EXPECT_EQ(answer->status, 200) << c.url;
+        EXPECT_EQ(answer->get_header_value("Content-Encoding") == "gzip", c.gzip) << c.url << " " << c.acceptEncoding;
+    }
+    // The same page decoded is the page unencoded.
+    auto plain = client->Get("/vantrel/javatab/home.jsp", httplib::Headers{{"Accept-Encoding", "identity"}});
+    auto decoded = s_server->Client()->Get("/vantrel/javatab/home.jsp", httplib::Headers{{"Accept-Encoding", "gzip"}});
+    ASSERT_TRUE(plain && decoded);
+    EXPECT_EQ(decoded->body, plain->body);
 }

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "AccessLog.h"
@@ -40,15 +45,23 @@ std::string Ask(int socket, const std::string& line, const std::string& last = "
 
 TEST_F(LookupServerTest, DatabaseCountsComponentsUnderAPrefix)
 {
+    // More rows from another source: a nested class of another component, a class whose
+    // name extends another's.
+    m_database.Add("com.acme.parse.Csv.Row", "1000009");
+    m_database.Add("com.acme.parse.Csv2", "1000002");
+    m_database.Build();
     struct Case
     {
         const char* prefix;
         int count;
     };
     const Case cases[] = {
-        {"com.", 2},  {"com.acme.", 2}, {"com.acme.parse.", 2}, {"com.acme.parse.Csv", 2}, {"com.acme.parse.Tsv", 1},
+        {"com.", 4}, {"com.acme.", 4}, {"com.acme.parse.", 4}, {"com.acme.parse", 4},  // a package without its dot
+        {"com.acme.parse.Csv", 3},  // the class and what is nested in it
+        {"com.acme.parse.Csv.", 1}, {"com.acme.parse.Csv.Row", 1}, {"com.acme.parse.Csv2", 1},
+        {"com.acme.parse.Csv2.", 0}, {"com.acme.parse.Tsv", 1},
         {"com.acme.parse.Cs", 0},  // not a class, not a package
-        {"org.", 1},  {"net.", 0},      {"", 0},                {"Parser.class", 0},
+        {"org.", 1}, {"net.", 0}, {"", 0}, {"Parser.class", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(m_database.CountComponents(c.prefix), c.count) << c.prefix;
@@ -119,8 +132,86 @@ TEST_F(LookupServerTest, StopClosesOpenConnections)
     ASSERT_TRUE(server.Start({"127.0.0.1", 0}, error)) << error;
     int socket = ConnectLoopback(server.Port());
     ASSERT_EQ(ReadSome(socket, 2000), CLookupServer::kGreeting);
+    // One that never reads its answers is stopped too.
+    int stuck = ConnectLoopback(server.Port());
+    std::string requests;
+    for (int k = 0; k < 2000; ++k)
+        requests += "GETSCID com.acme.parse.Csv\n";
+    ::fcntl(stuck, F_SETFL, O_NONBLOCK);
+    for (int k = 0; k < 20; ++k)
+        ::send(stuck, requests.data(), requests.size(), MSG_NOSIGNAL);
     server.Stop();
     EXPECT_TRUE(PeerClosedWithin(socket, 2000));
     ::close(socket);
+    ::close(stuck);
     EXPECT_LT(ConnectLoopback(server.Port()), 0);
+}
+
+TEST_F(LookupServerTest, HostileClientsAreBounded)
+{
+    CLookupServer server(m_database, m_log, CLookupLimits{.idleSeconds = 1, .lifetimeSeconds = 5, .maxPerClient = 4});
+    std::string error;
+    ASSERT_TRUE(server.Start({"127.0.0.1", 0}, error)) << error;
+    auto normalClientServed = [&] {
+        int socket = ConnectLoopback(server.Port(), "127.0.0.2");
+        bool served = ReadSome(socket, 2000) == CLookupServer::kGreeting && Ask(socket, "GETCOUNT com.\n") == "200 2\n";
+        ::close(socket);
+        return served;
+    };
+    // Readers that never read: the answers back up until sending them times out.
+    std::vector<int> stuck;
+    for (int i = 0; i < 2; ++i) {
+        stuck.push_back(ConnectLoopback(server.Port()));
+        ::fcntl(stuck.back(), F_SETFL, O_NONBLOCK);
+        std::string requests;
+        for (int k = 0; k < 2000; ++k)
+            requests += "GETSCID com.acme.parse.Csv\n";
+        for (int k = 0; k < 20; ++k)
+            ::send(stuck.back(), requests.data(), requests.size(), MSG_NOSIGNAL);
+    }
+    // Empty lines are silence; a busy client ends with its lifetime.
+    int blank = ConnectLoopback(server.Port());
+    int busy = ConnectLoopback(server.Port());
+    std::string blankAnswers;
+    std::string busyAnswers;
+    bool servedThroughout = true;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+    for (int tick = 0; std::chrono::steady_clock::now() < until; ++tick) {
+        ::send(blank, "\n", 1, MSG_NOSIGNAL);
+        ::send(busy, "GETCOUNT org.\n", 14, MSG_NOSIGNAL);
+        blankAnswers += ReadSome(blank, 100);
+        busyAnswers += ReadSome(busy, 100);
+        if (tick % 5 == 0)
+            servedThroughout = normalClientServed() && servedThroughout;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(servedThroughout);
+    EXPECT_NE(blankAnswers.find("421 idle too long"), std::string::npos) << blankAnswers;
+    EXPECT_EQ(busyAnswers.find("421"), std::string::npos) << "ended before its lifetime";
+    until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    while (std::chrono::steady_clock::now() < until && busyAnswers.find("421") == std::string::npos) {
+        ::send(busy, "GETCOUNT org.\n", 14, MSG_NOSIGNAL);
+        busyAnswers += ReadSome(busy, 200);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_NE(busyAnswers.find("421 connection open too long"), std::string::npos);
+    for (int socket : stuck)
+        EXPECT_TRUE(PeerClosedWithin(socket, 5000));
+
+    // Four connections from one address; a fifth waits its turn, other addresses do not.
+    std::vector<int> held;
+    for (int i = 0; i < 4; ++i) {
+        held.push_back(ConnectLoopback(server.Port()));
+        ASSERT_EQ(ReadSome(held.back(), 2000), CLookupServer::kGreeting);
+    }
+    int fifth = ConnectLoopback(server.Port());
+    EXPECT_EQ(ReadSome(fifth, 2000).substr(0, 4), "421 ");
+    EXPECT_TRUE(normalClientServed());
+    for (int socket : held)
+        ::close(socket);
+    for (int socket : stuck)
+        ::close(socket);
+    ::close(fifth);
+    ::close(blank);
+    ::close(busy);
 }

@@ -37,6 +37,11 @@ TEST(ServerOptionsTest, DefaultsAreTheClientsDefaultEndpoints)
     ASSERT_TRUE(options) << error;
     EXPECT_TRUE(options->loadSite);
     EXPECT_EQ(DatabaseLocation(*options, "s"), "postgresql://db.example/vantrel");
+
+    auto limits = Parse({"--site", "s", "--max-connections", "2000", "--max-per-client", "16"}, error);
+    ASSERT_TRUE(limits) << error;
+    EXPECT_EQ(limits->maxConnections, 2000);
+    EXPECT_EQ(limits->maxConnectionsPerClient, 16);
 }
 
 TEST(ServerOptionsTest, ListenAddresses)
@@ -83,6 +88,7 @@ TEST(ServerOptionsTest, BadCommandLinesSayWhatIsWrong)
         {{"--site", "s", "--lookup", "1.2.3.4:99999"}, "--lookup"},
         {{"--site", "s", "--threads", "0"}, "--threads"},
         {{"--site", "s", "--idle-timeout", "soon"}, "--idle-timeout"},
+        {{"--site", "s", "--max-per-client", "0"}, "--max-per-client"},
         {{"--site", "s", "--verbose", "1"}, "unknown option --verbose"},
         {{"--site", "s", "--report-quota", "-1"}, "--report-quota"},
         {{"--site", "s", "--migrate", "--load-site"}, "separate steps"},

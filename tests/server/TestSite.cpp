@@ -192,18 +192,21 @@ void CTestSite::Write(const std::string& relative, const std::string& content) c
     WriteFileText(path.string(), content);
 }
 
-CRunningServer::CRunningServer(const std::string& siteDir, int idleTimeoutSeconds, const std::string& stateDir)
-    : CRunningServer([&] {
-          CServerOptions options;
-          options.siteDir = siteDir;
-          options.idleTimeoutSeconds = idleTimeoutSeconds;
-          options.stateDir = stateDir;
-          return options;
-      }())
+CRunningServer::CRunningServer(const std::string& siteDir, int idleTimeoutSeconds, const std::string& stateDir,
+                               const std::function<void(CServerOptions&)>& adjust)
+    : CRunningServer(
+          [&] {
+              CServerOptions options;
+              options.siteDir = siteDir;
+              options.idleTimeoutSeconds = idleTimeoutSeconds;
+              options.stateDir = stateDir;
+              return options;
+          }(),
+          adjust)
 {
 }
 
-CRunningServer::CRunningServer(CServerOptions options)
+CRunningServer::CRunningServer(CServerOptions options, const std::function<void(CServerOptions&)>& adjust)
     : m_stateDir(options.stateDir.empty() ? m_state.Path() : options.stateDir)
 {
     options.http = {"127.0.0.1", 0};
@@ -212,6 +215,8 @@ CRunningServer::CRunningServer(CServerOptions options)
     m_logPath = m_state.File("access.log");
     options.accessLog = m_logPath;
     options.threads = 4;
+    if (adjust)
+        adjust(options);
     m_server = std::make_unique<CVantrelServer>(options);
     std::string error;
     if (!m_server->Start(error))
@@ -231,9 +236,18 @@ std::unique_ptr<httplib::Client> CRunningServer::Client() const
 
 httplib::Result CRunningServer::Get(const std::string& path) const { return Client()->Get(path.c_str()); }
 
-int ConnectLoopback(int port)
+int ConnectLoopback(int port, const char* from)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && from) {
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        ::inet_pton(AF_INET, from, &source.sin_addr);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+            ::close(fd);
+            return -1;
+        }
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -286,9 +300,9 @@ bool PeerClosedWithin(int socket, int waitMs)
     }
 }
 
-std::string RawExchange(int port, const std::string& request, int waitMs)
+std::string RawExchange(int port, const std::string& request, int waitMs, const char* from)
 {
-    int fd = ConnectLoopback(port);
+    int fd = ConnectLoopback(port, from);
     if (fd < 0)
         return {};
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);

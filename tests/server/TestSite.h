@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,10 +29,11 @@ private:
 class CRunningServer
 {
 public:
-    // stateDir empty: a temporary directory of its own.
-    explicit CRunningServer(const std::string& siteDir, int idleTimeoutSeconds = 10, const std::string& stateDir = "");
+    // stateDir empty: a temporary directory of its own; adjust changes any other option.
+    explicit CRunningServer(const std::string& siteDir, int idleTimeoutSeconds = 10, const std::string& stateDir = "",
+                            const std::function<void(CServerOptions&)>& adjust = {});
     // The options given (site, state, database, quota), on free loopback ports.
-    explicit CRunningServer(CServerOptions options);
+    explicit CRunningServer(CServerOptions options, const std::function<void(CServerOptions&)>& adjust = {});
     ~CRunningServer();
 
     int HttpPort() const { return m_server->HttpPort(); }
@@ -49,10 +51,11 @@ private:
     std::unique_ptr<CVantrelServer> m_server;
 };
 
-// Sends raw bytes to a loopback port and reads until the peer closes or the time runs out.
-std::string RawExchange(int port, const std::string& request, int waitMs = 3000);
-// A TCP connection to a loopback port; -1 on failure.
-int ConnectLoopback(int port);
+// Sends raw bytes to a loopback port and reads until the peer closes or the time runs out;
+// from is the loopback address to send from (another client as the server counts them).
+std::string RawExchange(int port, const std::string& request, int waitMs = 3000, const char* from = nullptr);
+// A TCP connection to a loopback port, from a given loopback address; -1 on failure.
+int ConnectLoopback(int port, const char* from = nullptr);
 // Reads until what arrived ends a line, the peer closes or waitMs pass.
 std::string ReadSome(int socket, int waitMs);
 // True when the peer has closed the connection within waitMs.

@@ -57,13 +57,4 @@
     </ul>
   </xsl:template>
 
-  <!-- Does the component's name, vendor, description or a package contain the folded query? -->
-  <xsl:template name="matches">
-    <xsl:param name="component"/>
-    <xsl:param name="query"/>
-    <xsl:if test="contains(translate(concat($component/componentName, ' ', $component/vendor, ' ',
-                  $component/description, ' ', $component/artifact), $upper, $lower), $query)
-                  or $component/packages/package[contains(., $query)]
-                  or $component/categories/category/*[contains(translate(., $upper, $lower), $query)]">yes</xsl:if>
-  </xsl:template>
 </xsl:stylesheet>

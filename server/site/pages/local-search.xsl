@@ -2,6 +2,8 @@
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
   <xsl:import href="catalogue.xsl"/>
   <xsl:param name="q" select="''"/>
+  <!-- The SCIDs the server's catalogue search found for q, each between blanks. -->
+  <xsl:param name="found" select="' '"/>
   <xsl:variable name="query" select="translate(normalize-space($q), $upper, $lower)"/>
 
   <xsl:template match="/">
@@ -18,10 +20,7 @@
       <xsl:text> </xsl:text><button type="submit">Search the catalogue</button>
     </form>
     <xsl:if test="$query != ''">
-      <xsl:variable name="hits" select="/components/component[
-          contains(translate(concat(componentName, ' ', vendor, ' ', description, ' ', artifact), $upper, $lower), $query)
-          or packages/package[contains(., $query)]
-          or categories/category/*[contains(translate(., $upper, $lower), $query)]]"/>
+      <xsl:variable name="hits" select="/components/component[contains($found, concat(' ', @SCID, ' '))]"/>
       <xsl:choose>
         <xsl:when test="$hits">
           <xsl:call-template name="component-table">

@@ -3,6 +3,8 @@
   <xsl:import href="catalogue.xsl"/>
   <xsl:param name="sid" select="''"/>
   <xsl:param name="q" select="''"/>
+  <!-- The SCIDs the server's catalogue search found for q, each between blanks. -->
+  <xsl:param name="found" select="' '"/>
   <xsl:variable name="query" select="translate(normalize-space($q), $upper, $lower)"/>
 
   <xsl:template match="/">
@@ -21,10 +23,7 @@
       <xsl:text> </xsl:text><button type="submit">Search</button>
     </form>
     <xsl:if test="$query != ''">
-      <xsl:variable name="hits" select="/components/component[
-          contains(translate(concat(componentName, ' ', vendor, ' ', description, ' ', artifact), $upper, $lower), $query)
-          or packages/package[contains(., $query)]
-          or categories/category/*[contains(translate(., $upper, $lower), $query)]]"/>
+      <xsl:variable name="hits" select="/components/component[contains($found, concat(' ', @SCID, ' '))]"/>
       <xsl:choose>
         <xsl:when test="$hits">
           <xsl:call-template name="component-table">
