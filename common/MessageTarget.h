@@ -5,7 +5,7 @@
 
 // Window handles and posted messages without windows: a target registers a post function,
 // which is called on the posting thread and must hand the message over to the target's own
-// thread (a queue, or QCoreApplication::postEvent). Handles are never reused, so a message
+// thread (a queue, or the user interface's event loop). Handles are never reused, so a message
 // posted to a target that is gone is dropped, as PostMessage to a destroyed window is.
 
 using HWND = std::uintptr_t;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-// Message boxes, answered by the Qt shell in the program and by scripted answers in tests.
+// Message boxes, answered by the control's shell in the program and by scripted answers in tests.
 
 constexpr unsigned MB_OK = 0x0;
 constexpr unsigned MB_OKCANCEL = 0x1;

@@ -7,6 +7,11 @@ bool CItemDataManager::UpdateIndex()
     return true;
 }
 
+bool CItemDataManager::ListRootItems(CItemList&)
+{
+    return true;
+}
+
 bool CItemDataManager::ListChildItems(const CTreeItem&, CItemList&)
 {
     return true;

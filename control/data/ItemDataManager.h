@@ -8,8 +8,9 @@
 #include "TreeItem.h"
 #include "XmlDocument.h"
 
-// What a tab page asks of its collection: bring the index up to date, list the children
-// of an item, give an item's page URL. The base answers for a collection with no data.
+// What a tab page asks of its collection: bring the index up to date, list the root items
+// and the children of an item, give an item's page URL. The base answers for a collection
+// with no data.
 class CItemDataManager
 {
 public:
@@ -17,6 +18,8 @@ public:
 
     // True when the index on disk may be used.
     virtual bool UpdateIndex();
+    // Fills roots with the collection's top items, new records the caller takes over.
+    virtual bool ListRootItems(CItemList& roots);
     // Fills children with new records; the caller takes them over.
     virtual bool ListChildItems(const CTreeItem& parent, CItemList& children);
     // The page the browser pane shows for item; false when none can be formed.

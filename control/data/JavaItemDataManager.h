@@ -24,6 +24,8 @@ public:
 
     // Download-if-newer of "Java/index.xml"; skipped in offline mode. Always true.
     bool UpdateIndex() override;
+    // The displayed technologies.
+    bool ListRootItems(CItemList& roots) override { return ListJavaTechnologies(roots); }
     bool ListChildItems(const CTreeItem& parent, CItemList& children) override;
     bool GetItemURL(const CTreeItem& item, std::string& url) override;
 

@@ -16,6 +16,7 @@ public:
     explicit CMarketItemDataManager(IModalRunner& runner);
 
     bool UpdateIndex() override;
+    bool ListRootItems(CItemList& roots) override { return ListMarketCategories(roots); }
     bool ListChildItems(const CTreeItem& parent, CItemList& children) override;
     bool GetItemURL(const CTreeItem& item, std::string& url) override;
 

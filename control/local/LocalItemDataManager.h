@@ -17,6 +17,8 @@ public:
 
     // Never downloads: makes sure an index exists, offering a scan when it does not.
     bool UpdateIndex() override;
+    // Read anew, so that a scan since the last listing shows.
+    bool ListRootItems(CItemList& roots) override { return ListComponentCategories(roots, true); }
     bool ListChildItems(const CTreeItem& parent, CItemList& children) override;
     bool GetItemURL(const CTreeItem& item, std::string& url) override;
 

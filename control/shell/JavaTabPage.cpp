@@ -9,11 +9,9 @@
 #include "JavaSearchThread.h"
 #include "PageArtwork.h"
 #include "TabPageOwner.h"
-#include "UserPrompt.h"
-#include "XmlAccess.h"
 
 CJavaTabPage::CJavaTabPage(ITabPageOwner& owner, IModalRunner& runner, IUserPrompt& prompt, QWidget* parent)
-    : CTabPage(owner, runner, prompt, "Java", CPageArtwork::kStripJava, parent)
+    : CTabPage(owner, runner, prompt, "Java", CPageArtwork::kStripJava, kSearchKinds | kSearchProgress, parent)
 {
 }
 
@@ -26,70 +24,38 @@ void CJavaTabPage::InitSearchKinds()
 
 void CJavaTabPage::CreateDataManager()
 {
-    auto manager = std::make_unique<CJavaItemDataManager>(Runner());
-    manager->SetLauncher(Owner().GetAutomationFlag());
-    m_javaManager = manager.get();
-    SetDataManager(std::move(manager));
+    m_javaManager = &SetDataManager(std::make_unique<CJavaItemDataManager>(Runner()));
+    m_javaManager->SetLauncher(Owner().GetAutomationFlag());
 }
 
-void CJavaTabPage::RegisterAnchors()
+CSearchRunner::CThreadFactory CJavaTabPage::JavaSearch(std::string packageText, std::string classText,
+                                                       std::string methodText, int kind) const
 {
-    RegisterToolbarAnchors(true);
-}
-
-void CJavaTabPage::LayoutControls()
-{
-    LayoutToolbar(false);
-}
-
-void CJavaTabPage::AddRootItems()
-{
-    CItemList technologies;
-    if (!m_javaManager->ListJavaTechnologies(technologies))
-        return;
-    InsertRootGroups(technologies);
-}
-
-void CJavaTabPage::ExpandItem(QTreeWidgetItem* treeItem)
-{
-    if (const CTreeItem* item = ItemOf(treeItem))
-        AddChildItems(treeItem, *item);
+    CJavaItemDataManager& manager = *m_javaManager;
+    return [=, &manager](CItemList& results, HWND dialog) -> std::unique_ptr<CSearchThread> {
+        auto search = std::make_unique<CWorker<CJavaSearchThread>>(manager, results);
+        search->Setup(packageText, classText, methodText, kind, dialog);
+        return search;
+    };
 }
 
 void CJavaTabPage::RunSearch()
 {
-    const int kind = GetSearchKinds()->currentIndex();
-    if (kind < 0) {
+    // Without a chosen kind there is nothing to search by.
+    if (GetSearchKinds()->currentIndex() < 0) {
         BringToTop();
         return;
     }
-    const std::string text = ReadSearchText();
-    std::string packageText;
-    std::string classText;
-    std::string methodText;
-    if (kind == kSearchPackage)
-        packageText = text;
-    else if (kind == kSearchMethod)
-        methodText = text;
-    else
-        classText = text;
+    CTabPage::RunSearch();
+}
 
-    CItemList results;
-    const int ended = RunSearchDialog(
-        text,
-        [&](HWND self) {
-            auto search = std::make_unique<CWorker<CJavaSearchThread>>(*m_javaManager, results);
-            search->Setup(packageText, classText, methodText, kind, self);
-            return search;
-        },
-        true);
-    if (ended == IDOK) {
-        if (!results.IsEmpty())
-            AddSearchResults(results);
-        else
-            ShowNoSearchResults(Prompt());
-    }
-    BringToTop();
+// The kind decides which field carries the text.
+CSearchRunner::CThreadFactory CJavaTabPage::PrepareSearch(const std::string& text)
+{
+    const int kind = GetSearchKinds()->currentIndex();
+    const bool inPackage = kind == kSearchPackage;
+    const bool inMethod = kind == kSearchMethod;
+    return JavaSearch(inPackage ? text : "", inPackage || inMethod ? "" : text, inMethod ? text : "", kind);
 }
 
 void CJavaTabPage::ShowItem(const std::string& packageName, const std::string& className,
@@ -113,19 +79,9 @@ void CJavaTabPage::ShowItem(const std::string& packageName, const std::string& c
         GetSearchEdit()->setText(QString::fromStdString(text));
         const int kind = methodName.empty() ? kLookupClass : kLookupMethod;
         CItemList results;
-        RunSearchDialog(
-            text,
-            [&](HWND self) {
-                auto search = std::make_unique<CWorker<CJavaSearchThread>>(*m_javaManager, results);
-                search->Setup(packageName, className, methodName, kind, self);
-                return search;
-            },
-            true);
+        RunSearchDialog(text, JavaSearch(packageName, className, methodName, kind), results);
         // Hits or the message, however the dialog ended.
-        if (!results.IsEmpty())
-            AddSearchResults(results);
-        else
-            ShowNoSearchResults(Prompt());
+        ShowSearchOutcome(results);
         BringToTop();
     }
     SelectSearchResult();

@@ -32,12 +32,12 @@ public:
 protected:
     void InitSearchKinds() override;
     void CreateDataManager() override;
-    void RegisterAnchors() override;
-    void LayoutControls() override;
     void RunSearch() override;
-    void AddRootItems() override;
-    void ExpandItem(QTreeWidgetItem* treeItem) override;
+    CSearchRunner::CThreadFactory PrepareSearch(const std::string& text) override;
 
 private:
+    CSearchRunner::CThreadFactory JavaSearch(std::string packageText, std::string classText, std::string methodText,
+                                             int kind) const;
+
     CJavaItemDataManager* m_javaManager = nullptr;
 };

@@ -12,13 +12,9 @@ public:
     CMarketTabPage(ITabPageOwner& owner, IModalRunner& runner, IUserPrompt& prompt, QWidget* parent = nullptr);
 
 protected:
+    // The search carries the session id, fetched before the dialog opens.
+    CSearchRunner::CThreadFactory PrepareSearch(const std::string& text) override;
     void CreateDataManager() override;
-    void InitBrowser() override;
-    void RegisterAnchors() override;
-    void LayoutControls() override;
-    void RunSearch() override;
-    void AddRootItems() override;
-    void ExpandItem(QTreeWidgetItem* treeItem) override;
 
 private:
     CMarketItemDataManager* m_marketManager = nullptr;

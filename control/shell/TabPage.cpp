@@ -2,32 +2,22 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFrame>
 #include <QHelpEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
-#include <QVBoxLayout>
-#include <QWebEngineHistory>
-#include <QWebEngineLoadingInfo>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 
 #include "BusyAnimation.h"
 #include "FlatButton.h"
 #include "Messages.h"
-#include "ModalDialog.h"
 #include "PageArtwork.h"
 #include "QtMessageTarget.h"
-#include "SeparatorLine.h"
 #include "Settings.h"
 #include "SplitterBar.h"
 #include "TabPageOwner.h"
 #include "UserPrompt.h"
+#include "XmlAccess.h"
 
 namespace
 {
@@ -37,38 +27,6 @@ constexpr int kExpandedOnceRole = Qt::UserRole + 1;
 // The page's size as its dialog template gives it, in dialog units.
 constexpr int kTemplateWidth = 445;
 constexpr int kTemplateHeight = 192;
-
-struct CButtonSpec
-{
-    int id;
-    const char* text;
-    int icon;
-    int x;
-};
-
-// The toolbar's buttons in control-id order, with their template column.
-constexpr std::array<CButtonSpec, 10> kButtonSpecs{{
-    {CTabPage::kSearchId, "Search", CPageArtwork::kIconSearch, 242},
-    {CTabPage::kChatId, "Chat", CPageArtwork::kIconChat, 269},
-    {CTabPage::kFeatureId, "Feature", CPageArtwork::kIconFeature, 286},
-    {CTabPage::kBugId, "Bug", CPageArtwork::kIconBug, 302},
-    {CTabPage::kOptionsId, "Options", CPageArtwork::kIconOptions, 317},
-    {CTabPage::kBackId, "Back", CPageArtwork::kIconBack, 347},
-    {CTabPage::kForwardId, "Forward", CPageArtwork::kIconForward, 363},
-    {CTabPage::kStopId, "Stop", CPageArtwork::kIconStop, 379},
-    {CTabPage::kRefreshId, "Refresh", CPageArtwork::kIconRefresh, 395},
-    {CTabPage::kPrintId, "Print", CPageArtwork::kIconPrint, 411},
-}};
-
-bool IsEnterKey(const QKeyEvent* key)
-{
-    return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat();
-}
-
-void MoveRightEdgeTo(QWidget* widget, int right)
-{
-    widget->move(right - widget->width(), widget->y());
-}
 
 bool IsInside(const QTreeWidgetItem* item, const QTreeWidgetItem* ancestor)
 {
@@ -81,89 +39,43 @@ bool IsInside(const QTreeWidgetItem* item, const QTreeWidgetItem* ancestor)
 }  // namespace
 
 CTabPage::CTabPage(ITabPageOwner& owner, IModalRunner& runner, IUserPrompt& prompt, std::string name, int imageStrip,
-                   QWidget* parent)
+                   unsigned flags, QWidget* parent)
     : QWidget(parent)
     , m_owner(owner)
     , m_runner(runner)
     , m_prompt(prompt)
     , m_name(std::move(name))
     , m_imageStrip(imageStrip)
+    , m_flags(flags)
+    , m_units(fontMetrics())
+    , m_toolbar(*this, m_units)
+    , m_search(runner, (flags & kSearchProgress) != 0)
 {
-    // Dialog units as Windows derives them from the dialog's font.
-    const QFontMetrics metrics = fontMetrics();
-    const int alphabet =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    m_baseUnitX = std::max(1, (alphabet / 26 + 1) / 2);
-    m_baseUnitY = std::max(1, metrics.height());
-
     m_target = std::make_unique<CQtMessageTarget>(
         [this](unsigned message, WPARAM wParam, LPARAM lParam) { OnMessage(message, wParam, lParam); });
     setContextMenuPolicy(Qt::PreventContextMenu);
-    CreateChildren();
-    resize(MapDialogRect(0, 0, kTemplateWidth, kTemplateHeight).size());
+    CreateTree();
+    m_pane = new CBrowserPane(owner, m_toolbar, this);
+    m_pane->setGeometry(m_units.Map(125, 17, 318, 173));
+    m_splitter = new CSplitterBar(this, false);
+    resize(m_units.Map(0, 0, kTemplateWidth, kTemplateHeight).size());
 }
 
 CTabPage::~CTabPage()
 {
     // Nothing that the children do while they go may reach the half-destroyed page.
-    if (m_tree) {
-        m_tree->disconnect(this);
-        m_tree->selectionModel()->disconnect(this);
-    }
-    if (m_browser) {
-        m_browser->page()->disconnect(this);
-        m_browser->disconnect(this);
-    }
-    // The browser goes before the printer it may still be printing to.
-    delete m_browserHost;
-    m_browserHost = nullptr;
-    m_browser = nullptr;
+    m_tree->disconnect(this);
+    m_tree->selectionModel()->disconnect(this);
+    delete m_pane;
+    m_pane = nullptr;
     delete m_tree;
     m_tree = nullptr;
-    if (m_navigating) {
-        m_navigating = false;
-        m_owner.EndBusy();
-    }
     m_manager.reset();
     m_items.clear();
 }
 
-QRect CTabPage::MapDialogRect(int x, int y, int width, int height) const
+void CTabPage::CreateTree()
 {
-    auto mapX = [this](int value) { return (value * m_baseUnitX + 2) / 4; };
-    auto mapY = [this](int value) { return (value * m_baseUnitY + 4) / 8; };
-    return QRect(mapX(x), mapY(y), mapX(width), mapY(height));
-}
-
-// The children of the dialog template, in tab order.
-void CTabPage::CreateChildren()
-{
-    m_combo = new QComboBox(this);
-    m_combo->setObjectName(QStringLiteral("searchKinds"));
-    m_combo->setGeometry(MapDialogRect(2, 2, 69, 13));
-
-    m_edit = new QLineEdit(this);
-    m_edit->setObjectName(QStringLiteral("searchText"));
-    m_edit->setGeometry(MapDialogRect(73, 2, 165, 13));
-
-    for (size_t i = 0; i < kButtonSpecs.size(); ++i) {
-        const CButtonSpec& spec = kButtonSpecs[i];
-        auto* button = new CFlatButton(true, false, true, CFlatButton::kIconCentred, this);
-        button->setText(QString::fromLatin1(spec.text));
-        button->setToolTip(button->text());
-        button->setAccessibleName(button->text());
-        button->setGeometry(MapDialogRect(spec.x, 2, 14, 14));
-        m_buttons[i] = button;
-    }
-    GetButton(kChatId)->hide();
-    GetButton(kFeatureId)->hide();
-
-    m_separator = new CSeparatorLine(this);
-    m_separator->setGeometry(MapDialogRect(335, 2, 8, 12));
-
-    m_animation = new CBusyAnimation(this);
-    m_animation->setGeometry(MapDialogRect(426, 2, 17, 15));
-
     m_tree = new QTreeWidget(this);
     m_tree->setObjectName(QStringLiteral("tree"));
     m_tree->setHeaderHidden(true);
@@ -174,19 +86,7 @@ void CTabPage::CreateChildren()
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setDragDropMode(QAbstractItemView::NoDragDrop);
     m_tree->setIconSize(QSize(16, 16));
-    m_tree->setGeometry(MapDialogRect(2, 17, 121, 173));
-
-    m_browserHost = new QFrame(this);
-    m_browserHost->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    m_browserHost->setGeometry(MapDialogRect(125, 17, 318, 173));
-    auto* hostLayout = new QVBoxLayout(m_browserHost);
-    hostLayout->setContentsMargins(m_browserHost->frameWidth(), m_browserHost->frameWidth(),
-                                   m_browserHost->frameWidth(), m_browserHost->frameWidth());
-    m_browser = new QWebEngineView(m_browserHost);
-    m_browser->setObjectName(QStringLiteral("browser"));
-    hostLayout->addWidget(m_browser);
-
-    m_splitter = new CSplitterBar(this, false);
+    m_tree->setGeometry(m_units.Map(2, 17, 121, 173));
 }
 
 void CTabPage::InitDialog()
@@ -199,13 +99,6 @@ HWND CTabPage::GetWindowHandle() const
     return m_target->GetHandle();
 }
 
-CFlatButton* CTabPage::GetButton(int id) const
-{
-    if (id < kSearchId || id > kPrintId)
-        return nullptr;
-    return m_buttons[static_cast<size_t>(id - kSearchId)];
-}
-
 CTreeItem* CTabPage::ItemOf(const QTreeWidgetItem* treeItem)
 {
     if (!treeItem)
@@ -215,7 +108,7 @@ CTreeItem* CTabPage::ItemOf(const QTreeWidgetItem* treeItem)
 
 void CTabPage::InitControls()
 {
-    m_edit->installEventFilter(this);
+    m_toolbar.WatchEnter([this] { PostMessage(GetWindowHandle(), WM_PAGE_SEARCH, 0, 0); });
     connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnSelectionChanged(); });
     connect(m_tree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { OnItemExpanded(item); });
 
@@ -224,12 +117,12 @@ void CTabPage::InitControls()
         &CTabPage::OnOptions,       &CTabPage::OnBack, &CTabPage::OnForward, &CTabPage::OnStop,
         &CTabPage::OnRefresh,       &CTabPage::OnPrint,
     };
-    for (size_t i = 0; i < m_buttons.size(); ++i) {
-        auto command = commands[i];
-        connect(m_buttons[i], &QAbstractButton::clicked, this, [this, command] { (this->*command)(); });
+    for (int id = kSearchId; id <= kPrintId; ++id) {
+        auto command = commands[static_cast<size_t>(id - kSearchId)];
+        connect(GetButton(id), &QAbstractButton::clicked, this, [this, command] { (this->*command)(); });
     }
 
-    m_animation->Stop();
+    GetAnimation()->Stop();
     LoadButtonImages();
     CreateToolTip();
     InitSearchKinds();
@@ -242,14 +135,7 @@ void CTabPage::InitSearchKinds() {}
 
 void CTabPage::LoadButtonImages()
 {
-    for (size_t i = 0; i < m_buttons.size(); ++i) {
-        QIcon icon = CPageArtwork::LoadIcon(kButtonSpecs[i].icon);
-        if (icon.isNull())
-            break;
-        m_buttons[i]->setIcon(icon);
-    }
-    for (int id : {kBackId, kForwardId, kStopId, kRefreshId})
-        GetButton(id)->setEnabled(false);
+    m_toolbar.LoadButtonImages();
 }
 
 void CTabPage::InitTreeImages()
@@ -266,13 +152,9 @@ void CTabPage::CreateDataManager()
 
 void CTabPage::InitBrowser()
 {
-    QWebEnginePage* page = m_browser->page();
-    connect(page, &QWebEnginePage::loadingChanged, this,
-            [this](const QWebEngineLoadingInfo& info) { OnLoadingChanged(info); });
-    connect(m_browser, &QWebEngineView::urlChanged, this, [this](const QUrl& url) { OnUrlChanged(url); });
-    // A page's own print request prints as the Print button does.
-    connect(m_browser, &QWebEngineView::printRequested, this, [this] { OnPrint(); });
-    connect(m_browser, &QWebEngineView::printFinished, this, [this](bool) { m_printer.reset(); });
+    m_pane->Connect();
+    if (m_flags & kStartBlank)
+        Navigate("about:blank");
 }
 
 void CTabPage::CreateToolTip()
@@ -280,52 +162,25 @@ void CTabPage::CreateToolTip()
     m_toolTip = QString::fromStdString(m_name);
 }
 
-void CTabPage::RegisterToolbarAnchors(bool withCombo)
+void CTabPage::RegisterAnchors()
 {
-    if (withCombo)
-        m_anchors.Add(m_combo, 0);
-    m_anchors.Add(m_edit, 0);
-    m_anchors.Add(GetButton(kSearchId), 0);
-    for (int id = kChatId; id <= kOptionsId; ++id)
-        m_anchors.Add(GetButton(id), CResizeAnchors::kFollowRight);
-    m_anchors.Add(m_separator, CResizeAnchors::kFollowRight);
-    for (int id = kBackId; id <= kPrintId; ++id)
-        m_anchors.Add(GetButton(id), CResizeAnchors::kFollowRight);
-    m_anchors.Add(m_animation, CResizeAnchors::kFollowRight);
+    m_toolbar.RegisterAnchors(m_anchors, (m_flags & kSearchKinds) != 0);
     m_anchors.Add(m_tree, CResizeAnchors::kStretchBottom);
     m_anchors.Add(m_splitter, CResizeAnchors::kStretchBottom);
-    m_anchors.Add(m_browserHost, CResizeAnchors::kStretchRight | CResizeAnchors::kStretchBottom);
+    m_anchors.Add(m_pane, CResizeAnchors::kStretchRight | CResizeAnchors::kStretchBottom);
 }
 
-void CTabPage::LayoutToolbar(bool hideCombo)
+// The toolbar from the right edge; tree and browser down to the bottom, the browser to the
+// right edge, with the splitter between them.
+void CTabPage::LayoutControls()
 {
-    const int width = this->width();
-    const int height = this->height();
-    MoveRightEdgeTo(m_animation, width - 2);
-    int right = m_animation->x() - 2;
-    for (int id : {kPrintId, kRefreshId, kStopId, kForwardId, kBackId}) {
-        MoveRightEdgeTo(GetButton(id), right);
-        right = GetButton(id)->x() - 2;
-    }
-    m_separator->setGeometry(GetButton(kBackId)->x() - 4, m_separator->y(), 2, m_separator->height());
-    right = m_separator->x() - 2;
-    for (int id : {kOptionsId, kBugId, kFeatureId, kChatId}) {
-        MoveRightEdgeTo(GetButton(id), right);
-        right = GetButton(id)->x() - 2;
-    }
-
+    m_toolbar.Layout((m_flags & kSearchKinds) == 0);
     const QRect tree = m_tree->geometry();
-    m_tree->setGeometry(tree.x(), tree.y(), tree.width(), std::max(0, height - 2 - tree.y()));
-    const QRect browser = m_browserHost->geometry();
-    m_browserHost->setGeometry(browser.x(), browser.y(), std::max(0, width - 2 - browser.x()),
-                               std::max(0, height - 2 - browser.y()));
-    m_splitter->Place(m_tree, m_browserHost);
-
-    if (hideCombo) {
-        m_combo->hide();
-        const QRect edit = m_edit->geometry();
-        m_edit->setGeometry(2, edit.y(), edit.x() + edit.width() - 2, edit.height());
-    }
+    m_tree->setGeometry(tree.x(), tree.y(), tree.width(), std::max(0, height() - 2 - tree.y()));
+    const QRect browser = m_pane->geometry();
+    m_pane->setGeometry(browser.x(), browser.y(), std::max(0, width() - 2 - browser.x()),
+                        std::max(0, height() - 2 - browser.y()));
+    m_splitter->Place(m_tree, m_pane);
 }
 
 void CTabPage::resizeEvent(QResizeEvent* event)
@@ -334,34 +189,10 @@ void CTabPage::resizeEvent(QResizeEvent* event)
     if (m_layoutPending) {
         m_layoutPending = false;
         LayoutControls();
-        m_editLaidOut = m_edit->geometry();
-        m_searchLaidOut = GetButton(kSearchId)->geometry();
+        m_toolbar.KeepSearchPlaces();
     }
     m_anchors.Resize(width(), height());
-    FitSearchBox();
-}
-
-// The buttons on the right follow the page's right edge; in a page narrower than its
-// template they would slide over the search box and the Search button.
-void CTabPage::FitSearchBox()
-{
-    if (m_layoutPending)
-        return;
-    int limit = width();
-    for (int id = kChatId; id <= kOptionsId; ++id) {
-        if (GetButton(id)->isVisibleTo(this))
-            limit = std::min(limit, GetButton(id)->x());
-    }
-    QRect edit = m_editLaidOut;
-    QRect search = m_searchLaidOut;
-    const int overflow = search.x() + search.width() + 4 - limit;
-    if (overflow > 0) {
-        const int shrink = std::min(overflow, std::max(0, edit.width() - MapDialogRect(0, 0, 40, 0).width()));
-        edit.setWidth(edit.width() - shrink);
-        search.translate(-shrink, 0);
-    }
-    m_edit->setGeometry(edit);
-    GetButton(kSearchId)->setGeometry(search);
+    m_toolbar.FitSearchBox();
 }
 
 bool CTabPage::event(QEvent* event)
@@ -376,24 +207,6 @@ bool CTabPage::event(QEvent* event)
         return true;
     }
     return QWidget::event(event);
-}
-
-bool CTabPage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_edit) {
-        // A search starts when Enter is let go in the box; an Enter pressed elsewhere (on
-        // the message box that a search showed) and let go here starts none.
-        if (event->type() == QEvent::KeyPress && IsEnterKey(static_cast<QKeyEvent*>(event))) {
-            m_enterDown = true;
-        } else if (event->type() == QEvent::KeyRelease && IsEnterKey(static_cast<QKeyEvent*>(event))) {
-            if (m_enterDown)
-                PostMessage(GetWindowHandle(), WM_PAGE_SEARCH, 0, 0);
-            m_enterDown = false;
-        } else if (event->type() == QEvent::FocusOut) {
-            m_enterDown = false;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void CTabPage::OnMessage(unsigned message, WPARAM, LPARAM)
@@ -447,12 +260,14 @@ void CTabPage::AddFixedItems()
         InsertItem(nullptr, std::make_unique<CTreeItem>(ITEM_SEARCH, "Search Results"), ITEM_SEARCH, false);
 }
 
-void CTabPage::AddRootItems() {}
-
-void CTabPage::InsertRootGroups(CItemList& groups)
+// The collection's root listing, each with the group's images and an expand button.
+void CTabPage::AddRootItems()
 {
-    for (std::unique_ptr<CTreeItem>& group : groups.TakeAll())
-        InsertItem(nullptr, std::move(group), ITEM_GROUP, true);
+    CItemList roots;
+    if (!m_manager || !m_manager->ListRootItems(roots))
+        return;
+    for (std::unique_ptr<CTreeItem>& root : roots.TakeAll())
+        InsertItem(nullptr, std::move(root), ITEM_GROUP, true);
 }
 
 void CTabPage::RefreshTree()
@@ -486,6 +301,15 @@ QTreeWidgetItem* CTabPage::InsertItem(QTreeWidgetItem* parent, std::unique_ptr<C
     return treeItem;
 }
 
+void CTabPage::InsertListed(QTreeWidgetItem* parent, CItemList& list)
+{
+    for (std::unique_ptr<CTreeItem>& item : list.TakeAll()) {
+        const int kind = item->GetKind();
+        const bool expandButton = item->HasChildren();
+        InsertItem(parent, std::move(item), kind, expandButton);
+    }
+}
+
 void CTabPage::OnItemExpanded(QTreeWidgetItem* treeItem)
 {
     if (treeItem->data(0, kExpandedOnceRole).toBool())
@@ -499,18 +323,17 @@ void CTabPage::OnItemExpanded(QTreeWidgetItem* treeItem)
     m_owner.EndBusy();
 }
 
-void CTabPage::ExpandItem(QTreeWidgetItem*) {}
+void CTabPage::ExpandItem(QTreeWidgetItem* treeItem)
+{
+    if (const CTreeItem* item = ItemOf(treeItem))
+        AddChildItems(treeItem, *item);
+}
 
 void CTabPage::AddChildItems(QTreeWidgetItem* treeItem, const CTreeItem& item)
 {
     CItemList children;
-    if (!m_manager || !m_manager->ListChildItems(item, children))
-        return;
-    for (std::unique_ptr<CTreeItem>& child : children.TakeAll()) {
-        const int kind = child->GetKind();
-        const bool expandButton = child->HasChildren();
-        InsertItem(treeItem, std::move(child), kind, expandButton);
-    }
+    if (m_manager && m_manager->ListChildItems(item, children))
+        InsertListed(treeItem, children);
 }
 
 void CTabPage::AddSearchResults(CItemList& list)
@@ -518,11 +341,7 @@ void CTabPage::AddSearchResults(CItemList& list)
     if (list.IsEmpty() || !m_searchResultsItem)
         return;
     m_searchResultsItem->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-    for (std::unique_ptr<CTreeItem>& result : list.TakeAll()) {
-        const int kind = result->GetKind();
-        const bool expandButton = result->HasChildren();
-        InsertItem(m_searchResultsItem, std::move(result), kind, expandButton);
-    }
+    InsertListed(m_searchResultsItem, list);
     m_tree->expandItem(m_searchResultsItem);
 }
 
@@ -544,7 +363,37 @@ void CTabPage::ClearSearchResults()
     m_quietSelection = false;
 }
 
-void CTabPage::RunSearch() {}
+CSearchRunner::CThreadFactory CTabPage::PrepareSearch(const std::string&)
+{
+    return {};
+}
+
+void CTabPage::RunSearch()
+{
+    const std::string text = m_toolbar.ReadSearchText();
+    const CSearchRunner::CThreadFactory search = PrepareSearch(text);
+    if (!search)
+        return;
+    CItemList results;
+    // A cancelled search shows nothing.
+    if (RunSearchDialog(text, search, results) == IDOK)
+        ShowSearchOutcome(results);
+    BringToTop();
+}
+
+int CTabPage::RunSearchDialog(const std::string& text, const CSearchRunner::CThreadFactory& factory,
+                              CItemList& results)
+{
+    return m_search.Run(text, factory, results);
+}
+
+void CTabPage::ShowSearchOutcome(CItemList& results)
+{
+    if (!results.IsEmpty())
+        AddSearchResults(results);
+    else
+        ShowNoSearchResults(m_prompt);
+}
 
 void CTabPage::SelectSearchResult()
 {
@@ -555,27 +404,6 @@ void CTabPage::SelectSearchResult()
         m_searchResultsItem->childCount() > 0 ? m_searchResultsItem->child(0) : m_searchResultsItem;
     m_tree->setCurrentItem(target);
     m_tree->scrollToItem(target);
-}
-
-int CTabPage::RunSearchDialog(const std::string& text, CSearchProgressDlg::CStartStep startStep,
-                              bool showProgressBar)
-{
-    CSearchProgressDlg dialog(text, std::move(startStep), showProgressBar);
-    const int result = m_runner.RunModal(dialog);
-    // The results are read only once the search's thread has finished.
-    dialog.EndSearch();
-    return result;
-}
-
-std::string CTabPage::ReadSearchText() const
-{
-    QString text = m_edit->text();
-    if (text.size() > kMaxSearchText) {
-        text.truncate(kMaxSearchText);
-        if (text.back().isHighSurrogate())
-            text.chop(1);
-    }
-    return text.toStdString();
 }
 
 void CTabPage::BringToTop()
@@ -614,110 +442,11 @@ void CTabPage::ClearSelection()
 
 void CTabPage::NavigateToItem(const CTreeItem* item)
 {
-    if (!item || !m_manager)
-        return;
     std::string url;
-    if (!m_manager->GetItemURL(*item, url))
+    if (!item || !m_manager || !m_manager->GetItemURL(*item, url) || !CBrowserPane::IsUrl(url))
         return;
-    if (!QUrl(QString::fromStdString(url), QUrl::TolerantMode).isValid())
-        return;
-    GetButton(kBackId)->setEnabled(false);
-    GetButton(kForwardId)->setEnabled(false);
+    m_toolbar.ShowHistory(false, false);
     Navigate(url);
-}
-
-bool CTabPage::Navigate(const std::string& url)
-{
-    // Characters that cannot stand in a URL are percent-encoded, as a browser does.
-    const QUrl target(QString::fromStdString(url), QUrl::TolerantMode);
-    if (!target.isValid())
-        return false;
-    m_browser->setUrl(target);
-    return true;
-}
-
-void CTabPage::OnLoadingChanged(const QWebEngineLoadingInfo& info)
-{
-    const std::string url = info.url().toString().toStdString();
-    switch (info.status()) {
-    case QWebEngineLoadingInfo::LoadStartedStatus:
-        BeforeNavigate();
-        break;
-    case QWebEngineLoadingInfo::LoadSucceededStatus:
-    case QWebEngineLoadingInfo::LoadFailedStatus:
-        // A failed load still shows its error page, which has its place in the history.
-        NavigateComplete(url);
-        break;
-    case QWebEngineLoadingInfo::LoadStoppedStatus:
-        // Stopped before the page was shown, it left no trace in the history.
-        if (m_browser->history()->currentItem().url() == info.url())
-            NavigateComplete(url);
-        else
-            EndNavigation();
-        break;
-    }
-}
-
-void CTabPage::OnUrlChanged(const QUrl& url)
-{
-    // A move within the shown document (an anchor) is a navigation without a load; the
-    // start of a real load does not yet show in the history, and is counted when it ends.
-    if (m_browser->history()->currentItem().url() == url)
-        UpdateHistory(url.toString().toStdString());
-}
-
-void CTabPage::BeforeNavigate()
-{
-    GetButton(kStopId)->setEnabled(true);
-    GetButton(kRefreshId)->setEnabled(false);
-    m_animation->Play();
-    // One busy cursor per page, however many loads overlap.
-    if (!m_navigating) {
-        m_navigating = true;
-        m_owner.BeginBusy();
-    }
-}
-
-void CTabPage::NavigateComplete(const std::string& url)
-{
-    UpdateHistory(url);
-    EndNavigation();
-}
-
-void CTabPage::UpdateHistory(const std::string& url)
-{
-    if (m_goingBack) {
-        --m_historyPosition;
-        m_goingBack = false;
-    } else if (m_goingForward) {
-        ++m_historyPosition;
-        m_goingForward = false;
-    } else if (url != m_lastUrl) {
-        ++m_historyPosition;
-        m_historyEnd = m_historyPosition;
-    }
-    m_lastUrl = url;
-    UpdateHistoryButtons();
-}
-
-void CTabPage::UpdateHistoryButtons()
-{
-    GetButton(kBackId)->setEnabled(m_historyPosition > 0);
-    GetButton(kForwardId)->setEnabled(m_historyPosition < m_historyEnd);
-}
-
-void CTabPage::EndNavigation()
-{
-    GetButton(kStopId)->setEnabled(false);
-    GetButton(kRefreshId)->setEnabled(true);
-    m_animation->Stop();
-    // Selecting an item disabled Back and Forward; a load that never completed must not
-    // leave them so.
-    UpdateHistoryButtons();
-    if (m_navigating) {
-        m_navigating = false;
-        m_owner.EndBusy();
-    }
 }
 
 void CTabPage::OnPageSearch()
@@ -741,48 +470,19 @@ void CTabPage::OnOptions()
 void CTabPage::OnBack()
 {
     ClearSelection();
-    // Without a page to go back to the browser would not move, and the flag would
-    // miscount the next navigation.
-    if (!m_browser->history()->canGoBack())
-        return;
-    m_goingBack = true;
-    m_browser->back();
+    m_pane->GoBack();
 }
 
 void CTabPage::OnForward()
 {
     ClearSelection();
-    if (!m_browser->history()->canGoForward())
-        return;
-    m_goingForward = true;
-    m_browser->forward();
+    m_pane->GoForward();
 }
 
 void CTabPage::OnStop()
 {
     GetButton(kStopId)->ClearHover();
-    m_browser->stop();
-    GetButton(kStopId)->setEnabled(false);
-    GetButton(kRefreshId)->setEnabled(true);
-    m_animation->Stop();
-}
-
-void CTabPage::OnRefresh()
-{
-    m_browser->reload();
-}
-
-void CTabPage::OnPrint()
-{
-    // One print at a time: the printer must stay until the browser has finished with it.
-    if (m_printer)
-        return;
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrintDialog dialog(printer.get(), this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    m_printer = std::move(printer);
-    m_browser->print(m_printer.get());
+    m_pane->Stop();
 }
 
 std::string CTabPage::BuildBugReportUrl()

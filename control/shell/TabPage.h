@@ -8,11 +8,14 @@
 #include <QIcon>
 #include <QWidget>
 
+#include "BrowserPane.h"
+#include "DialogUnits.h"
 #include "ItemDataManager.h"
 #include "ItemList.h"
 #include "MessageTarget.h"
+#include "PageToolbar.h"
 #include "ResizeAnchors.h"
-#include "SearchProgressDlg.h"
+#include "SearchRunner.h"
 #include "TreeItem.h"
 
 class CBusyAnimation;
@@ -24,50 +27,33 @@ class IModalRunner;
 class ITabPageOwner;
 class IUserPrompt;
 class QComboBox;
-class QFrame;
 class QLineEdit;
-class QPrinter;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QUrl;
-class QWebEngineLoadingInfo;
 class QWebEngineView;
 
 // One tab's page: the collection's tree on the left, a browser pane on the right, the
 // splitter between them and the toolbar above. Selecting an item shows its page;
 // expanding an item lists its children once; a search runs behind the modal "Searching..."
 // dialog and puts its hits under "Search Results". The collection itself is the data
-// manager's business. The variants override the virtual operations below.
+// manager's business; a variant creates its manager and its search.
 class CTabPage : public QWidget
 {
 public:
-    // Control ids of the page's children.
-    enum : int
+    using enum CPageToolbar::ControlId;
+
+    // What a variant's toolbar and browser have, given at construction.
+    enum Flags : unsigned
     {
-        kTreeId = 301,
-        kSplitterId = 302,
-        kBrowserId = 303,
-        kComboId = 304,
-        kEditId = 305,
-        kSearchId = 306,
-        kChatId = 307,
-        kFeatureId = 308,
-        kBugId = 309,
-        kOptionsId = 310,
-        kBackId = 311,
-        kForwardId = 312,
-        kStopId = 313,
-        kRefreshId = 314,
-        kPrintId = 315,
-        kSeparatorId = 316,
-        kAnimationId = 317,
+        kSearchKinds = 1,  // the combo box of search kinds stands left of the search box
+        kSearchProgress = 2,  // the search dialog shows the search's progress bar
+        kStartBlank = 4,  // the browser shows an empty page until the first selection
     };
 
-    // Longest search text read from the box.
-    static constexpr int kMaxSearchText = 255;
+    static constexpr int kMaxSearchText = CPageToolbar::kMaxSearchText;
 
     CTabPage(ITabPageOwner& owner, IModalRunner& runner, IUserPrompt& prompt, std::string name, int imageStrip,
-             QWidget* parent = nullptr);
+             unsigned flags, QWidget* parent = nullptr);
     ~CTabPage() override;
 
     // The page's initialisation: creates the data manager, connects the browser and sets
@@ -79,18 +65,17 @@ public:
 
     const std::string& GetName() const { return m_name; }
     const std::string& GetSelectionPath() const { return m_selectionPath; }
-    const std::string& GetLastUrl() const { return m_lastUrl; }
-    int GetHistoryPosition() const { return m_historyPosition; }
-    int GetHistoryEnd() const { return m_historyEnd; }
+    const std::string& GetLastUrl() const { return m_pane->GetHistory().GetLastUrl(); }
+    int GetHistoryPosition() const { return m_pane->GetHistory().GetPosition(); }
+    int GetHistoryEnd() const { return m_pane->GetHistory().GetEnd(); }
     bool IsNeverActivated() const { return m_neverActivated; }
     CItemDataManager* GetDataManager() const { return m_manager.get(); }
     // How many tree item records the page holds (it frees them only when it goes).
     size_t GetRecordCount() const { return m_items.size(); }
 
-    // The browser's navigation events. The page follows its browser by itself; these are
-    // public so that the history rules can be driven without a network.
-    void BeforeNavigate();
-    void NavigateComplete(const std::string& url);
+    // The browser's navigation events, as the pane follows them.
+    void BeforeNavigate() { m_pane->BeforeNavigate(); }
+    void NavigateComplete(const std::string& url) { m_pane->NavigateComplete(url); }
 
     // Toolbar commands.
     void OnSearchCommand();
@@ -98,8 +83,8 @@ public:
     void OnBack();
     void OnForward();
     void OnStop();
-    void OnRefresh();
-    void OnPrint();
+    void OnRefresh() { m_pane->Refresh(); }
+    void OnPrint() { m_pane->Print(); }
     void OnBug();
     void OnChat();
     void OnFeature();
@@ -115,15 +100,15 @@ public:
     QTreeWidget* GetTree() const { return m_tree; }
     QTreeWidgetItem* GetHomeItem() const { return m_homeItem; }
     QTreeWidgetItem* GetSearchResultsItem() const { return m_searchResultsItem; }
-    QComboBox* GetSearchKinds() const { return m_combo; }
-    QLineEdit* GetSearchEdit() const { return m_edit; }
-    QWebEngineView* GetBrowser() const { return m_browser; }
-    QFrame* GetBrowserHost() const { return m_browserHost; }
+    QComboBox* GetSearchKinds() const { return m_toolbar.GetSearchKinds(); }
+    QLineEdit* GetSearchEdit() const { return m_toolbar.GetSearchEdit(); }
+    QWebEngineView* GetBrowser() const { return m_pane->GetView(); }
+    QFrame* GetBrowserHost() const { return m_pane; }
     CSplitterBar* GetSplitter() const { return m_splitter; }
-    CSeparatorLine* GetSeparator() const { return m_separator; }
-    CBusyAnimation* GetAnimation() const { return m_animation; }
+    CSeparatorLine* GetSeparator() const { return m_toolbar.GetSeparator(); }
+    CBusyAnimation* GetAnimation() const { return m_toolbar.GetAnimation(); }
     // The button with control id 306 to 315, else null.
-    CFlatButton* GetButton(int id) const;
+    CFlatButton* GetButton(int id) const { return m_toolbar.GetButton(id); }
 
     // The record a tree item shows, or null.
     static CTreeItem* ItemOf(const QTreeWidgetItem* treeItem);
@@ -135,10 +120,10 @@ protected:
     virtual void CreateDataManager();
     virtual void InitBrowser();
     virtual void CreateToolTip();
-    virtual void RegisterAnchors() = 0;
+    virtual void RegisterAnchors();
     virtual void NavigateToItem(const CTreeItem* item);
     virtual void InitControls();
-    virtual void LayoutControls() = 0;
+    virtual void LayoutControls();
     virtual void ClearSearchResults();
     virtual void RunSearch();
     virtual void SelectSearchResult();
@@ -151,49 +136,44 @@ protected:
     virtual void OnDeactivate();
     virtual void AddChildItems(QTreeWidgetItem* treeItem, const CTreeItem& item);
     virtual void AddSearchResults(CItemList& list);
+    // The variant's search for the box's text; none (the base) runs no search.
+    virtual CSearchRunner::CThreadFactory PrepareSearch(const std::string& text);
 
     ITabPageOwner& Owner() const { return m_owner; }
     IModalRunner& Runner() const { return m_runner; }
     IUserPrompt& Prompt() const { return m_prompt; }
-    void SetDataManager(std::unique_ptr<CItemDataManager> manager) { m_manager = std::move(manager); }
+    // Keeps the page's data manager; answers it in its own type.
+    template <class TManager>
+    TManager& SetDataManager(std::unique_ptr<TManager> manager)
+    {
+        TManager& kept = *manager;
+        m_manager = std::move(manager);
+        return kept;
+    }
 
-    // Inserts a record at the end under parent (the root when null) and keeps it. The
-    // image is that of imageKind; the expand button shows when expandButton is true.
-    QTreeWidgetItem* InsertItem(QTreeWidgetItem* parent, std::unique_ptr<CTreeItem> item, int imageKind,
-                                bool expandButton);
-    // Inserts a collection's root listing (kind-3 records) at the end of the root.
-    void InsertRootGroups(CItemList& groups);
-    // Runs the search progress dialog and waits for its search; the dialog's end code.
-    int RunSearchDialog(const std::string& text, CSearchProgressDlg::CStartStep startStep, bool showProgressBar);
-    // The search box's text, at most kMaxSearchText characters.
-    std::string ReadSearchText() const;
+    // Runs the search dialog and waits for its search; the dialog's end code.
+    int RunSearchDialog(const std::string& text, const CSearchRunner::CThreadFactory& factory, CItemList& results);
+    // The hits under "Search Results", or the message that there are none.
+    void ShowSearchOutcome(CItemList& results);
     void BringToTop();
     // Navigates the browser; false for a text that is no URL.
-    bool Navigate(const std::string& url);
-
-    // The layout and anchors shared by the collection pages.
-    void LayoutToolbar(bool hideCombo);
-    void RegisterToolbarAnchors(bool withCombo);
-    // A rectangle in dialog units of the page's font, in pixels.
-    QRect MapDialogRect(int x, int y, int width, int height) const;
+    bool Navigate(const std::string& url) { return m_pane->Navigate(url); }
 
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void CreateChildren();
+    void CreateTree();
     void OnMessage(unsigned message, WPARAM wParam, LPARAM lParam);
     void OnPageSearch();
     void OnSelectionChanged();
     void OnItemExpanded(QTreeWidgetItem* treeItem);
-    void OnLoadingChanged(const QWebEngineLoadingInfo& info);
-    void OnUrlChanged(const QUrl& url);
-    void UpdateHistory(const std::string& url);
-    void EndNavigation();
-    void UpdateHistoryButtons();
-    // Narrows the search box when the buttons on the right would cover it.
-    void FitSearchBox();
+    // Inserts a record at the end under parent (the root when null) and keeps it. The
+    // image is that of imageKind; the expand button shows when expandButton is true.
+    QTreeWidgetItem* InsertItem(QTreeWidgetItem* parent, std::unique_ptr<CTreeItem> item, int imageKind,
+                                bool expandButton);
+    // Inserts listed records under parent, each with its own kind's image and button.
+    void InsertListed(QTreeWidgetItem* parent, CItemList& list);
     std::string BuildSelectionPath(const QTreeWidgetItem* treeItem) const;
     // Clears the tree selection, which reports an empty path.
     void ClearSelection();
@@ -203,6 +183,10 @@ private:
     IUserPrompt& m_prompt;
     std::string m_name;
     int m_imageStrip;
+    unsigned m_flags;
+    CDialogUnits m_units;
+    CPageToolbar m_toolbar;
+    CSearchRunner m_search;
     std::unique_ptr<CItemDataManager> m_manager;
     std::vector<std::unique_ptr<CTreeItem>> m_items;
     std::array<QIcon, 6> m_treeIcons;
@@ -210,32 +194,14 @@ private:
     QTreeWidget* m_tree = nullptr;
     QTreeWidgetItem* m_homeItem = nullptr;
     QTreeWidgetItem* m_searchResultsItem = nullptr;
-    QComboBox* m_combo = nullptr;
-    QLineEdit* m_edit = nullptr;
-    std::array<CFlatButton*, 10> m_buttons{};
-    CSeparatorLine* m_separator = nullptr;
-    CBusyAnimation* m_animation = nullptr;
-    QFrame* m_browserHost = nullptr;
-    QWebEngineView* m_browser = nullptr;
+    CBrowserPane* m_pane = nullptr;
     CSplitterBar* m_splitter = nullptr;
-    std::unique_ptr<QPrinter> m_printer;
 
     std::string m_selectionPath;
-    std::string m_lastUrl;
-    int m_historyPosition = -1;
-    int m_historyEnd = -1;
-    bool m_goingBack = false;
-    bool m_goingForward = false;
     bool m_layoutPending = true;
     bool m_neverActivated = true;
-    bool m_navigating = false;
     bool m_quietSelection = false;
-    bool m_enterDown = false;
     QString m_toolTip;
     CResizeAnchors m_anchors;
-    QRect m_editLaidOut;
-    QRect m_searchLaidOut;
-    int m_baseUnitX = 6;
-    int m_baseUnitY = 13;
     std::unique_ptr<CQtMessageTarget> m_target;
 };

@@ -19,7 +19,7 @@ constexpr int kNoImageStrip = 0;
 }  // namespace
 
 CTestingTabPage::CTestingTabPage(ITabPageOwner& owner, IModalRunner& runner, IUserPrompt& prompt, QWidget* parent)
-    : CTabPage(owner, runner, prompt, "Testing", kNoImageStrip, parent)
+    : CTabPage(owner, runner, prompt, "Testing", kNoImageStrip, 0, parent)
 {
 }
 
@@ -39,15 +39,10 @@ void CTestingTabPage::InitBrowser()
     Navigate(BuildTestingUrl());
 }
 
-void CTestingTabPage::RegisterAnchors()
-{
-    RegisterToolbarAnchors(false);
-}
-
 // The toolbar as on every page, without the search; the browser takes the tree's place.
 void CTestingTabPage::LayoutControls()
 {
-    LayoutToolbar(true);
+    CTabPage::LayoutControls();
     GetSearchKinds()->hide();
     GetSearchEdit()->hide();
     GetButton(kSearchId)->hide();
@@ -59,8 +54,6 @@ void CTestingTabPage::LayoutControls()
 }
 
 void CTestingTabPage::FillTree() {}
-
-void CTestingTabPage::AddRootItems() {}
 
 void CTestingTabPage::OnActivate()
 {

@@ -17,9 +17,7 @@ public:
 protected:
     void InitTreeImages() override;
     void InitBrowser() override;
-    void RegisterAnchors() override;
     void LayoutControls() override;
     void FillTree() override;
-    void AddRootItems() override;
     void OnActivate() override;
 };

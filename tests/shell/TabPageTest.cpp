@@ -64,14 +64,12 @@ class CBrokenPage : public CTabPage
 {
 public:
     CBrokenPage(ITabPageOwner& owner, IModalRunner& runner, IUserPrompt& prompt)
-        : CTabPage(owner, runner, prompt, "Broken", 102)
+        : CTabPage(owner, runner, prompt, "Broken", 102, 0)
     {
     }
 
 protected:
     void CreateDataManager() override { SetDataManager(std::make_unique<CBrokenManager>()); }
-    void RegisterAnchors() override { RegisterToolbarAnchors(false); }
-    void LayoutControls() override { LayoutToolbar(true); }
 };
 
 class TabPageTest : public ::testing::Test

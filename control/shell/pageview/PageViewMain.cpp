@@ -57,15 +57,8 @@ bool ParseSize(const QString& text, QSize& size)
     size = QSize(parts[0].toInt(&okWidth), parts[1].toInt(&okHeight));
     return okWidth && okHeight && size.width() > 0 && size.height() > 0;
 }
-}  // namespace
-
-int main(int argc, char** argv)
+void AddOptions(QCommandLineParser& parser)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("corvane-pageview"));
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Shows one tab page of the Corvane Component Manager."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("page"), QStringLiteral("java, local or market."), QStringLiteral("name"),
@@ -81,6 +74,78 @@ int main(int argc, char** argv)
     parser.addOption({QStringLiteral("screenshot"),
                       QStringLiteral("Save the window as PNG once the page has loaded, then quit."),
                       QStringLiteral("file")});
+}
+
+std::unique_ptr<CTabPage> CreatePage(const QString& name, ITabPageOwner& owner, IModalRunner& runner,
+                                     IUserPrompt& prompt)
+{
+    if (name == QLatin1String("java"))
+        return std::make_unique<CJavaTabPage>(owner, runner, prompt);
+    if (name == QLatin1String("local"))
+        return std::make_unique<CLocalTabPage>(owner, runner, prompt);
+    if (name == QLatin1String("market"))
+        return std::make_unique<CMarketTabPage>(owner, runner, prompt);
+    return nullptr;
+}
+
+// What the command line asks for once the tree is filled: a selection, a Java lookup, and
+// a screenshot when the last load has been painted.
+class CAfterFill
+{
+public:
+    CAfterFill(QApplication& app, const QCommandLineParser& parser, CTabPage& page)
+        : m_app(app)
+        , m_page(page)
+        , m_select(parser.value(QStringLiteral("select")))
+        , m_showItem(parser.value(QStringLiteral("show-item")))
+        , m_screenshot(parser.value(QStringLiteral("screenshot")))
+    {
+        m_shot.setSingleShot(true);
+        QObject::connect(&m_shot, &QTimer::timeout, &page, [this] { SaveShot(); });
+    }
+
+    void Run()
+    {
+        if (!m_select.isEmpty() && !SelectPath(*m_page.GetTree(), m_select))
+            std::fprintf(stderr, "corvane-pageview: no tree item \"%s\"\n", qPrintable(m_select));
+        if (!m_showItem.isEmpty()) {
+            const QStringList parts = m_showItem.split(QLatin1Char(','));
+            if (auto* java = dynamic_cast<CJavaTabPage*>(&m_page))
+                java->ShowItem(parts.value(0).toStdString(), parts.value(1).toStdString(),
+                               parts.value(2).toStdString());
+        }
+        if (m_screenshot.isEmpty())
+            return;
+        // Each finished load restarts the wait, so the shot shows the last page painted.
+        QObject::connect(m_page.GetBrowser(), &QWebEngineView::loadFinished, &m_shot, [this] { m_shot.start(1500); });
+        m_shot.start(30000);
+    }
+
+private:
+    void SaveShot()
+    {
+        const bool saved = m_page.grab().save(m_screenshot, "PNG");
+        std::fprintf(stderr, "corvane-pageview: %s %s\n", saved ? "saved" : "could not save", qPrintable(m_screenshot));
+        m_app.exit(saved ? 0 : 1);
+    }
+
+    QApplication& m_app;
+    CTabPage& m_page;
+    QString m_select;
+    QString m_showItem;
+    QString m_screenshot;
+    QTimer m_shot;
+};
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("corvane-pageview"));
+
+    QCommandLineParser parser;
+    AddOptions(parser);
     parser.process(app);
 
     QSize size;
@@ -93,13 +158,7 @@ int main(int argc, char** argv)
     CQtModalRunner runner;
     CPageViewOwner owner(prompt, parser.isSet(QStringLiteral("show-item")) ? 1 : 0);
     const QString pageName = parser.value(QStringLiteral("page"));
-    std::unique_ptr<CTabPage> page;
-    if (pageName == QLatin1String("java"))
-        page = std::make_unique<CJavaTabPage>(owner, runner, prompt);
-    else if (pageName == QLatin1String("local"))
-        page = std::make_unique<CLocalTabPage>(owner, runner, prompt);
-    else if (pageName == QLatin1String("market"))
-        page = std::make_unique<CMarketTabPage>(owner, runner, prompt);
+    std::unique_ptr<CTabPage> page = CreatePage(pageName, owner, runner, prompt);
     if (!page) {
         std::fprintf(stderr, "corvane-pageview: unknown page \"%s\"\n", qPrintable(pageName));
         return 2;
@@ -114,31 +173,7 @@ int main(int argc, char** argv)
         page->show();
     PostMessage(page->GetWindowHandle(), WM_PAGE_ACTIVATE, 0, 0);
 
-    const QString select = parser.value(QStringLiteral("select"));
-    const QString showItem = parser.value(QStringLiteral("show-item"));
-    const QString screenshot = parser.value(QStringLiteral("screenshot"));
-    QTimer shot;
-    shot.setSingleShot(true);
-    QObject::connect(&shot, &QTimer::timeout, page.get(), [&] {
-        const bool saved = page->grab().save(screenshot, "PNG");
-        std::fprintf(stderr, "corvane-pageview: %s %s\n", saved ? "saved" : "could not save", qPrintable(screenshot));
-        app.exit(saved ? 0 : 1);
-    });
-    auto afterFill = [&] {
-        if (!select.isEmpty() && !SelectPath(*page->GetTree(), select))
-            std::fprintf(stderr, "corvane-pageview: no tree item \"%s\"\n", qPrintable(select));
-        if (!showItem.isEmpty()) {
-            const QStringList parts = showItem.split(QLatin1Char(','));
-            if (auto* java = dynamic_cast<CJavaTabPage*>(page.get()))
-                java->ShowItem(parts.value(0).toStdString(), parts.value(1).toStdString(),
-                               parts.value(2).toStdString());
-        }
-        if (screenshot.isEmpty())
-            return;
-        // Each finished load restarts the wait, so the shot shows the last page painted.
-        QObject::connect(page->GetBrowser(), &QWebEngineView::loadFinished, &shot, [&] { shot.start(1500); });
-        shot.start(30000);
-    };
+    auto afterFill = std::make_unique<CAfterFill>(app, parser, *page);
     // The activation (posted above) may download the index behind a dialog first.
     QTimer poll;
     int polls = 0;
@@ -148,10 +183,11 @@ int main(int argc, char** argv)
         if (!ready && ++polls < 150)
             return;
         poll.stop();
-        afterFill();
+        afterFill->Run();
     });
     poll.start(100);
     const int result = app.exec();
+    afterFill.reset();
     page.reset();
     return result;
 }

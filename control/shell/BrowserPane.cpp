@@ -1,0 +1,171 @@
+#include "BrowserPane.h"
+
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "PageToolbar.h"
+#include "TabPageOwner.h"
+
+CBrowserPane::CBrowserPane(ITabPageOwner& owner, CPageToolbar& toolbar, QWidget* parent)
+    : QFrame(parent)
+    , m_owner(owner)
+    , m_toolbar(toolbar)
+{
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(frameWidth(), frameWidth(), frameWidth(), frameWidth());
+    m_view = new QWebEngineView(this);
+    m_view->setObjectName(QStringLiteral("browser"));
+    layout->addWidget(m_view);
+}
+
+CBrowserPane::~CBrowserPane()
+{
+    // Nothing the browser does while it goes may reach the half-destroyed pane, and the
+    // browser goes before the printer it may still be printing to.
+    m_view->page()->disconnect(this);
+    m_view->disconnect(this);
+    delete m_view;
+    m_view = nullptr;
+    if (m_navigating) {
+        m_navigating = false;
+        m_owner.EndBusy();
+    }
+}
+
+void CBrowserPane::Connect()
+{
+    connect(m_view->page(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) { OnLoadingChanged(info); });
+    connect(m_view, &QWebEngineView::urlChanged, this, [this](const QUrl& url) { OnUrlChanged(url); });
+    // A page's own print request prints as the Print button does.
+    connect(m_view, &QWebEngineView::printRequested, this, [this] { Print(); });
+    connect(m_view, &QWebEngineView::printFinished, this, [this](bool) { m_printer.reset(); });
+}
+
+bool CBrowserPane::IsUrl(const std::string& url)
+{
+    return QUrl(QString::fromStdString(url), QUrl::TolerantMode).isValid();
+}
+
+bool CBrowserPane::Navigate(const std::string& url)
+{
+    // Characters that cannot stand in a URL are percent-encoded, as a browser does.
+    const QUrl target(QString::fromStdString(url), QUrl::TolerantMode);
+    if (!target.isValid())
+        return false;
+    m_view->setUrl(target);
+    return true;
+}
+
+void CBrowserPane::GoBack()
+{
+    // Without a page to go back to the browser would not move, and the count would be
+    // off by one at the next navigation.
+    if (!m_view->history()->canGoBack())
+        return;
+    m_history.StartBack();
+    m_view->back();
+}
+
+void CBrowserPane::GoForward()
+{
+    if (!m_view->history()->canGoForward())
+        return;
+    m_history.StartForward();
+    m_view->forward();
+}
+
+void CBrowserPane::Stop()
+{
+    m_view->stop();
+    m_toolbar.ShowLoading(false);
+}
+
+void CBrowserPane::Refresh()
+{
+    m_view->reload();
+}
+
+void CBrowserPane::Print()
+{
+    // The printer must stay until the browser has finished with it.
+    if (m_printer)
+        return;
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer.get(), parentWidget());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_printer = std::move(printer);
+    m_view->print(m_printer.get());
+}
+
+void CBrowserPane::OnLoadingChanged(const QWebEngineLoadingInfo& info)
+{
+    const std::string url = info.url().toString().toStdString();
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        BeforeNavigate();
+        break;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        // A failed load still shows its error page, which has its place in the history.
+        NavigateComplete(url);
+        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        // Stopped before the page was shown, it left no trace in the history.
+        if (m_view->history()->currentItem().url() == info.url())
+            NavigateComplete(url);
+        else
+            EndNavigation();
+        break;
+    }
+}
+
+void CBrowserPane::OnUrlChanged(const QUrl& url)
+{
+    // A move within the shown document (an anchor) is a navigation without a load; the
+    // start of a real load does not yet show in the history, and is counted when it ends.
+    if (m_view->history()->currentItem().url() == url)
+        UpdateHistory(url.toString().toStdString());
+}
+
+void CBrowserPane::BeforeNavigate()
+{
+    m_toolbar.ShowLoading(true);
+    // One busy cursor per page, however many loads overlap.
+    if (!m_navigating) {
+        m_navigating = true;
+        m_owner.BeginBusy();
+    }
+}
+
+void CBrowserPane::NavigateComplete(const std::string& url)
+{
+    UpdateHistory(url);
+    EndNavigation();
+}
+
+void CBrowserPane::UpdateHistory(const std::string& url)
+{
+    m_history.Complete(url);
+    m_toolbar.ShowHistory(m_history.CanGoBack(), m_history.CanGoForward());
+}
+
+void CBrowserPane::EndNavigation()
+{
+    m_toolbar.ShowLoading(false);
+    // Selecting an item disabled Back and Forward; a load that never completed must not
+    // leave them so.
+    m_toolbar.ShowHistory(m_history.CanGoBack(), m_history.CanGoForward());
+    if (m_navigating) {
+        m_navigating = false;
+        m_owner.EndBusy();
+    }
+}
