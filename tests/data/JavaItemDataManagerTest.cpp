@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "JavaItem.h"
 #include "JavaTestServer.h"
 #include "SystemCalls.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/ItemNames.h"
 #include "support/TestSupport.h"
 

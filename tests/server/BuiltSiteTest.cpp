@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-#include "TestSite.h"
 #include "XmlAnswer.h"
+#include "support/TestSite.h"
 
 namespace
 {

@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "TestSite.h"
 #include "XmlAnswer.h"
+#include "support/TestSite.h"
 
 namespace
 {

@@ -8,8 +8,8 @@
 
 #include <unistd.h>
 
-#include "TestSite.h"
 #include "XmlAnswer.h"
+#include "support/TestSite.h"
 
 namespace
 {

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 
 #include "DistributionFiles.h"
-#include "TestSite.h"
 #include "XmlAnswer.h"
+#include "support/TestSite.h"
 
 namespace
 {

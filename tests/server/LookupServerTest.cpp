@@ -6,7 +6,7 @@
 
 #include "AccessLog.h"
 #include "LookupDatabase.h"
-#include "TestSite.h"
+#include "support/TestSite.h"
 
 namespace
 {

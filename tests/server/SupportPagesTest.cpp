@@ -6,7 +6,7 @@
 #include <zip.h>
 
 #include "DistributionFiles.h"
-#include "TestSite.h"
+#include "support/TestSite.h"
 
 namespace
 {

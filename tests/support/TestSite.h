@@ -2,11 +2,29 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <httplib.h>
 
-#include "support/TestSupport.h"
+#include "TestSupport.h"
 #include "VantrelServer.h"
+
+// A technology of one package holding one public class below java.lang.Object whose
+// methods take no parameters.
+struct CTestTechnology
+{
+    std::string name{};
+    std::string display{};
+    std::string docroot{};
+    std::string module{};
+    std::string package{};
+    std::string className{};
+    std::string typeParameters{};  // empty: none
+    std::string implements{};      // a qualified interface name; empty: none
+    bool constructor = false;
+    std::vector<std::pair<std::string, std::string>> methods{};  // name and return type, by name
+};
 
 // A small site written by the test: two technologies, a few classes with nested types,
 // supertypes and overloads, a catalogue of three components and their lookup table, and the
@@ -19,6 +37,8 @@ public:
     const std::string& Root() const { return m_dir.Path(); }
     std::string Path(const std::string& relative) const { return m_dir.Path() + "/" + relative; }
     void Write(const std::string& relative, const std::string& content) const;
+    // Adds the technology to the Java index with its package and its search index.
+    void AddTechnology(const CTestTechnology& technology) const;
 
 private:
     CTempDir m_dir;
@@ -38,6 +58,8 @@ public:
     // GET path (sent as given, so encoded and hostile paths reach the server unchanged).
     httplib::Result Get(const std::string& path) const;
     const std::string& AccessLog() const { return m_logPath; }
+    // How many answered requests hold part in their target.
+    size_t Requests(const std::string& part) const;
     const std::string& StateDir() const { return m_stateDir; }
 
 private:
