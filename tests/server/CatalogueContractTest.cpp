@@ -9,26 +9,7 @@
 
 namespace
 {
-class CatalogueContractTest : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        s_site = new CTestSite;
-        s_server = new CRunningServer(s_site->Root());
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        delete s_site;
-    }
-
-    static CTestSite* s_site;
-    static CRunningServer* s_server;
-};
-
-CTestSite* CatalogueContractTest::s_site = nullptr;
-CRunningServer* CatalogueContractTest::s_server = nullptr;
+class CatalogueContractTest : public CSharedSiteTest {};
 }  // namespace
 
 TEST_F(CatalogueContractTest, MarketIndexGroupsComponentsByCategory)

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include "TestSupport.h"
@@ -67,6 +68,25 @@ private:
     std::string m_stateDir;
     std::string m_logPath;
     std::unique_ptr<CVantrelServer> m_server;
+};
+
+// A fixture whose tests share one site and one server over it.
+class CSharedSiteTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_site = new CTestSite;
+        s_server = new CRunningServer(s_site->Root());
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        delete s_site;
+    }
+
+    static inline CTestSite* s_site = nullptr;
+    static inline CRunningServer* s_server = nullptr;
 };
 
 // Sends raw bytes to a loopback port and reads until the peer closes or the time runs out.
