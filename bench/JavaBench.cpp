@@ -10,11 +10,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "HeadlessModalRunner.h"
 #include "JavaItem.h"
 #include "JavaItemDataManager.h"
 #include "Registry.h"
 #include "Settings.h"
+#include "support/HeadlessModalRunner.h"
 
 namespace
 {

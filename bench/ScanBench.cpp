@@ -21,8 +21,8 @@
 #include <benchmark/benchmark.h>
 #include <httplib.h>
 
-#include "HeadlessModalRunner.h"
 #include "ScanProgressDlg.h"
+#include "support/HeadlessModalRunner.h"
 
 namespace
 {

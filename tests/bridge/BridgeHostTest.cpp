@@ -8,16 +8,15 @@
 #include <signal.h>
 
 #include <QCoreApplication>
-#include <QDBusConnectionInterface>
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
-#include "HostTestSupport.h"
 #include "JavaRun.h"
-#include "SessionBus.h"
-#include "TestDisplay.h"
-#include "TestSite.h"
+#include "support/ChildProcess.h"
+#include "support/PrivateBus.h"
+#include "support/QtTestSupport.h"
+#include "support/TestDisplay.h"
+#include "support/TestSite.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -27,48 +26,9 @@ using namespace std::chrono_literals;
 const std::string kCaption = "Corvane Component Manager ";
 
 // A third technology with java.util.Vector, for the search the IDE asks for.
-const char* const kJdkTechnology =
-    R"xml(  <technology name="jdk" display="JDK Test" docroot="" module="java.base" classes="1">
-    <package name="java.util" classes="1"/>
-  </technology>
-)xml";
-
-const char* const kJdkPackage = R"xml(<?xml version="1.0" encoding="UTF-8"?>
-<package name="java.util" technology="jdk">
-  <class kind="class" name="Vector">
-    <className>Vector</className><packageName>java.util</packageName><modifiers>public</modifiers><typeParameters>E</typeParameters>
-    <superclass>java.lang.Object</superclass><ancestor>java.lang.Object</ancestor>
-    <constructor><methodName>Vector</methodName><signature>()</signature><modifiers>public</modifiers><typeParameters/><returnType>void</returnType><parameters/></constructor>
-    <method><methodName>size</methodName><signature>()</signature><modifiers>public</modifiers><typeParameters/><returnType>int</returnType><parameters/></method>
-  </class>
-</package>
-)xml";
-
-const char* const kJdkIndex = R"xml(<?xml version="1.0" encoding="UTF-8"?>
-<index technology="jdk">
-  <packages>
-    <package name="java.util" key="java.util"/>
-  </packages>
-  <classes>
-    <class name="Vector" package="java.util" key="vector" qkey="java.util.vector" kind="class">
-      <extends key="object" qkey="java.lang.object"/>
-    </class>
-  </classes>
-  <methods>
-    <methodname name="size" key="size">
-      <method class="Vector" package="java.util" kind="class" signature="()"/>
-    </methodname>
-  </methods>
-</index>
-)xml";
-
-// Gone, or a zombie its parent (the bus) has not reaped yet.
-bool ProcessEnded(std::int64_t pid)
-{
-    std::string stat = ReadFileText("/proc/" + std::to_string(pid) + "/stat");
-    size_t close = stat.rfind(')');
-    return stat.empty() || (close != std::string::npos && stat.compare(close + 1, 3, " Z ") == 0);
-}
+const CTestTechnology kJdk = {.name = "jdk", .display = "JDK Test", .module = "java.base", .package = "java.util",
+                              .className = "Vector", .typeParameters = "E", .constructor = true,
+                              .methods = {{"size", "int"}}};
 
 class BridgeHostTest : public ::testing::Test
 {
@@ -77,20 +37,9 @@ protected:
     {
         ASSERT_EQ(m_display.Start(), "");
 
-        std::string index = ReadFileText(m_site.Path("public/data/java/index.xml"));
-        size_t end = index.find("</javatab>");
-        ASSERT_NE(end, std::string::npos);
-        m_site.Write("public/data/java/index.xml", index.insert(end, kJdkTechnology));
-        m_site.Write("stores/vantrel/java/data/jdk/java.util.xml", kJdkPackage);
-        m_site.Write("stores/vantrel/java/data/jdk/index.bnd", kJdkIndex);
+        m_site.AddTechnology(kJdk);
         m_server = std::make_unique<CRunningServer>(m_site.Root());
-
-        const std::string host = "127.0.0.1:" + std::to_string(m_server->HttpPort());
-        for (const char* name : {"ComponentWebServer", "MarketplaceUrl"})
-            m_registry.Set(name, "http://" + host);
-        for (const char* name : {"ComponentUrl", "DistributionServer", "MarketplaceWebServer"})
-            m_registry.Set(name, host);
-        m_registry.Set("ComponentDatabase", "127.0.0.1:" + std::to_string(m_server->LookupPort()));
+        m_registry.UseServers("127.0.0.1:" + std::to_string(m_server->HttpPort()), m_server->LookupPort());
         m_registry.Set("Path", m_install.Path());
         // The CLASSPATH has been scanned before: the Local tab opens without asking.
         WriteFileText(m_registry.DataDir() + "/Local/components.xml",
@@ -99,56 +48,42 @@ protected:
         // The control registers itself, as the install step has it do.
         CChildProcess regsvr;
         ASSERT_TRUE(regsvr.Start({REGSVR_PROGRAM, "/s", CONTROL_LIBRARY},
-                                 CChildProcess::Environment({"ASAN_OPTIONS"}, {"ASAN_OPTIONS=detect_leaks=0"}), "", ""));
+                                 CEnvironment().Set("ASAN_OPTIONS", "detect_leaks=0")));
         ASSERT_EQ(regsvr.Wait(60s), 0);
 
         // The bus hands this environment to the program it starts. Qt WebEngine in the
         // sanitized control: see TarnelTest.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DISPLAY", QString::fromStdString(m_display.Name()));
-        environment.insert("QT_QPA_PLATFORM", "xcb");
-        environment.insert("XDG_DATA_HOME", QString::fromStdString(m_bus.DataHome()));
-        environment.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
-        QString asan = environment.value("ASAN_OPTIONS");
-        environment.insert("ASAN_OPTIONS", (asan.isEmpty() ? "" : asan + ":") + "new_delete_type_mismatch=0:detect_leaks=0");
-        environment.remove("DBUS_STARTER_ADDRESS");
-        environment.remove("DBUS_STARTER_BUS_TYPE");
-        WriteFileText(m_bus.ServiceFile(),
-                      "[D-BUS Service]\nName=Vantrel.Application\nExec=" TARNEL_PROGRAM " -Embedding\n");
+        CEnvironment environment;
+        environment.Set("DISPLAY", m_display.Name())
+            .Set("QT_QPA_PLATFORM", "xcb")
+            .Set("XDG_DATA_HOME", m_bus.DataHome())
+            .Set("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu")
+            .Append("ASAN_OPTIONS", "new_delete_type_mismatch=0:detect_leaks=0");
+        m_bus.AddHostService(TARNEL_PROGRAM " -Embedding");
         ASSERT_EQ(m_bus.Start(environment), "");
     }
 
     void TearDown() override
     {
-        CSessionBus::Disconnect("probe");
         // A host that did not end is not left behind.
         if (m_hostPid > 0 && !ProcessEnded(m_hostPid)) {
             ::kill(static_cast<pid_t>(m_hostPid), SIGTERM);
-            ProcessEventsUntil([this] { return ProcessEnded(m_hostPid); }, 10s);
+            WaitFor([this] { return ProcessEnded(m_hostPid); }, 10s);
         }
     }
 
     // The process that owns Vantrel.Application, 0 when none. The probe only asks the bus.
     std::int64_t NameOwner()
     {
-        QDBusConnectionInterface* bus = m_bus.Connect("probe").interface();
-        std::int64_t pid = bus->isServiceRegistered("Vantrel.Application") ? bus->servicePid("Vantrel.Application").value() : 0;
-        CSessionBus::Disconnect("probe");
+        std::int64_t pid = HostOnBus(m_bus, "probe");
+        QDBusConnection::disconnectFromBus("probe");
         return pid;
     }
 
-    // How many requests the server answered whose target holds part.
-    size_t Requests(const std::string& part) const
-    {
-        std::string log = ReadFileText(m_server->AccessLog());
-        size_t count = 0;
-        for (size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1))
-            ++count;
-        return count;
-    }
+    size_t Requests(const std::string& part) const { return m_server->Requests(part); }
     bool WaitForRequest(const std::string& part, std::chrono::milliseconds timeout = 60s) const
     {
-        return ProcessEventsUntil([&] { return Requests(part) > 0; }, timeout);
+        return WaitFor([&] { return Requests(part) > 0; }, timeout);
     }
 
     std::string Go(int step) const { return m_dir.File("go" + std::to_string(step)); }
@@ -160,7 +95,7 @@ protected:
     std::unique_ptr<CRunningServer> m_server;
     std::int64_t m_hostPid = 0;
     CTestDisplay m_display;
-    CSessionBus m_bus;
+    CPrivateBus m_bus;
 };
 }  // namespace
 
@@ -169,14 +104,14 @@ TEST_F(BridgeHostTest, TheIdeStartsTheHostDrivesItAndItEndsWithTheIde)
     ASSERT_EQ(NameOwner(), 0);
     CJavaRun run;
     // The driver waits at each "await" until the test has looked and covered the window.
-    ASSERT_TRUE(run.Start(m_bus.Address().toStdString(),
+    ASSERT_TRUE(run.Start(m_bus.Address(),
                           {"forte", "launch", "await", Go(1), "jbuilder", "tab", "NoSuchTab", "await", Go(2), "vc",
                            "tab", "Local", "await", Go(3), "forte", "java", "java.util", "Vector", "", "await", Go(4)}));
 
     // launchExternal: the bus starts tarnel -Embedding and its main window comes up on the
     // Java tab's home page.
     std::int64_t pid = 0;
-    ASSERT_TRUE(ProcessEventsUntil([&] { return (pid = NameOwner()) != 0; }, 60s)) << "no host on the bus";
+    ASSERT_TRUE(WaitFor([&] { return (pid = NameOwner()) != 0; }, 60s)) << "no host on the bus";
     m_hostPid = pid;
     EXPECT_EQ(std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe").string(), std::string(TARNEL_PROGRAM));
     EXPECT_NE(ReadFileText("/proc/" + std::to_string(pid) + "/cmdline").find(std::string("-Embedding")),
@@ -192,7 +127,7 @@ TEST_F(BridgeHostTest, TheIdeStartsTheHostDrivesItAndItEndsWithTheIde)
     WriteFileText(Go(1), "");
     EXPECT_TRUE(m_display.WaitUntilAbove(window, cover));
     EXPECT_EQ(m_display.InputFocus(), window);
-    ProcessEventsFor(1s);
+    Pump(1s);
     EXPECT_EQ(Requests("/vantrel/localtab/"), 0u);
     EXPECT_EQ(m_display.Title(window), kCaption + "Home");
 
@@ -210,7 +145,7 @@ TEST_F(BridgeHostTest, TheIdeStartsTheHostDrivesItAndItEndsWithTheIde)
     WriteFileText(Go(3), "");
     EXPECT_TRUE(WaitForRequest("packagename=java.util&classname=Vector", 30s));
     const std::string found = kCaption + "Search Results/java.util.Vector";
-    EXPECT_TRUE(ProcessEventsUntil([&] { return m_display.Title(window).rfind(found, 0) == 0; }, 30s))
+    EXPECT_TRUE(WaitFor([&] { return m_display.Title(window).rfind(found, 0) == 0; }, 30s))
         << m_display.Title(window);
     EXPECT_TRUE(m_display.WaitUntilAbove(window, cover));
 
@@ -221,7 +156,7 @@ TEST_F(BridgeHostTest, TheIdeStartsTheHostDrivesItAndItEndsWithTheIde)
     ASSERT_EQ(run.Calls().size(), 4u) << run.Out();
     for (const CJavaRun::CCall& call : run.Calls())
         EXPECT_EQ(call.result, "ok");
-    EXPECT_TRUE(ProcessEventsUntil([pid] { return ProcessEnded(pid); }, 30s)) << "the host outlived its only client";
+    EXPECT_TRUE(WaitFor([pid] { return ProcessEnded(pid); }, 30s)) << "the host outlived its only client";
     EXPECT_EQ(NameOwner(), 0);
 }
 

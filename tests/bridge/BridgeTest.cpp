@@ -6,9 +6,9 @@
 #include <sstream>
 #include <thread>
 
-#include "ChildProcess.h"
 #include "JavaRun.h"
-#include "PrivateBus.h"
+#include "support/ChildProcess.h"
+#include "support/PrivateBus.h"
 
 namespace
 {
@@ -208,7 +208,7 @@ TEST_F(BridgeTest, ReachesAHostTheUserStarted)
 {
     CChildProcess host;
     ASSERT_TRUE(host.Start({TEST_HOST, "--record", RecordPath()},
-                           CChildProcess::Environment({}, {"DBUS_SESSION_BUS_ADDRESS=" + m_bus.Address()}), "",
+                           CEnvironment().Set("DBUS_SESSION_BUS_ADDRESS", m_bus.Address()), "",
                            m_bus.Dir().File("host.err")));
     ASSERT_TRUE(WaitForRecord("start", 1)) << ReadFileText(m_bus.Dir().File("host.err"));
     CJavaRun run;

@@ -6,17 +6,19 @@
 bool CJavaRun::Start(const std::string& busAddress, const std::vector<std::string>& steps,
                      const std::vector<std::string>& env)
 {
-    std::vector<std::string> add = {"DBUS_SESSION_BUS_ADDRESS=" + busAddress};
+    CEnvironment environment;
+    for (const char* name : {"DBUS_STARTER_ADDRESS", "DBUS_STARTER_BUS_TYPE", "CORVANE_DEBUG", "LD_PRELOAD", "ASAN_OPTIONS"})
+        environment.Remove(name);
+    environment.Set("DBUS_SESSION_BUS_ADDRESS", busAddress);
     // A sanitized library needs its runtime loaded first; the JVM uses SIGSEGV and friends
     // itself, and what it keeps at exit is not ours.
     if (std::string(JAVA_PRELOAD).size()) {
-        add.push_back("LD_PRELOAD=" JAVA_PRELOAD);
-        add.push_back("ASAN_OPTIONS=detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:"
-                      "allow_user_segv_handler=1:abort_on_error=1");
+        environment.Set("LD_PRELOAD", JAVA_PRELOAD)
+            .Set("ASAN_OPTIONS", "detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:"
+                                 "allow_user_segv_handler=1:abort_on_error=1");
     }
-    add.insert(add.end(), env.begin(), env.end());
-    std::vector<std::string> environment = CChildProcess::Environment(
-        {"DBUS_STARTER_ADDRESS", "DBUS_STARTER_BUS_TYPE", "CORVANE_DEBUG", "LD_PRELOAD", "ASAN_OPTIONS"}, add);
+    for (const std::string& assignment : env)
+        environment.Set(assignment.substr(0, assignment.find('=')), assignment.substr(assignment.find('=') + 1));
 
     std::vector<std::string> argv = {JAVA_EXECUTABLE, "-Xcheck:jni", "-Djava.library.path=" BRIDGE_LIBRARY_DIR,
                                      "-cp", BRIDGE_CLASSES_DIR, "BridgeDriver"};

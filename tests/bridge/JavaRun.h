@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 // One run of the Java driver (BridgeDriver) in a real JVM that loads libKeshBridg.so.

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "Settings.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/ProxyProcess.h"
 #include "support/RawHttpServer.h"
 #include "support/RecordingHttpServer.h"

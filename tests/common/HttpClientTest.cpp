@@ -3,18 +3,16 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <cstdlib>
 #include <functional>
-#include <optional>
 #include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "HeadlessModalRunner.h"
 #include "SystemCalls.h"
 #include "UrlFetch.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/ProxyProcess.h"
 #include "support/RawHttpServer.h"
 #include "support/RecordingHttpServer.h"
@@ -63,32 +61,6 @@ std::string Compress(const std::string& data, int windowBits)
     deflateEnd(&stream);
     return out;
 }
-
-// Sets environment variables for the scope of a test.
-class CScopedEnvironment
-{
-public:
-    explicit CScopedEnvironment(const std::vector<std::pair<std::string, std::string>>& values)
-    {
-        for (const auto& [name, value] : values) {
-            const char* old = std::getenv(name.c_str());
-            m_saved.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
-            setenv(name.c_str(), value.c_str(), 1);
-        }
-    }
-    ~CScopedEnvironment()
-    {
-        for (const auto& [name, value] : m_saved) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
 
 // Runs the dialog headless and keeps what it showed when it ended.
 class CWatchingRunner : public IModalRunner

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/RawHttpServer.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "MessageQueue.h"
+#include "support/HeadlessModalRunner.h"
 
 TEST(CMessageTarget, DeliversFromOtherThreadsInOrder)
 {

@@ -13,6 +13,7 @@
 #include "RegistryFile.h"
 #include "Settings.h"
 #include "SystemCalls.h"
+#include "support/SwappedCall.h"
 #include "support/TestSupport.h"
 
 TEST(Registry, ReadsDefaultsForMissingEmptyAndOverlongValues)
@@ -98,10 +99,10 @@ TEST(Registry, FailedWriteLeavesTheOldFile)
     CTestRegistry registry;
     registry.Set("FirewallHost", "old");
     std::string before = ReadFileText(registry.Path());
-    auto saved = sys::Calls();
-    sys::Calls().fsync = [](int) { errno = EIO; return -1; };
-    EXPECT_FALSE(RegWriteString(HKEY_LOCAL_MACHINE, kMainKey, "FirewallHost", "new"));
-    sys::Calls() = saved;
+    {
+        CSwappedCall failing(sys::Calls().fsync, [](int) { errno = EIO; return -1; });
+        EXPECT_FALSE(RegWriteString(HKEY_LOCAL_MACHINE, kMainKey, "FirewallHost", "new"));
+    }
     EXPECT_EQ(ReadFileText(registry.Path()), before);
     EXPECT_EQ(GetFirewallHost(), "old");
     // No temporary file is left behind.

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/TestSupport.h"
 
 // Its own program: the first home URL is built once per process. The build stamps this

@@ -7,10 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "JavaItem.h"
 #include "JavaTestServer.h"
 #include "SystemCalls.h"
+#include "support/SwappedCall.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/ItemNames.h"
 #include "support/RawHttpServer.h"
 #include "support/TestSupport.h"
@@ -228,16 +229,17 @@ TEST_F(JavaItemDataManager, AFailedFetchWritesNothingAndIsTriedAgain)
 TEST_F(JavaItemDataManager, AnInterruptedWriteLeavesNoPackageFile)
 {
     // The disk fills up halfway through the package file.
-    sys::CSystemCalls saved = sys::Calls();
-    sys::Calls().write = [](int fd, const void* buffer, size_t size) -> ssize_t {
-        if (size > 16)
-            return ::write(fd, buffer, 16);
-        errno = ENOSPC;
-        return -1;
-    };
     CItemList list;
-    bool listed = m_manager.ListChildItems(Package("jdk", "java.util"), list);
-    sys::Calls() = saved;
+    bool listed = true;
+    {
+        CSwappedCall full(sys::Calls().write, [](int fd, const void* buffer, size_t size) -> ssize_t {
+            if (size > 16)
+                return ::write(fd, buffer, 16);
+            errno = ENOSPC;
+            return -1;
+        });
+        listed = m_manager.ListChildItems(Package("jdk", "java.util"), list);
+    }
     EXPECT_FALSE(listed);
     EXPECT_TRUE(std::filesystem::is_empty(Data("Java/jdk")));
 

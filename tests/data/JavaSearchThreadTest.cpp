@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "JavaItem.h"
 #include "JavaItemDataManager.h"
 #include "JavaTestServer.h"
 #include "MessageQueue.h"
 #include "Messages.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/ItemNames.h"
 #include "support/TestSupport.h"
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "MarketItem.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/ItemNames.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "MarketItem.h"
 #include "Messages.h"
 #include "MessageQueue.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "JavaItemDataManager.h"
 #include "JavaSearchThread.h"
 #include "JavaTestServer.h"
 #include "SearchThread.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;

@@ -1,12 +1,12 @@
 #include "SearchThread.h"
 
-#include <cstdlib>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "MessageQueue.h"
 #include "Messages.h"
+#include "support/Environment.h"
 
 using namespace std::chrono_literals;
 
@@ -82,14 +82,13 @@ TEST(SearchThread, XmlAccessReportsAsTheSearches)
     CXmlDocument doc;
     ASSERT_TRUE(doc.LoadXml("<c id=\"5\"><name>Vector</name><e><x/></e></c>"));
     CXmlNode root = doc.GetDocumentElement();
-    setenv("CORVANE_DEBUG", "1", 1);
+    CScopedEnvironment debug("CORVANE_DEBUG", "1");
     testing::internal::CaptureStderr();
     EXPECT_EQ(CProbeSearch::GetElementAttributeValue(root, "id"), "5");
     EXPECT_EQ(CProbeSearch::GetElementAttributeValue(root, "missing"), "");
     EXPECT_EQ(CProbeSearch::GetChildElementValue(root, "name"), "Vector");
     EXPECT_EQ(CProbeSearch::GetChildElementValue(root, "e"), "");
     std::string reported = testing::internal::GetCapturedStderr();
-    unsetenv("CORVANE_DEBUG");
     EXPECT_NE(reported.find("CMarketSearchThread::GetElementAttributeValue"), std::string::npos) << reported;
     EXPECT_NE(reported.find("CMarketSearchThread::GetChildElementValue"), std::string::npos) << reported;
 }

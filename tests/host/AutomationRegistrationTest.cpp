@@ -1,6 +1,5 @@
 #include "AutomationRegistration.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <tuple>
 
@@ -13,33 +12,6 @@
 
 namespace
 {
-// Sets an environment variable for one test and puts the old value back afterwards.
-class CScopedEnvironment
-{
-public:
-    CScopedEnvironment(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old, m_had = true;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~CScopedEnvironment()
-    {
-        if (m_had)
-            setenv(m_name.c_str(), m_old.c_str(), 1);
-        else
-            unsetenv(m_name.c_str());
-    }
-
-private:
-    std::string m_name;
-    std::string m_old;
-    bool m_had = false;
-};
-
 // Which file stands at path: a rewrite puts a new one there (inode numbers alone may be reused).
 std::tuple<ino_t, long, long> FileIdentity(const std::string& path)
 {
@@ -59,7 +31,7 @@ TEST(CAutomationRegistration, WritesTheClassEntriesAndTheActivationFile)
 {
     CTestRegistry registry(false);  // an empty file: the entries create their keys
     CTempDir data;
-    CScopedEnvironment xdg("XDG_DATA_HOME", data.Path().c_str());
+    CScopedEnvironment xdg("XDG_DATA_HOME", data.Path());
     ASSERT_TRUE(CAutomationRegistration::Write("/opt/corvane/tarnel"));
 
     const std::string classKey = "CLSID\\{5DB69F54-1073-11D4-A233-0060B0EE16F3}";
@@ -111,9 +83,9 @@ TEST(CAutomationRegistration, ExecIsQuotedWhereTheBusWouldSplitIt)
 TEST(CAutomationRegistration, ActivationFileFollowsTheDataHome)
 {
     CTempDir home;
-    CScopedEnvironment homeVariable("HOME", home.Path().c_str());
+    CScopedEnvironment homeVariable("HOME", home.Path());
     {
-        CScopedEnvironment xdg("XDG_DATA_HOME", nullptr);
+        CScopedEnvironment xdg("XDG_DATA_HOME", std::nullopt);
         EXPECT_EQ(CAutomationRegistration::ServiceFilePath(),
                   home.File(".local/share/dbus-1/services/Vantrel.Application.service"));
     }
@@ -123,7 +95,7 @@ TEST(CAutomationRegistration, ActivationFileFollowsTheDataHome)
                   home.File(".local/share/dbus-1/services/Vantrel.Application.service"));
     }
     CTestRegistry registry;
-    CScopedEnvironment xdg("XDG_DATA_HOME", nullptr);
+    CScopedEnvironment xdg("XDG_DATA_HOME", std::nullopt);
     // A data home that cannot be made: the registry entries are still written.
     WriteFileText(home.File(".local"), "a file where the folder would go");
     EXPECT_FALSE(CAutomationRegistration::Write("/usr/bin/tarnel"));

@@ -9,11 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "AboutDlg.h"
-#include "HeadlessModalRunner.h"
 #include "HostTestSupport.h"
-#include "SessionBus.h"
 #include "VantrelApp.h"
 #include "VantrelDlg.h"
+#include "support/HeadlessModalRunner.h"
+#include "support/PrivateBus.h"
+#include "support/QtTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -25,34 +26,31 @@ class AutomationServerFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        setenv("XDG_DATA_HOME", m_bus.DataHome().c_str(), 1);
-        setenv("CORVANE_TEST_CONTROL_LOG", m_dir.File("control.log").c_str(), 1);
         RegisterControlLibrary(TEST_CONTROL_LIBRARY);
-        ASSERT_EQ(m_bus.Start(QProcessEnvironment::systemEnvironment()), "");
+        ASSERT_EQ(m_bus.Start(), "");
     }
     void TearDown() override
     {
         for (const QString& client : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
-            CSessionBus::Disconnect(client);
+            QDBusConnection::disconnectFromBus(client);
         m_app.reset();
-        CSessionBus::Disconnect(QStringLiteral("host"));
-        unsetenv("CORVANE_TEST_CONTROL_LOG");
+        QDBusConnection::disconnectFromBus(QStringLiteral("host"));
     }
 
     // A host started as commandLine says, its main window created and published.
     void StartHost(const std::string& commandLine)
     {
-        m_app = std::make_unique<CVantrelApp>(commandLine, m_prompt, m_runner, m_bus.Connect(QStringLiteral("host")));
+        m_app = std::make_unique<CVantrelApp>(commandLine, m_prompt, m_runner, ConnectToBus(m_bus, QStringLiteral("host")));
         m_app->TestStartSwitches();
         ASSERT_TRUE(m_dialog.OnInitDialog());
         m_app->SetMainWindow(&m_dialog);
         m_app->PublishAutomation();
-        ASSERT_TRUE(ProcessEventsUntil([this] { return NameOwned(); }));
+        ASSERT_TRUE(WaitFor([this] { return NameOwned(); }));
     }
 
     bool NameOwned() const
     {
-        return m_bus.Connect(QStringLiteral("c")).interface()->isServiceRegistered(QStringLiteral("Vantrel.Application"));
+        return ConnectToBus(m_bus, QStringLiteral("c")).interface()->isServiceRegistered(QStringLiteral("Vantrel.Application"));
     }
 
     QDBusPendingCall Call(const QString& client, const QString& method, const QVariantList& arguments = {},
@@ -61,13 +59,13 @@ protected:
         QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("Vantrel.Application"),
                                                               QStringLiteral("/Vantrel/Application"), interface, method);
         message.setArguments(arguments);
-        return m_bus.Connect(client).asyncCall(message, 30000);
+        return ConnectToBus(m_bus, client).asyncCall(message, 30000);
     }
 
     // The client and the host run on this thread: the host answers while this waits.
     static bool Succeeds(QDBusPendingCall call)
     {
-        ProcessEventsUntil([&] { return call.isFinished(); });
+        WaitFor([&] { return call.isFinished(); });
         return call.isFinished() && !call.isError();
     }
 
@@ -83,7 +81,7 @@ protected:
         bool endedByTest = false;
         QTimer::singleShot(0, &m_dialog, [&] {
             script();
-            if (ProcessEventsUntil([&] { return !m_dialog.isVisible(); }, wait))
+            if (WaitFor([&] { return !m_dialog.isVisible(); }, wait))
                 return;
             endedByTest = true;
             m_dialog.reject();
@@ -94,7 +92,9 @@ protected:
 
     CTestRegistry m_registry;
     CTempDir m_dir;
-    CSessionBus m_bus;
+    CPrivateBus m_bus;
+    CScopedEnvironment m_environment{{{"XDG_DATA_HOME", m_bus.DataHome()},
+                                      {"CORVANE_TEST_CONTROL_LOG", m_dir.File("control.log")}}};
     CScriptedPrompt m_prompt;
     CHeadlessModalRunner m_runner;
     CVantrelDlg m_dialog;
@@ -115,13 +115,13 @@ TEST_F(AutomationServerFixture, EachClientHoldsAnObjectUntilItLeaves)
     EXPECT_EQ(Objects(), 2);
     EXPECT_TRUE(m_dialog.isVisible());
 
-    CSessionBus::Disconnect(QStringLiteral("a"));
-    EXPECT_TRUE(ProcessEventsUntil([this] { return Objects() == 1; }));
-    CSessionBus::Disconnect(QStringLiteral("b"));
-    EXPECT_TRUE(ProcessEventsUntil([this] { return Objects() == 0; }));
+    QDBusConnection::disconnectFromBus(QStringLiteral("a"));
+    EXPECT_TRUE(WaitFor([this] { return Objects() == 1; }));
+    QDBusConnection::disconnectFromBus(QStringLiteral("b"));
+    EXPECT_TRUE(WaitFor([this] { return Objects() == 0; }));
     EXPECT_EQ(Clients(), 0);
     // Started by the user: it stays.
-    ProcessEventsFor(std::chrono::milliseconds(100));
+    Pump(std::chrono::milliseconds(100));
     EXPECT_TRUE(m_dialog.isVisible());
     EXPECT_TRUE(m_app->IsUserControl());
 }
@@ -134,7 +134,7 @@ TEST_F(AutomationServerFixture, RequestsReachTheControlUnchanged)
     EXPECT_TRUE(Succeeds(Call("a", "ShowTab", {QStringLiteral("Marketplace")})));
     EXPECT_EQ(m_dialog.windowTitle().toStdString(), "Corvane Component Manager Marketplace/Home");
     QDBusPendingCall search = Call("a", "ShowJavaItem", {QString(), QStringLiteral("Str\u00e4ng"), QString()});
-    ProcessEventsUntil([&] { return search.isFinished(); });
+    WaitFor([&] { return search.isFinished(); });
     // The answer comes after the search, never before.
     std::string atReply = ControlLog();
     EXPECT_FALSE(search.isError());
@@ -154,10 +154,10 @@ TEST_F(AutomationServerFixture, ABusStartedHostEndsWithItsLastClient)
     EXPECT_TRUE(RunsUntilClosed([&] {
         EXPECT_TRUE(Succeeds(Call("a", "Launch")));
         EXPECT_TRUE(Succeeds(Call("b", "ShowTab", {QStringLiteral("Local")})));
-        CSessionBus::Disconnect(QStringLiteral("a"));
-        ProcessEventsUntil([this] { return Objects() == 1; });
+        QDBusConnection::disconnectFromBus(QStringLiteral("a"));
+        WaitFor([this] { return Objects() == 1; });
         openWithOneLeft = m_dialog.isVisible();
-        CSessionBus::Disconnect(QStringLiteral("b"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("b"));
     }));
     EXPECT_TRUE(openWithOneLeft);
     EXPECT_EQ(Objects(), 0);
@@ -169,7 +169,7 @@ TEST_F(AutomationServerFixture, AClientThatLeavesAtOnceStillLetsGo)
     EXPECT_TRUE(RunsUntilClosed([&] {
         // Sent, and gone before the host has read it.
         Call("a", "Launch");
-        CSessionBus::Disconnect(QStringLiteral("a"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("a"));
     }));
     EXPECT_EQ(Objects(), 0);
 }
@@ -181,9 +181,9 @@ TEST_F(AutomationServerFixture, ANestedDialogKeepsABusStartedHostOpen)
     EXPECT_FALSE(RunsUntilClosed([&] {
         EXPECT_TRUE(Succeeds(Call("a", "Launch")));
         QTimer::singleShot(0, &m_dialog, [&] {
-            ProcessEventsUntil([] { return dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget()) != nullptr; });
-            CSessionBus::Disconnect(QStringLiteral("a"));
-            ProcessEventsUntil([this] { return Objects() == 0; });
+            WaitFor([] { return dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget()) != nullptr; });
+            QDBusConnection::disconnectFromBus(QStringLiteral("a"));
+            WaitFor([this] { return Objects() == 0; });
             if (auto* about = dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget()))
                 about->accept();
         });
@@ -191,8 +191,8 @@ TEST_F(AutomationServerFixture, ANestedDialogKeepsABusStartedHostOpen)
         openAfterRelease = m_dialog.isVisible();
         // From now on it is the user's: later clients do not close it either.
         EXPECT_TRUE(Succeeds(Call("b", "Launch")));
-        CSessionBus::Disconnect(QStringLiteral("b"));
-        ProcessEventsUntil([this] { return Objects() == 0; });
+        QDBusConnection::disconnectFromBus(QStringLiteral("b"));
+        WaitFor([this] { return Objects() == 0; });
     }, std::chrono::seconds(1)));
     EXPECT_TRUE(openAfterRelease);
     EXPECT_TRUE(m_app->IsUserControl());

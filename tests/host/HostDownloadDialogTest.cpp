@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "HostTestSupport.h"
 #include "HttpDownload.h"
 #include "ProgressDialog.h"
+#include "support/QtTestSupport.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -98,6 +98,6 @@ TEST(CQtModalRunner, ACoreThatEndsWhileOpeningShowsNoWindow)
     QObject scope;
     QTimer::singleShot(0, &scope, [&] { shown = QApplication::activeModalWidget() != nullptr; });
     EXPECT_EQ(runner.RunModal(core), kAbort);
-    ProcessEventsFor(std::chrono::milliseconds(20));
+    Pump(std::chrono::milliseconds(20));
     EXPECT_FALSE(shown);
 }

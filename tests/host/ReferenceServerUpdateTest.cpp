@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "PendingRenames.h"
 #include "SelfUpdate.h"
 #include "Settings.h"
-#include "TestSite.h"
 #include "VantrelApp.h"
+#include "support/HeadlessModalRunner.h"
+#include "support/TestSite.h"
 #include "support/TestSupport.h"
 
 namespace

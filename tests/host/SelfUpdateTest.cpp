@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "HttpClient.h"
 #include "PendingRenames.h"
 #include "Settings.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 

@@ -7,10 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "Registry.h"
-#include "SessionBus.h"
 #include "Settings.h"
+#include "support/HeadlessModalRunner.h"
+#include "support/PrivateBus.h"
+#include "support/QtTestSupport.h"
 #include "support/RecordingHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -41,24 +42,23 @@ protected:
         m_registry.Set("ComponentUrl", host);
         m_registry.Set("DistributionServer", host);
         m_registry.Set("Path", m_install.Path());
-        setenv("XDG_DATA_HOME", m_bus.DataHome().c_str(), 1);
-        ASSERT_EQ(m_bus.Start(QProcessEnvironment::systemEnvironment()), "");
+        ASSERT_EQ(m_bus.Start(), "");
     }
     void TearDown() override
     {
         m_app.reset();
         for (const QString& name : {QStringLiteral("host"), QStringLiteral("other")})
-            CSessionBus::Disconnect(name);
+            QDBusConnection::disconnectFromBus(name);
     }
 
     CVantrelApp& App(const std::string& commandLine)
     {
-        m_app = std::make_unique<CVantrelApp>(commandLine, m_prompt, m_runner, m_bus.Connect(QStringLiteral("host")));
+        m_app = std::make_unique<CVantrelApp>(commandLine, m_prompt, m_runner, ConnectToBus(m_bus, QStringLiteral("host")));
         return *m_app;
     }
     bool NameOwned()
     {
-        return m_bus.Connect(QStringLiteral("other")).interface()->isServiceRegistered(QStringLiteral("Vantrel.Application"));
+        return ConnectToBus(m_bus, QStringLiteral("other")).interface()->isServiceRegistered(QStringLiteral("Vantrel.Application"));
     }
     static std::string LocalServer()
     {
@@ -68,7 +68,8 @@ protected:
 
     CTestRegistry m_registry;
     CTempDir m_install;
-    CSessionBus m_bus;
+    CPrivateBus m_bus;
+    CScopedEnvironment m_dataHome{"XDG_DATA_HOME", m_bus.DataHome()};
     CRecordingHttpServer m_server;
     CHeadlessModalRunner m_runner{std::chrono::seconds(30)};
     CScriptedPrompt m_prompt;

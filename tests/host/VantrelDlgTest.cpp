@@ -11,6 +11,7 @@
 #include "AboutDlg.h"
 #include "EscapeFilter.h"
 #include "HostTestSupport.h"
+#include "support/QtTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -21,9 +22,7 @@ protected:
     void SetUp() override
     {
         RegisterControlLibrary(TEST_CONTROL_LIBRARY);
-        setenv("CORVANE_TEST_CONTROL_LOG", m_dir.File("control.log").c_str(), 1);
     }
-    void TearDown() override { unsetenv("CORVANE_TEST_CONTROL_LOG"); }
 
     std::string ControlLog() const { return ReadFileText(m_dir.File("control.log")); }
 
@@ -31,7 +30,7 @@ protected:
     static int RunModal(CVantrelDlg& dialog, const std::function<void()>& script)
     {
         QTimer::singleShot(0, &dialog, [&] {
-            ProcessEventsUntil([&] { return dialog.isVisible(); });
+            WaitFor([&] { return dialog.isVisible(); });
             script();
         });
         return dialog.DoModal();
@@ -39,6 +38,7 @@ protected:
 
     CTestRegistry m_registry;
     CTempDir m_dir;
+    CScopedEnvironment m_controlLog{"CORVANE_TEST_CONTROL_LOG", m_dir.File("control.log")};
 };
 }  // namespace
 
@@ -70,7 +70,7 @@ TEST_F(VantrelDlgFixture, ControlFillsTheWindowAboveItsMinimumSize)
 
     for (QSize size : {QSize(900, 700), QSize(100, 100), QSize(640, 320)}) {
         dialog.resize(size);
-        ProcessEventsUntil([&] { return control->width() == dialog.width(); });
+        WaitFor([&] { return control->width() == dialog.width(); });
         EXPECT_EQ(dialog.size(), size.expandedTo(QSize(640, 320)));
         EXPECT_EQ(control->width(), dialog.width());
         // The About entry's menu bar above it, nothing below.
@@ -83,7 +83,7 @@ TEST_F(VantrelDlgFixture, SelectionPathBecomesTheCaption)
 {
     CVantrelDlg dialog;
     ASSERT_TRUE(dialog.OnInitDialog());
-    EXPECT_TRUE(ProcessEventsUntil(
+    EXPECT_TRUE(WaitFor(
         [&] { return dialog.windowTitle().toStdString() == "Corvane Component Manager Java/Home"; }));
     dialog.ShowTab("Local");
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Corvane Component Manager Local/Home");
@@ -105,7 +105,7 @@ TEST_F(VantrelDlgFixture, EnterAndEscapeLeaveItOpenTheCloseBoxEndsIt)
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
             QTest::keyClick(&dialog, key);
         QTest::keyClick(dialog.GetControlWindow(), Qt::Key_Escape);
-        ProcessEventsFor(std::chrono::milliseconds(100));
+        Pump(std::chrono::milliseconds(100));
         openAfterKeys = dialog.isVisible();
         dialog.close();
     });
@@ -122,7 +122,7 @@ TEST_F(VantrelDlgFixture, F1AndTheMenuEntryOpenTheAboutBox)
     bool enabledWhileAbout = true;
     RunModal(dialog, [&] {
         auto closeAbout = [&] {
-            ProcessEventsUntil([] { return dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget()) != nullptr; },
+            WaitFor([] { return dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget()) != nullptr; },
                                std::chrono::seconds(5));
             if (auto* about = dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
                 captions.push_back(about->windowTitle().toStdString());

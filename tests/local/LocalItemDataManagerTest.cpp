@@ -1,11 +1,9 @@
 #include "LocalItemDataManager.h"
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "LocalItem.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/ItemNames.h"
 #include "support/TestSupport.h"
 
@@ -177,11 +175,13 @@ TEST_F(LocalFixture, NoAnswerWithoutALocalFolderFails)
 TEST_F(LocalFixture, YesRunsTheScanOfTheClassPath)
 {
     CTempDir empty;  // a class directory without classes: nothing to look up
-    setenv("CLASSPATH", empty.Path().c_str(), 1);
-    CLocalItemDataManager manager(m_runner, m_prompt);
-    m_prompt.Answer(IDYES);
-    bool scanned = manager.UpdateIndex();
-    unsetenv("CLASSPATH");
+    bool scanned = false;
+    {
+        CScopedEnvironment classPath("CLASSPATH", empty.Path());
+        CLocalItemDataManager manager(m_runner, m_prompt);
+        m_prompt.Answer(IDYES);
+        scanned = manager.UpdateIndex();
+    }
     EXPECT_TRUE(scanned);
     CXmlDocument written;
     ASSERT_TRUE(written.Load(CLocalItemDataManager::IndexFile()));

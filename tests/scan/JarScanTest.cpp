@@ -12,6 +12,7 @@
 
 #include "TestArchives.h"
 #include "ZipCalls.h"
+#include "support/SwappedCall.h"
 #include "support/TestSupport.h"
 
 using Strings = std::vector<std::string>;
@@ -107,22 +108,22 @@ TEST(CJarScan, ReaderFailuresAddNothing)
     std::string path = dir.File("lib.jar");
     MakeArchive(path, {"com/acme/A.class", "com/acme/B.class"});
     size_t openFiles = OpenFileCount();
-    zipsys::CZipCalls saved = zipsys::Calls();
-    zipsys::Calls().fdopen = [](int, int, int* error) -> zip_t* {
+    auto listWith = [&path](auto& entry, auto replacement) {
+        CSwappedCall swapped(entry, replacement);
+        return List(path);
+    };
+    CListing opened = listWith(zipsys::Calls().fdopen, [](int, int, int* error) -> zip_t* {
         *error = ZIP_ER_MEMORY;
         return nullptr;
-    };
-    CListing opened = List(path);
-    zipsys::Calls() = saved;
-    zipsys::Calls().getName = [](zip_t* archive, zip_uint64_t index, zip_flags_t flags) -> const char* {
-        if (index == 1) {
-            zip_error_set(zip_get_error(archive), ZIP_ER_MEMORY, 0);
-            return nullptr;
-        }
-        return zip_get_name(archive, index, flags);
-    };
-    CListing named = List(path);
-    zipsys::Calls() = saved;
+    });
+    CListing named =
+        listWith(zipsys::Calls().getName, [](zip_t* archive, zip_uint64_t index, zip_flags_t flags) -> const char* {
+            if (index == 1) {
+                zip_error_set(zip_get_error(archive), ZIP_ER_MEMORY, 0);
+                return nullptr;
+            }
+            return zip_get_name(archive, index, flags);
+        });
 
     for (const CListing& listing : {opened, named}) {
         EXPECT_FALSE(listing.result);

@@ -9,6 +9,7 @@
 
 #include "ScriptedLookupServer.h"
 #include "SystemCalls.h"
+#include "support/SwappedCall.h"
 
 using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
@@ -55,12 +56,6 @@ protected:
     CPrefixCache m_cache;
     CLookupConnection m_connection{m_cache};
     bool m_stdoutTaken = false;
-};
-
-struct CSavedCalls
-{
-    sys::CSystemCalls saved = sys::Calls();
-    ~CSavedCalls() { sys::Calls() = saved; }
 };
 }  // namespace
 
@@ -222,11 +217,10 @@ TEST_F(CLookupConnectionTest, UnansweredCountsAreNotRemembered)
     EXPECT_TRUE(Find("gone.A", false).empty());
     {
         ASSERT_TRUE(m_connection.Connect("127.0.0.1", m_server.Port()));
-        CSavedCalls saved;
-        sys::Calls().send = [](int, const void*, size_t, int) -> ssize_t {
+        CSwappedCall failing(sys::Calls().send, [](int, const void*, size_t, int) -> ssize_t {
             errno = EPIPE;
             return -1;
-        };
+        });
         EXPECT_TRUE(Find("unsent.A", false).empty());
     }
     EXPECT_EQ(m_cache.GetSize(), 0u);
@@ -242,11 +236,10 @@ TEST_F(CLookupConnectionTest, FailedReadOrScidRequestEndsTheLookup)
 {
     m_cache.Add("a.", true);
     m_cache.Add("a.B", true);
-    CSavedCalls saved;
-    sys::Calls().recv = [](int, void*, size_t, int) -> ssize_t {
+    CSwappedCall failing(sys::Calls().recv, [](int, void*, size_t, int) -> ssize_t {
         errno = ECONNRESET;
         return -1;
-    };
+    });
     EXPECT_EQ(m_connection.GetCount("x."), 0);
     EXPECT_FALSE(m_connection.IsConnected());
     EXPECT_TRUE(Find("a.B", false).empty());  // the GETSCID cannot be sent
@@ -282,11 +275,10 @@ TEST(CLookupConnection, ConnectFailures)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Socket Fail\n");
     EXPECT_EQ(cache.GetSize(), 0u);
 
-    CSavedCalls saved;
-    sys::Calls().socket = [](int, int, int) {
+    CSwappedCall failing(sys::Calls().socket, [](int, int, int) {
         errno = EMFILE;
         return -1;
-    };
+    });
     testing::internal::CaptureStdout();
     EXPECT_FALSE(connection.Connect("127.0.0.1", 21));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "stream socket() failed.");

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "HeadlessModalRunner.h"
 #include "Messages.h"
 #include "ScriptedLookupServer.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/TestSupport.h"
 
 namespace

@@ -8,8 +8,9 @@
 
 #include "LookupDatabase.h"
 #include "TestDatabase.h"
-#include "TestSite.h"
+#include "support/TestSite.h"
 #include "XmlAnswer.h"
+#include "support/TestSite.h"
 
 namespace
 {

@@ -4,31 +4,12 @@
 
 #include <set>
 
-#include "TestSite.h"
 #include "XmlAnswer.h"
+#include "support/TestSite.h"
 
 namespace
 {
-class CatalogueContractTest : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        s_site = new CTestSite;
-        s_server = new CRunningServer(s_site->Root());
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        delete s_site;
-    }
-
-    static CTestSite* s_site;
-    static CRunningServer* s_server;
-};
-
-CTestSite* CatalogueContractTest::s_site = nullptr;
-CRunningServer* CatalogueContractTest::s_server = nullptr;
+class CatalogueContractTest : public CSharedSiteTest {};
 }  // namespace
 
 TEST_F(CatalogueContractTest, MarketIndexGroupsComponentsByCategory)

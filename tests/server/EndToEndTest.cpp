@@ -3,20 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <cstdio>
 #include <regex>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <zip.h>
 
 #include "ClassPathScanThread.h"
-#include "HeadlessModalRunner.h"
 #include "JavaItem.h"
 #include "JavaItemDataManager.h"
 #include "JavaSearchThread.h"
@@ -29,10 +24,11 @@
 #include "MessageQueue.h"
 #include "Messages.h"
 #include "PrefixCache.h"
-#include "TestSite.h"
+#include "support/ChildProcess.h"
+#include "support/HeadlessModalRunner.h"
+#include "support/TestSite.h"
 #include "support/TestSupport.h"
 
-extern char** environ;
 using namespace std::chrono_literals;
 
 namespace
@@ -43,59 +39,20 @@ class CServerProcess
 public:
     explicit CServerProcess(const std::string& site)
     {
-        int out[2];
-        if (::pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::string log = m_state.File("access.log");
-        std::string state = m_state.Path();
-        const char* argv[] = {VANTREL_SERVER, "--site", site.c_str(), "--http", "127.0.0.1:0", "--lookup",
-                              "127.0.0.1:0", "--state", state.c_str(), "--access-log", log.c_str(), nullptr};
-        if (posix_spawn(&m_pid, VANTREL_SERVER, &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        FILE* stream = ::fdopen(out[0], "r");
-        char line[512] = {};
-        if (stream && std::fgets(line, sizeof line, stream)) {
-            std::cmatch match;
-            if (std::regex_search(line, match, std::regex(R"(http://127\.0\.0\.1:(\d+), lookup server on 127\.0\.0\.1:(\d+))"))) {
-                m_httpPort = std::stoi(match[1]);
-                m_lookupPort = std::stoi(match[2]);
-            }
+        // Its first line names the ports it listens on.
+        std::string ready = m_process.StartServer({VANTREL_SERVER, "--site", site, "--http", "127.0.0.1:0", "--lookup",
+                                                   "127.0.0.1:0", "--state", m_state.Path(), "--access-log",
+                                                   m_state.File("access.log")},
+                                                  {}, 1, "");
+        std::smatch match;
+        if (std::regex_search(ready, match, std::regex(R"(http://127\.0\.0\.1:(\d+), lookup server on 127\.0\.0\.1:(\d+))"))) {
+            m_httpPort = std::stoi(match[1]);
+            m_lookupPort = std::stoi(match[2]);
         }
-        m_output = stream;
     }
 
-    // SIGTERM; the exit status, -1 when it did not end by itself within the time.
-    int Stop()
-    {
-        if (m_pid <= 0)
-            return -1;
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 100; ++i) {
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        return -1;
-    }
-
-    ~CServerProcess()
-    {
-        Stop();
-        if (m_output)
-            std::fclose(m_output);
-    }
+    // The exit status, -1 when it did not end by itself within the time.
+    int Stop() { return m_process.Stop(); }
 
     int HttpPort() const { return m_httpPort; }
     int LookupPort() const { return m_lookupPort; }
@@ -103,8 +60,7 @@ public:
 
 private:
     CTempDir m_state;
-    pid_t m_pid = -1;
-    FILE* m_output = nullptr;
+    CChildProcess m_process;
     int m_httpPort = 0;
     int m_lookupPort = 0;
 };
@@ -135,12 +91,7 @@ class EndToEndTest : public ::testing::Test
 protected:
     EndToEndTest() : m_server(m_site.Root())
     {
-        std::string http = "127.0.0.1:" + std::to_string(m_server.HttpPort());
-        m_registry.Set("ComponentWebServer", "http://" + http);
-        m_registry.Set("MarketplaceUrl", "http://" + http);
-        m_registry.Set("DistributionServer", http);
-        m_registry.Set("MarketplaceWebServer", http);
-        m_registry.Set("ComponentDatabase", "127.0.0.1:" + std::to_string(m_server.LookupPort()));
+        m_registry.UseServers("127.0.0.1:" + std::to_string(m_server.HttpPort()), m_server.LookupPort());
     }
 
     // Every page the client would show for these items answers with a page.

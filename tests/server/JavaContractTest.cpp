@@ -8,25 +8,14 @@
 #include <sys/stat.h>
 
 #include "DistributionFiles.h"
-#include "TestSite.h"
 #include "XmlAnswer.h"
+#include "support/TestSite.h"
 
 namespace
 {
-class JavaContractTest : public ::testing::Test
+class JavaContractTest : public CSharedSiteTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_site = new CTestSite;
-        s_server = new CRunningServer(s_site->Root());
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        delete s_site;
-    }
-
     // The URL the Java search builds for one technology, as it builds it.
     static std::string SearchUrl(const std::string& technology, const std::string& dataFile, const std::string& sheet,
                                  const std::string& qtarget, const std::string& package, const std::string& cls,
@@ -35,14 +24,7 @@ protected:
         return "/xql.dll/vantrel/java/data/" + technology + "/" + dataFile + "?xslsheet=vantrel:/java/xsl/" + sheet +
                "&qtarget=" + qtarget + "&packagename=" + package + "&classname=" + cls + "&methodname=" + method;
     }
-
-    static CTestSite* s_site;
-    static CRunningServer* s_server;
 };
-
-CTestSite* JavaContractTest::s_site = nullptr;
-CRunningServer* JavaContractTest::s_server = nullptr;
-
 }  // namespace
 
 TEST_F(JavaContractTest, JavaIndexCarriesItsFileTimeForGetAndHead)

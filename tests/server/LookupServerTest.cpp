@@ -11,7 +11,7 @@
 
 #include "AccessLog.h"
 #include "LookupDatabase.h"
-#include "TestSite.h"
+#include "support/TestSite.h"
 
 namespace
 {

@@ -10,7 +10,7 @@
 #include "ClientRegistry.h"
 #include "ServerStore.h"
 #include "TestDatabase.h"
-#include "TestSite.h"
+#include "support/TestSite.h"
 
 namespace
 {

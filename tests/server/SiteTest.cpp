@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-#include "TestSite.h"
 #include "VantrelServer.h"
+#include "support/TestSite.h"
 
 TEST(SiteTest, OpensACompleteSiteAndExplainsABrokenOne)
 {

@@ -7,7 +7,7 @@
 
 #include "DistributionFiles.h"
 #include "TestDatabase.h"
-#include "TestSite.h"
+#include "support/TestSite.h"
 
 namespace
 {

@@ -1,8 +1,6 @@
 #include "LocalTabPage.h"
 
-#include <cstdlib>
 #include <memory>
-#include <optional>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -38,9 +36,6 @@ protected:
     {
         m_server.Configure(m_registry);
         m_registry.Set("ComponentDatabase", "127.0.0.1:1");
-        if (const char* saved = std::getenv("CLASSPATH"))
-            m_savedClassPath = saved;
-        setenv("CLASSPATH", m_classes.Path().c_str(), 1);
         m_runner.SetShownHook([this](CProgressDialog& dialog) {
             m_dialogs.push_back(dialog.windowTitle());
             m_barsShown.push_back(dialog.GetProgressBar()->isVisible());
@@ -50,10 +45,6 @@ protected:
     void TearDown() override
     {
         m_page.reset();
-        if (m_savedClassPath)
-            setenv("CLASSPATH", m_savedClassPath->c_str(), 1);
-        else
-            unsetenv("CLASSPATH");
     }
 
     void Open()
@@ -70,7 +61,7 @@ protected:
     CTestRegistry m_registry;
     CPageTestServer m_server;
     CTempDir m_classes;
-    std::optional<std::string> m_savedClassPath;
+    CScopedEnvironment m_classPath{"CLASSPATH", m_classes.Path()};
     CRecordingOwner m_owner;
     CQtModalRunner m_runner;
     CScriptedPrompt m_prompt;

@@ -47,18 +47,7 @@ protected:
         SetFirewallPort(3128);
         SetFirewallUsername("ada");
         SetFirewallPassword("secret");
-        if (const char* saved = std::getenv("CLASSPATH"))
-            m_savedClassPath = saved;
-        setenv("CLASSPATH", m_classes.Path().c_str(), 1);
         m_registry.Set("ComponentDatabase", "127.0.0.1:1");
-    }
-
-    void TearDown() override
-    {
-        if (m_savedClassPath)
-            setenv("CLASSPATH", m_savedClassPath->c_str(), 1);
-        else
-            unsetenv("CLASSPATH");
     }
 
     std::string DataFile(const std::string& name) const { return m_registry.DataDir() + "/" + name; }
@@ -120,7 +109,7 @@ protected:
 
     CTestRegistry m_registry;
     CTempDir m_classes;
-    std::optional<std::string> m_savedClassPath;
+    CScopedEnvironment m_classPath{"CLASSPATH", m_classes.Path()};
     CQtModalRunner m_runner;
 };
 

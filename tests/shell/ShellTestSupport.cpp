@@ -2,32 +2,12 @@
 
 #include <thread>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTreeWidget>
 
 #include "FlatButton.h"
 #include "Messages.h"
 #include "TabPage.h"
 #include "support/TestSupport.h"
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeout.count())
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-void Pump(std::chrono::milliseconds time)
-{
-    WaitFor([] { return false; }, time);
-}
 
 bool ActivatePage(CTabPage& page)
 {
@@ -235,10 +215,7 @@ CPageTestServer::CPageTestServer()
 
 void CPageTestServer::Configure(CTestRegistry& registry)
 {
-    registry.Set("ComponentWebServer", BaseUrl());
-    registry.Set("MarketplaceUrl", BaseUrl());
-    registry.Set("MarketplaceWebServer", HostPort());
-    registry.Set("DistributionServer", HostPort());
+    registry.UseServers(HostPort());
     std::string index = kJavaIndex;
     index.replace(index.find("@BASE@"), 6, BaseUrl());
     WriteFileText(registry.DataDir() + "/Java/index.xml", index);

@@ -1,22 +1,17 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "TabPageOwner.h"
+#include "support/QtTestSupport.h"
 #include "support/RecordingHttpServer.h"
 
 class CTabPage;
 class QWidget;
-
-// Runs the event loop until done answers true or the time is up; the last answer.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(20));
-// Runs the event loop for a while.
-void Pump(std::chrono::milliseconds time);
 
 // Posts WM_PAGE_ACTIVATE to the page and waits until its first activation has filled the
 // tree (or has failed to).

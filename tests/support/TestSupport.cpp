@@ -27,13 +27,8 @@ CTempDir::~CTempDir()
 }
 
 CTestRegistry::CTestRegistry(bool createKeys)
+    : m_path(m_dir.File("registry.reg")), m_variable("CORVANE_REGISTRY", m_path)
 {
-    m_path = m_dir.File("registry.reg");
-    if (const char* saved = std::getenv("CORVANE_REGISTRY")) {
-        m_saved = saved;
-        m_hadSaved = true;
-    }
-    setenv("CORVANE_REGISTRY", m_path.c_str(), 1);
     for (const char* sub : {"Java", "Market", "Local"})
         std::filesystem::create_directories(m_data.File(sub));
     if (createKeys) {
@@ -43,18 +38,20 @@ CTestRegistry::CTestRegistry(bool createKeys)
     }
 }
 
-CTestRegistry::~CTestRegistry()
-{
-    if (m_hadSaved)
-        setenv("CORVANE_REGISTRY", m_saved.c_str(), 1);
-    else
-        unsetenv("CORVANE_REGISTRY");
-}
-
 void CTestRegistry::Set(const std::string& name, const std::string& value)
 {
     if (!RegWriteString(HKEY_LOCAL_MACHINE, kMainKey, name, value))
         throw std::runtime_error("cannot write test setting " + name);
+}
+
+void CTestRegistry::UseServers(const std::string& host, int lookupPort)
+{
+    for (const char* name : {"ComponentWebServer", "MarketplaceUrl"})
+        Set(name, "http://" + host);
+    for (const char* name : {"ComponentUrl", "DistributionServer", "MarketplaceWebServer"})
+        Set(name, host);
+    if (lookupPort)
+        Set("ComponentDatabase", "127.0.0.1:" + std::to_string(lookupPort));
 }
 
 int CScriptedPrompt::MessageBox(const std::string& text, const std::string& caption, unsigned type)

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "Environment.h"
 #include "UserPrompt.h"
 
 // A directory of its own under the system's temporary directory, removed afterwards.
@@ -29,11 +30,13 @@ class CTestRegistry
 {
 public:
     explicit CTestRegistry(bool createKeys = true);
-    ~CTestRegistry();
 
     const std::string& Path() const { return m_path; }
     // Sets a value under HKEY_LOCAL_MACHINE\Software\Corvane\Vantrel.
     void Set(const std::string& name, const std::string& value);
+    // Points the settings of every vendor web server at host ("127.0.0.1:port") and, when
+    // given, the lookup server at lookupPort on loopback.
+    void UseServers(const std::string& host, int lookupPort = 0);
     // The data directory ("Data"), a temporary directory with Java/, Market/ and Local/.
     const std::string& DataDir() const { return m_data.Path(); }
 
@@ -41,8 +44,7 @@ private:
     CTempDir m_dir;
     CTempDir m_data;
     std::string m_path;
-    std::string m_saved;
-    bool m_hadSaved = false;
+    CScopedEnvironment m_variable;
 };
 
 // Message boxes answered from a script; records what was shown.

@@ -6,7 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include <QProcess>
+#include "ChildProcess.h"
+#include "TestSupport.h"
 
 struct xcb_connection_t;
 
@@ -51,7 +52,8 @@ private:
     std::uint32_t Atom(const char* name);
     std::vector<Window> StackingOrder();
 
-    QProcess m_server;
+    CTempDir m_dir;
+    CChildProcess m_server;
     std::string m_name;
     xcb_connection_t* m_connection = nullptr;
     Window m_root = 0;

@@ -6,7 +6,7 @@
 #include "ModalDialog.h"
 
 // Runs a dialog core on the calling thread without a window: posted messages are taken
-// from a queue and handed to the core until it ends. For tests and command-line use.
+// from a queue and handed to the core until it ends. For tests and benchmarks.
 class CHeadlessModalRunner : public IModalRunner
 {
 public:

@@ -34,28 +34,16 @@ CTestDisplay::~CTestDisplay()
 {
     if (m_connection)
         xcb_disconnect(m_connection);
-    if (m_server.state() != QProcess::NotRunning) {
-        m_server.terminate();
-        if (!m_server.waitForFinished(5000))
-            m_server.kill();
-        m_server.waitForFinished(5000);
-    }
 }
 
 std::string CTestDisplay::Start()
 {
     // Xvfb picks a free display itself and prints its number when it accepts connections.
-    m_server.start(QStringLiteral(XVFB_PROGRAM), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                                  QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                                  QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!m_server.waitForStarted(10000))
-        return "cannot run " XVFB_PROGRAM;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!m_server.canReadLine() && std::chrono::steady_clock::now() < deadline)
-        m_server.waitForReadyRead(100);
-    if (!m_server.canReadLine())
-        return "Xvfb did not start: " + m_server.readAllStandardError().toStdString();
-    m_name = ":" + m_server.readLine().trimmed().toStdString();
+    std::string number = m_server.StartServer(
+        {XVFB_PROGRAM, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, 3, m_dir.File("xvfb.log"));
+    if (number.empty())
+        return "Xvfb did not start: " + ReadFileText(m_dir.File("xvfb.log"));
+    m_name = ":" + number;
     m_connection = xcb_connect(m_name.c_str(), nullptr);
     if (xcb_connection_has_error(m_connection))
         return "cannot connect to " + m_name;

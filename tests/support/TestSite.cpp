@@ -1,5 +1,6 @@
 #include "TestSite.h"
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
@@ -17,9 +18,6 @@ const char* const kIndex = R"xml(<?xml version="1.0" encoding="UTF-8"?>
   <technology name="core" display="Core Test" docroot="" module="core" classes="4">
     <package name="org.sample" classes="3"/>
     <package name="org.sample.util" classes="1"/>
-  </technology>
-  <technology name="extra" display="Extra Test" docroot="file:///docs/extra/" module="extra" classes="1">
-    <package name="org.extra" classes="1"/>
   </technology>
 </javatab>
 )xml";
@@ -94,35 +92,6 @@ const char* const kUtilPackage = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 </package>
 )xml";
 
-const char* const kExtraPackage = R"xml(<?xml version="1.0" encoding="UTF-8"?>
-<package name="org.extra" technology="extra">
-  <class kind="class" name="Widget">
-    <className>Widget</className><packageName>org.extra</packageName><modifiers>public</modifiers><typeParameters/>
-    <superclass>java.lang.Object</superclass><ancestor>java.lang.Object</ancestor><interface>java.lang.Runnable</interface>
-    <method><methodName>run</methodName><signature>()</signature><modifiers>public</modifiers><typeParameters/><returnType>void</returnType><parameters/></method>
-  </class>
-</package>
-)xml";
-
-const char* const kExtraIndex = R"xml(<?xml version="1.0" encoding="UTF-8"?>
-<index technology="extra">
-  <packages>
-    <package name="org.extra" key="org.extra"/>
-  </packages>
-  <classes>
-    <class name="Widget" package="org.extra" key="widget" qkey="org.extra.widget" kind="class">
-      <extends key="object" qkey="java.lang.object"/>
-      <implements key="runnable" qkey="java.lang.runnable"/>
-    </class>
-  </classes>
-  <methods>
-    <methodname name="run" key="run">
-      <method class="Widget" package="org.extra" kind="class" signature="()"/>
-    </methodname>
-  </methods>
-</index>
-)xml";
-
 const char* const kCatalogue = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 <components>
   <component SCID="1000001">
@@ -168,7 +137,64 @@ const char* const kSiteInfo = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 </site>
 )xml";
 
+// The parts of a technology that AddTechnology fills in.
+const char* const kTechnologyEntry =
+    R"xml(  <technology name="@NAME@" display="@DISPLAY@" docroot="@DOCROOT@" module="@MODULE@" classes="1">
+    <package name="@PACKAGE@" classes="1"/>
+  </technology>
+)xml";
+
+const char* const kOneClassPackage = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<package name="@PACKAGE@" technology="@NAME@">
+  <class kind="class" name="@CLASS@">
+    <className>@CLASS@</className><packageName>@PACKAGE@</packageName><modifiers>public</modifiers>@TYPES@
+    <superclass>java.lang.Object</superclass><ancestor>java.lang.Object</ancestor>@INTERFACE@
+@MEMBERS@  </class>
+</package>
+)xml";
+
+const char* const kOneClassIndex = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<index technology="@NAME@">
+  <packages>
+    <package name="@PACKAGE@" key="@package@"/>
+  </packages>
+  <classes>
+    <class name="@CLASS@" package="@PACKAGE@" key="@class@" qkey="@package@.@class@" kind="class">
+      <extends key="object" qkey="java.lang.object"/>
+@IMPLEMENTS@    </class>
+  </classes>
+  <methods>
+@METHODS@  </methods>
+</index>
+)xml";
+
+const char* const kMember = "    <@KIND@><methodName>@METHOD@</methodName><signature>()</signature><modifiers>public</modifiers>"
+                            "<typeParameters/><returnType>@RETURNS@</returnType><parameters/></@KIND@>\n";
+const char* const kMethodEntry = "    <methodname name=\"@METHOD@\" key=\"@method@\">\n"
+                                 "      <method class=\"@CLASS@\" package=\"@PACKAGE@\" kind=\"class\" signature=\"()\"/>\n"
+                                 "    </methodname>\n";
+
+const CTestTechnology kExtra = {.name = "extra", .display = "Extra Test", .docroot = "file:///docs/extra/",
+                                .module = "extra", .package = "org.extra", .className = "Widget",
+                                .implements = "java.lang.Runnable", .methods = {{"run", "void"}}};
+
 std::string SourceTemplate() { return std::string(CORVANE_SERVER_SOURCE) + "/site"; }
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The text with every @NAME@ of fields replaced by its value.
+std::string Fill(std::string text, const std::vector<std::pair<std::string, std::string>>& fields)
+{
+    for (const auto& [name, value] : fields)
+        for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size()))
+            text.replace(at, name.size(), value);
+    return text;
+}
 }  // namespace
 
 CTestSite::CTestSite()
@@ -179,8 +205,7 @@ CTestSite::CTestSite()
     Write("stores/vantrel/java/data/core/org.sample.xml", kSamplePackage);
     Write("stores/vantrel/java/data/core/org.sample.util.xml", kUtilPackage);
     Write("stores/vantrel/java/data/core/index.bnd", kCoreIndex);
-    Write("stores/vantrel/java/data/extra/org.extra.xml", kExtraPackage);
-    Write("stores/vantrel/java/data/extra/index.bnd", kExtraIndex);
+    AddTechnology(kExtra);
     Write("stores/components/vendors/components.bnd", kCatalogue);
     Write("lookup/classes.txt", kLookup);
 }
@@ -190,6 +215,48 @@ void CTestSite::Write(const std::string& relative, const std::string& content) c
     std::filesystem::path path = Path(relative);
     std::filesystem::create_directories(path.parent_path());
     WriteFileText(path.string(), content);
+}
+
+void CTestSite::AddTechnology(const CTestTechnology& t) const
+{
+    std::string members;
+    std::string methods;
+    if (t.constructor)
+        members = Fill(kMember, {{"@KIND@", "constructor"}, {"@METHOD@", t.className}, {"@RETURNS@", "void"}});
+    for (const auto& [name, returns] : t.methods) {
+        members += Fill(kMember, {{"@KIND@", "method"}, {"@METHOD@", name}, {"@RETURNS@", returns}});
+        methods += Fill(kMethodEntry, {{"@METHOD@", name}, {"@method@", Lower(name)}});
+    }
+    std::string interface = t.implements.substr(t.implements.rfind('.') + 1);
+    const std::vector<std::pair<std::string, std::string>> fields = {
+        {"@MEMBERS@", members},
+        {"@METHODS@", methods},
+        {"@TYPES@", t.typeParameters.empty() ? "<typeParameters/>" : "<typeParameters>" + t.typeParameters + "</typeParameters>"},
+        {"@INTERFACE@", t.implements.empty() ? "" : "<interface>" + t.implements + "</interface>"},
+        {"@IMPLEMENTS@", t.implements.empty() ? "" : "      <implements key=\"" + Lower(interface) + "\" qkey=\"" +
+                                                       Lower(t.implements) + "\"/>\n"},
+        {"@NAME@", t.name},
+        {"@DISPLAY@", t.display},
+        {"@DOCROOT@", t.docroot},
+        {"@MODULE@", t.module},
+        {"@PACKAGE@", t.package},
+        {"@package@", Lower(t.package)},
+        {"@CLASS@", t.className},
+        {"@class@", Lower(t.className)},
+    };
+    std::string index = ReadFileText(Path("public/data/java/index.xml"));
+    Write("public/data/java/index.xml", index.insert(index.find("</javatab>"), Fill(kTechnologyEntry, fields)));
+    Write("stores/vantrel/java/data/" + t.name + "/" + t.package + ".xml", Fill(kOneClassPackage, fields));
+    Write("stores/vantrel/java/data/" + t.name + "/index.bnd", Fill(kOneClassIndex, fields));
+}
+
+size_t CRunningServer::Requests(const std::string& part) const
+{
+    std::string log = ReadFileText(m_logPath);
+    size_t count = 0;
+    for (size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1))
+        ++count;
+    return count;
 }
 
 CRunningServer::CRunningServer(const std::string& siteDir, int idleTimeoutSeconds, const std::string& stateDir,
