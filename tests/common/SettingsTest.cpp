@@ -1,10 +1,12 @@
 #include "Settings.h"
 
+#include <filesystem>
 #include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "VendorServers.h"
+#include "support/Environment.h"
 #include "support/TestSupport.h"
 
 TEST(Settings, DefaultsPointAtTheLocalReferenceServer)
@@ -74,6 +76,32 @@ TEST(Settings, WritersRoundTrip)
     EXPECT_EQ(GetFirewallUsername(), "ada");
     EXPECT_EQ(GetFirewallPassword(), "p \"w\" \\d");
     EXPECT_EQ(GetClientKey(), "4711");
+}
+
+TEST(Settings, ScanLocationsOfferTheBuildToolsUntilChosen)
+{
+    CTestRegistry registry;
+    CTempDir home;
+    std::filesystem::create_directories(home.File(".m2/repository"));
+    CScopedEnvironment user("HOME", home.Path());
+    std::vector<std::string> offered = GetScanLocations();
+    ASSERT_FALSE(offered.empty());
+    EXPECT_EQ(offered[0], home.File(".m2/repository"));  // no Gradle cache here: not offered
+    EXPECT_EQ(offered.size(), std::filesystem::is_directory("/usr/share/java") ? 2u : 1u);
+
+    const std::vector<std::string> chosen{"/opt/libs", "/home/ada/app.war", "/srv/\"quoted\""};
+    ASSERT_TRUE(SetScanLocations(chosen));
+    EXPECT_EQ(GetScanLocations(), chosen);
+    ASSERT_TRUE(SetScanLocations({"/only"}));
+    EXPECT_EQ(GetScanLocations(), std::vector<std::string>{"/only"});
+    ASSERT_TRUE(SetScanLocations({}));  // an empty choice stays empty
+    EXPECT_TRUE(GetScanLocations().empty());
+    EXPECT_FALSE(SetScanLocations({std::string(300, 'x')}));  // could not be read back
+    EXPECT_TRUE(GetScanLocations().empty());
+
+    EXPECT_EQ(GetLookupRate(), 2000);
+    registry.Set("LookupRate", "500");
+    EXPECT_EQ(GetLookupRate(), 500);
 }
 
 TEST(Settings, DataDirectoryHasOneSlash)
