@@ -191,7 +191,7 @@ bool CHttpClient::SetServerProperties(const std::string& host, int port)
     return true;
 }
 
-bool CHttpClient::SetFirewallProperties(const std::string& host, int port, int type, const std::string& user,
+bool CHttpClient::SetFirewallProperties(const std::string& host, int port, CFirewallType type, const std::string& user,
                                         const std::string& password)
 {
     const char* context = "CHttpClient::SetFirewallProperties";

@@ -31,10 +31,9 @@ public:
     CHttpClient& operator=(const CHttpClient&) = delete;
 
     bool SetServerProperties(const std::string& host, int port);
-    // type: 0 none, 1 SOCKS 4, 2 SOCKS 5, 3 HTTP proxy, 4 HTTP proxy through a CONNECT
-    // tunnel ("Pipe"). The user name and password go to the proxy. A firewall that cannot
-    // be used is kept, so that every transfer fails rather than going around it.
-    bool SetFirewallProperties(const std::string& host, int port, int type, const std::string& user,
+    // The user name and password go to the proxy. A firewall that cannot be used is kept,
+    // so that every transfer fails rather than going around it.
+    bool SetFirewallProperties(const std::string& host, int port, CFirewallType type, const std::string& user,
                                const std::string& password);
     // Bounds connecting and any stall of the transfer, not its whole length.
     bool SetTimeout(int seconds);

@@ -70,14 +70,14 @@ std::string ProxyUrl(const CTransferSettings& settings)
 {
     const char* scheme = nullptr;
     switch (settings.firewallType) {
-    case 1:
+    case CFirewallType::Socks4:
         scheme = "socks4://";
         break;
-    case 2:
+    case CFirewallType::Socks5:
         scheme = "socks5h://";
         break;
-    case 3:
-    case 4:
+    case CFirewallType::Proxy:
+    case CFirewallType::Pipe:
         scheme = "http://";
         break;
     default:
@@ -117,11 +117,12 @@ CTransferSettings CTransferSettings::FromSettings(curl_off_t maxBytes)
 
 std::string CTransferSettings::CheckFirewall() const
 {
-    std::string type = " (FirewallType " + std::to_string(firewallType) + "): nothing is sent";
-    if (firewallType == 0)
+    const std::string number = std::to_string(static_cast<int>(firewallType));
+    std::string type = " (FirewallType " + number + "): nothing is sent";
+    if (firewallType == CFirewallType::None)
         return {};
-    if (firewallType < 0 || firewallType > 4)
-        return "FirewallType " + std::to_string(firewallType) + " is not a firewall type: nothing is sent";
+    if (!IsFirewallType(firewallType))
+        return "FirewallType " + number + " is not a firewall type: nothing is sent";
     if (firewallHost.empty())
         return "FirewallHost is empty" + type;
     if (!IsPlainHost(firewallHost))
@@ -170,9 +171,9 @@ bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSett
     std::string proxy = ProxyUrl(settings);
     curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "");  // the firewall setting wins over no_proxy
-    curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, settings.firewallType == 4 ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, settings.firewallType == CFirewallType::Pipe ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    bool credentials = settings.firewallType != 0 && !settings.firewallUser.empty();
+    bool credentials = settings.firewallType != CFirewallType::None && !settings.firewallUser.empty();
     curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, credentials ? settings.firewallUser.c_str() : nullptr);
     curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, credentials ? settings.firewallPassword.c_str() : nullptr);
 

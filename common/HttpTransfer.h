@@ -5,6 +5,8 @@
 
 #include <curl/curl.h>
 
+#include "FirewallType.h"
+
 // A host name or address literal; anything else could smuggle user info or a path into
 // a URL built from it.
 bool IsPlainHost(const std::string& host);
@@ -15,8 +17,7 @@ std::string HostForUrl(const std::string& host);
 // and for stalls, an overall deadline ("HttpDeadline") and a cap on the answer's size.
 struct CTransferSettings
 {
-    // 0 none, 1 SOCKS 4, 2 SOCKS 5, 3 HTTP proxy, 4 HTTP proxy through a CONNECT tunnel ("Pipe").
-    int firewallType = 0;
+    CFirewallType firewallType = CFirewallType::None;
     std::string firewallHost;
     int firewallPort = 0;
     std::string firewallUser;

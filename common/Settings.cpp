@@ -56,8 +56,8 @@ int GetHttpDeadline()
     return deadline > 0 ? deadline : 60;
 }
 
-int GetFirewallType() { return std::atoi(Main("FirewallType").c_str()); }
-void SetFirewallType(int type) { SetMain("FirewallType", std::to_string(type)); }
+CFirewallType GetFirewallType() { return static_cast<CFirewallType>(std::atoi(Main("FirewallType").c_str())); }
+void SetFirewallType(CFirewallType type) { SetMain("FirewallType", std::to_string(static_cast<int>(type))); }
 std::string GetFirewallHost() { return Main("FirewallHost"); }
 void SetFirewallHost(const std::string& host) { SetMain("FirewallHost", host); }
 int GetFirewallPort() { return std::atoi(Main("FirewallPort").c_str()); }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "FirewallType.h"
+
 // The system's settings: string values under HKEY_LOCAL_MACHINE "Software\Corvane\Vantrel"
 // and its "User" subkey, read anew on every call, with their defaults.
 
@@ -26,8 +28,8 @@ int GetHttpTimeout();
 // Seconds one whole HTTP transfer may take ("HttpDeadline"); 60 unless set above 0.
 int GetHttpDeadline();
 
-int GetFirewallType();
-void SetFirewallType(int type);
+CFirewallType GetFirewallType();
+void SetFirewallType(CFirewallType type);
 std::string GetFirewallHost();
 void SetFirewallHost(const std::string& host);
 int GetFirewallPort();

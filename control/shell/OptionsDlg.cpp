@@ -27,7 +27,7 @@ constexpr int kTemplateWidth = 411;
 constexpr int kTemplateHeight = 178;
 
 // The firewall combo's entries; an entry's index is the stored FirewallType.
-constexpr const char* kFirewallTypes[] = {"None", "Socks 4", "Socks 5", "Proxy", "Pipe"};
+constexpr const char* kFirewallTypes[kFirewallTypeCount] = {"None", "Socks 4", "Socks 5", "Proxy", "Pipe"};
 
 // A setting is read back only up to its byte limit: a box takes no more UTF-8 bytes than that.
 class CUtf8LengthValidator : public QValidator
@@ -139,7 +139,7 @@ void COptionsDlg::InitDialog()
 
     m_email->setText(QString::fromStdString(GetEmail()));
 
-    const int type = GetFirewallType();
+    const CFirewallType type = GetFirewallType();
     const std::string host = GetFirewallHost();
     const int port = GetFirewallPort();
     const std::string userName = GetFirewallUsername();
@@ -147,7 +147,7 @@ void COptionsDlg::InitDialog()
     for (const char* text : kFirewallTypes)
         m_firewall->addItem(QString::fromLatin1(text));
     // A stored type that names no entry leaves the combo without a selection.
-    m_firewall->setCurrentIndex(type >= 0 && type < m_firewall->count() ? type : -1);
+    m_firewall->setCurrentIndex(IsFirewallType(type) ? static_cast<int>(type) : -1);
     UpdateFirewallBoxes();
     connect(m_firewall, &QComboBox::currentIndexChanged, this, [this] { UpdateFirewallBoxes(); });
     m_host->setText(QString::fromStdString(host));
@@ -196,7 +196,7 @@ const CJavaItem* COptionsDlg::TechnologyOf(const QTreeWidgetItem* treeItem) cons
 
 void COptionsDlg::UpdateFirewallBoxes()
 {
-    const bool enabled = m_firewall->currentIndex() != 0;
+    const bool enabled = static_cast<CFirewallType>(m_firewall->currentIndex()) != CFirewallType::None;
     for (QLineEdit* box : {m_host, m_port, m_userName, m_password, m_confirm})
         box->setEnabled(enabled);
 }
@@ -232,7 +232,8 @@ bool COptionsDlg::SavePreferences()
 
 void COptionsDlg::SaveFirewall()
 {
-    const int type = m_firewall->currentIndex();
+    // No selection stores -1, which names no kind.
+    const auto type = static_cast<CFirewallType>(m_firewall->currentIndex());
     const std::string host = ReadText(m_host);
     const std::string userName = ReadText(m_userName);
     const std::string password = ReadText(m_password);

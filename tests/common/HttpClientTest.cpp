@@ -91,7 +91,7 @@ protected:
     {
         ASSERT_TRUE(client.Create());
         ASSERT_TRUE(client.SetServerProperties("127.0.0.1", port));
-        ASSERT_TRUE(client.SetFirewallProperties("", 0, 0, "", ""));
+        ASSERT_TRUE(client.SetFirewallProperties("", 0, CFirewallType::None, "", ""));
         ASSERT_TRUE(client.SetTimeout(5));
         ASSERT_TRUE(client.SetFileName(m_target));
         ASSERT_TRUE(client.SetUri(uri));
@@ -478,7 +478,7 @@ TEST_F(HttpClientTest, EveryOperationFailsBeforeCreate)
     server.Start();
     CHttpDownload client(m_runner);
     EXPECT_FALSE(client.SetServerProperties("127.0.0.1", server.Port()));
-    EXPECT_FALSE(client.SetFirewallProperties("", 0, 0, "", ""));
+    EXPECT_FALSE(client.SetFirewallProperties("", 0, CFirewallType::None, "", ""));
     EXPECT_FALSE(client.SetTimeout(5));
     EXPECT_FALSE(client.SetFileName(m_target));
     EXPECT_FALSE(client.SetUri("/file"));
@@ -500,10 +500,10 @@ TEST_F(HttpClientTest, RejectsAddressesThatAreNotPlainHosts)
     EXPECT_FALSE(client.SetServerProperties("127.0.0.1", 0));
     EXPECT_FALSE(client.SetServerProperties("127.0.0.1", 70000));
     EXPECT_TRUE(client.SetServerProperties("::1", 80));
-    EXPECT_FALSE(client.SetFirewallProperties("127.0.0.1", 1080, 5, "", ""));
-    EXPECT_FALSE(client.SetFirewallProperties("", 1080, 3, "", ""));
-    EXPECT_FALSE(client.SetFirewallProperties("a b", 1080, 3, "", ""));
-    EXPECT_TRUE(client.SetFirewallProperties("", 0, 0, "", ""));
+    EXPECT_FALSE(client.SetFirewallProperties("127.0.0.1", 1080, CFirewallType{5}, "", ""));
+    EXPECT_FALSE(client.SetFirewallProperties("", 1080, CFirewallType::Proxy, "", ""));
+    EXPECT_FALSE(client.SetFirewallProperties("a b", 1080, CFirewallType::Proxy, "", ""));
+    EXPECT_TRUE(client.SetFirewallProperties("", 0, CFirewallType::None, "", ""));
 }
 
 // The firewall setting is honoured, and only it: a proxy that is not there fails every
@@ -523,7 +523,7 @@ TEST_F(HttpClientTest, EachFirewallTypeNeedsItsProxy)
         SCOPED_TRACE(type);
         CHttpDownload client(m_runner);
         Configure(client, server.Port());
-        ASSERT_TRUE(client.SetFirewallProperties("127.0.0.1", deadPort, type, "", ""));
+        ASSERT_TRUE(client.SetFirewallProperties("127.0.0.1", deadPort, CFirewallType{type}, "", ""));
         EXPECT_FALSE(client.Download(false, false));
     }
     EXPECT_TRUE(server.Requests().empty());
@@ -547,7 +547,7 @@ TEST_F(HttpClientTest, EachFirewallTypeNeedsItsProxy)
         CHttpDownload client(m_runner);
         Configure(client, server.Port());
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(client.SetFirewallProperties(c.host, c.port, c.type, "", ""));
+        EXPECT_FALSE(client.SetFirewallProperties(c.host, c.port, CFirewallType{c.type}, "", ""));
         EXPECT_FALSE(client.Download(false, false));
         std::string report = testing::internal::GetCapturedStderr();
         EXPECT_NE(report.find(std::string("CHttpClient::Download: ") + c.named), std::string::npos) << report;
@@ -556,7 +556,7 @@ TEST_F(HttpClientTest, EachFirewallTypeNeedsItsProxy)
     // "None" stays direct, whatever host and port say.
     CHttpDownload direct(m_runner);
     Configure(direct, server.Port());
-    ASSERT_TRUE(direct.SetFirewallProperties("a b", 0, 0, "", ""));
+    ASSERT_TRUE(direct.SetFirewallProperties("a b", 0, CFirewallType::None, "", ""));
     EXPECT_TRUE(direct.Download(false, false));
 }
 
@@ -579,7 +579,7 @@ protected:
         std::filesystem::remove(m_target);
         CHttpDownload client(m_runner);
         Configure(client, m_server.Port());
-        if (!client.SetFirewallProperties("127.0.0.1", proxy.Port(), type, user, password))
+        if (!client.SetFirewallProperties("127.0.0.1", proxy.Port(), CFirewallType{type}, user, password))
             return false;
         bool ok = client.Download(false, true);
         auto via = client.GetResponseHeaders().find("X-Via");

@@ -43,7 +43,7 @@ protected:
     {
         ASSERT_TRUE(download.Create());
         download.SetServerProperties("127.0.0.1", port);
-        download.SetFirewallProperties("", 0, 0, "", "");
+        download.SetFirewallProperties("", 0, CFirewallType::None, "", "");
         download.SetTimeout(5);
         download.SetFileName(m_target);
         download.SetUri("/dist/index.xml");

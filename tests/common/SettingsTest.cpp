@@ -22,7 +22,7 @@ TEST(Settings, DefaultsPointAtTheLocalReferenceServer)
     EXPECT_EQ(GetClientKey(), "0");
     EXPECT_EQ(GetInstallPath(), ".");
     EXPECT_EQ(GetEmail(), "");
-    EXPECT_EQ(GetFirewallType(), 0);
+    EXPECT_EQ(GetFirewallType(), CFirewallType::None);
     EXPECT_EQ(GetFirewallPort(), 0);
     registry.Set("ComponentWebServer", "");
     EXPECT_EQ(GetComponentWebServer(), "http://127.0.0.1:8380");
@@ -56,11 +56,11 @@ TEST(Settings, NumbersConvertAsAtoi)
         }
     }
     registry.Set("FirewallType", "3 (Proxy)");
-    EXPECT_EQ(GetFirewallType(), 3);
+    EXPECT_EQ(GetFirewallType(), CFirewallType::Proxy);
     SetFirewallPort(1080);
     EXPECT_EQ(GetFirewallPort(), 1080);
-    SetFirewallType(4);
-    EXPECT_EQ(GetFirewallType(), 4);
+    SetFirewallType(CFirewallType::Pipe);
+    EXPECT_EQ(GetFirewallType(), CFirewallType::Pipe);
 }
 
 TEST(Settings, WritersRoundTrip)

@@ -42,7 +42,7 @@ protected:
     {
         WriteFileText(DataFile("Java/index.xml"), kIndex);
         SetEmail("ada@example.org");
-        SetFirewallType(3);
+        SetFirewallType(CFirewallType::Proxy);
         SetFirewallHost("proxy.example.org");
         SetFirewallPort(3128);
         SetFirewallUsername("ada");
@@ -157,7 +157,7 @@ TEST_F(OptionsDlgTest, NoneDisablesTheFiveBoxesAndOkStoresTypeZeroWithThePasswor
     Click(dialog->GetOkButton());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(GetEmail(), "grace@example.org");
-    EXPECT_EQ(GetFirewallType(), 0);
+    EXPECT_EQ(GetFirewallType(), CFirewallType::None);
     EXPECT_EQ(GetFirewallHost(), "socks.example.org");
     EXPECT_EQ(GetFirewallPort(), 3128);
     EXPECT_EQ(GetFirewallUsername(), "ada");
@@ -202,7 +202,7 @@ TEST_F(OptionsDlgTest, AStoredTypeOutsideTheListSelectsNothingEnablesTheBoxesAnd
     EXPECT_EQ(dialog->GetFirewallCombo()->currentIndex(), -1);
     EXPECT_EQ(BoxesEnabled(*dialog), kAllEnabled);
     Click(dialog->GetOkButton());
-    EXPECT_EQ(GetFirewallType(), -1);
+    EXPECT_EQ(GetFirewallType(), static_cast<CFirewallType>(-1));
 }
 
 TEST_F(OptionsDlgTest, ATechnologyMissingFromThePreferencesIsCheckedAndWrittenShown)
@@ -247,7 +247,7 @@ TEST_F(OptionsDlgTest, CancelWritesNothing)
     Click(dialog->GetCancelButton());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(GetEmail(), "ada@example.org");
-    EXPECT_EQ(GetFirewallType(), 3);
+    EXPECT_EQ(GetFirewallType(), CFirewallType::Proxy);
     EXPECT_FALSE(std::filesystem::exists(DataFile("preferences.xml")));
 }
 
