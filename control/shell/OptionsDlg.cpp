@@ -49,17 +49,11 @@ constexpr const char* kLocalIndex = "Local/components.xml";
 COptionsDlg::COptionsDlg(IModalRunner& runner, QWidget* parent)
     : QDialog(parent)
     , m_runner(runner)
+    , m_units(fontMetrics())
 {
     setWindowTitle(QStringLiteral("Options"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
-
-    // Dialog units as Windows derives them from the dialog's font.
-    const QFontMetrics metrics = fontMetrics();
-    const int alphabet =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    m_baseUnitX = std::max(1, (alphabet / 26 + 1) / 2);
-    m_baseUnitY = std::max(1, metrics.height());
 
     CreateChildren();
     setFixedSize(MapDialogRect(0, 0, kTemplateWidth, kTemplateHeight).size());
@@ -70,9 +64,7 @@ COptionsDlg::~COptionsDlg() = default;
 
 QRect COptionsDlg::MapDialogRect(int x, int y, int width, int height) const
 {
-    auto mapX = [this](int value) { return (value * m_baseUnitX + 2) / 4; };
-    auto mapY = [this](int value) { return (value * m_baseUnitY + 4) / 8; };
-    return QRect(mapX(x), mapY(y), mapX(width), mapY(height));
+    return m_units.Map(x, y, width, height);
 }
 
 // The children of the dialog template, in tab order.

@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include "DialogUnits.h"
+
 #include "JavaItem.h"
 
 class IModalRunner;
@@ -87,6 +89,7 @@ private:
     static std::string ReadText(const QLineEdit* edit);
 
     IModalRunner& m_runner;
+    CDialogUnits m_units;
     QLineEdit* m_email = nullptr;
     QComboBox* m_firewall = nullptr;
     QLineEdit* m_host = nullptr;
@@ -103,6 +106,4 @@ private:
     // The technologies could be listed; without them OK leaves the preferences alone.
     bool m_technologiesListed = false;
     bool m_scanDone = false;
-    int m_baseUnitX = 6;
-    int m_baseUnitY = 13;
 };
