@@ -144,19 +144,11 @@ CHttpTransfer::~CHttpTransfer()
         curl_easy_cleanup(m_curl);
 }
 
-bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSettings& settings, ITransferSink& sink,
-                            std::string& error)
+namespace
 {
-    if (!m_curl) {
-        error = "libcurl cannot create a transfer";
-        return false;
-    }
-    error = settings.CheckFirewall();
-    if (!error.empty())
-        return false;
-
-    CURL* curl = m_curl;
-    CRun run{curl, sink, settings.maxBytes, 0, false, 0, {}};
+// libcurl copies every string option, so the texts need not outlive these calls.
+void SetRequestOptions(CURL* curl, const CTransferRequest& request)
+{
     std::string url = EncodeUrlForTransfer(request.url);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -167,7 +159,14 @@ bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSett
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, const_cast<curl_slist*>(request.headers));
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, request.acceptEncoding);
+    if (request.headOnly)
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    else
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+}
 
+void SetFirewallOptions(CURL* curl, const CTransferSettings& settings)
+{
     std::string proxy = ProxyUrl(settings);
     curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "");  // the firewall setting wins over no_proxy
@@ -176,7 +175,10 @@ bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSett
     bool credentials = settings.firewallType != CFirewallType::None && !settings.firewallUser.empty();
     curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, credentials ? settings.firewallUser.c_str() : nullptr);
     curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, credentials ? settings.firewallPassword.c_str() : nullptr);
+}
 
+void SetLimitOptions(CURL* curl, const CTransferSettings& settings)
+{
     // HttpTimeout bounds connecting and any stall; a server that drips stays within it,
     // so the deadline bounds the whole.
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(settings.timeoutSeconds));
@@ -185,11 +187,10 @@ bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSett
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(settings.deadlineSeconds));
     // An announced length over the cap is refused before the body.
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, settings.maxBytes);
+}
 
-    if (request.headOnly)
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    else
-        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+void SetCallbacks(CURL* curl, CRun& run)
+{
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &run);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
@@ -197,16 +198,13 @@ bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSett
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &OnProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &run);
+}
 
-    char message[CURL_ERROR_SIZE] = "";
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, message);
-    CURLcode rc = sys::curl_perform(curl);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-
-    if (rc == CURLE_OK && IsSuccessStatus(status))
-        return true;
+// Why a transfer failed, in the words of what stopped it first.
+std::string DescribeFailure(CURLcode rc, long status, const CRun& run, const CTransferSettings& settings,
+                            const char* message)
+{
+    std::string error;
     if (run.refusedStatus)
         error = "HTTP status " + std::to_string(run.refusedStatus);
     else if (run.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
@@ -220,6 +218,36 @@ bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSett
     if (rc == CURLE_OPERATION_TIMEDOUT)
         error += " (HttpTimeout " + std::to_string(settings.timeoutSeconds) + " s, HttpDeadline " +
                  std::to_string(settings.deadlineSeconds) + " s)";
+    return error;
+}
+}  // namespace
+
+bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSettings& settings, ITransferSink& sink,
+                            std::string& error)
+{
+    if (!m_curl) {
+        error = "libcurl cannot create a transfer";
+        return false;
+    }
+    error = settings.CheckFirewall();
+    if (!error.empty())
+        return false;
+
+    CRun run{m_curl, sink, settings.maxBytes, 0, false, 0, {}};
+    SetRequestOptions(m_curl, request);
+    SetFirewallOptions(m_curl, settings);
+    SetLimitOptions(m_curl, settings);
+    SetCallbacks(m_curl, run);
+
+    char message[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, message);
+    CURLcode rc = sys::curl_perform(m_curl);
+    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, nullptr);
+    long status = 0;
+    curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &status);
+    if (rc == CURLE_OK && IsSuccessStatus(status))
+        return true;
+    error = DescribeFailure(rc, status, run, settings, message);
     return false;
 }
 

@@ -286,6 +286,91 @@ bool CServerStore::ReadSiteTables(CSiteTables& tables, bool& found, std::string&
     return true;
 }
 
+namespace
+{
+// Every client with its first visit, then the visits not there yet.
+bool ImportClients(CSqlConnection& connection, const std::vector<CServerStore::CVisit>& visits,
+                   CServerStore::CImported& imported, std::string& error)
+{
+    std::map<uint64_t, std::string> firstSeen;
+    for (const auto& visit : visits) {
+        auto [entry, added] = firstSeen.emplace(visit.client, visit.at);
+        if (!added && visit.at < entry->second)
+            entry->second = visit.at;
+    }
+    for (const auto& [client, at] : firstSeen) {
+        CSqlResult created = connection.Run("INSERT INTO clients(id, registered) VALUES ($1, $2) "
+                                            "ON CONFLICT (id) DO NOTHING",
+                                            {static_cast<int64_t>(client), at});
+        if (Failed(created, error))
+            return false;
+        imported.clients += static_cast<size_t>(created.changed);
+    }
+    for (const auto& visit : visits) {
+        CSqlResult added = connection.Run(
+            "INSERT INTO client_visits(client, at, email, version) "
+            "SELECT CAST($1 AS BIGINT), CAST($2 AS TEXT), CAST($3 AS TEXT), CAST($4 AS TEXT) WHERE NOT EXISTS "
+            "(SELECT 1 FROM client_visits WHERE client = $1 AND at = $2 AND email = $3 AND version = $4)",
+            {static_cast<int64_t>(visit.client), visit.at, visit.email, visit.version});
+        if (Failed(added, error))
+            return false;
+        imported.visits += static_cast<size_t>(added.changed);
+    }
+    return true;
+}
+
+// Reports keep their numbers where those are free; the others come back in clashing.
+bool ImportNumberedReports(CSqlConnection& connection, const std::vector<CServerStore::CReport>& reports,
+                           CServerStore::CImported& imported, std::vector<const CServerStore::CReport*>& clashing,
+                           std::string& error)
+{
+    for (const auto& report : reports) {
+        CSqlResult existing = connection.Run(
+            "SELECT kind, email, platform, summary, details, received FROM reports WHERE number = $1", {report.number});
+        if (Failed(existing, error))
+            return false;
+        if (!existing.rows.empty()) {
+            if (!SameReport(existing.rows[0], report))
+                clashing.push_back(&report);
+            continue;
+        }
+        if (Failed(connection.Run("INSERT INTO reports(number, kind, email, platform, summary, details, received) "
+                                  "VALUES ($1, $2, $3, $4, $5, $6, $7)",
+                                  {report.number, report.kind, report.email, report.platform, report.summary,
+                                   report.details, report.received}),
+                   error))
+            return false;
+        ++imported.reports;
+    }
+    return true;
+}
+
+// Numbered after the sequence has moved past every kept one; an earlier run's copy stays.
+bool RenumberClashingReports(CSqlConnection& connection, const std::vector<const CServerStore::CReport*>& clashing,
+                             CServerStore::CImported& imported, std::string& error)
+{
+    for (const CServerStore::CReport* report : clashing) {
+        CSqlResult copy = connection.Run(
+            "SELECT number FROM reports WHERE email = $2 AND received = $6 AND kind = $1 AND platform = $3 "
+            "AND summary = $4 AND details = $5",
+            {report->kind, report->email, report->platform, report->summary, report->details, report->received});
+        if (Failed(copy, error))
+            return false;
+        if (!copy.rows.empty())
+            continue;
+        CSqlResult stored = connection.Run(
+            "INSERT INTO reports(kind, email, platform, summary, details, received) VALUES ($1, $2, $3, $4, $5, $6) "
+            "RETURNING number",
+            {report->kind, report->email, report->platform, report->summary, report->details, report->received});
+        if (Failed(stored, error) || stored.rows.empty())
+            return false;
+        imported.renumbered.emplace_back(report->number, std::stoll(stored.rows[0][0]));
+        ++imported.reports;
+    }
+    return true;
+}
+}  // namespace
+
 bool CServerStore::Import(const std::vector<CVisit>& visits, const std::vector<CReport>& reports,
                           CImported& imported, std::string& error)
 {
@@ -295,51 +380,10 @@ bool CServerStore::Import(const std::vector<CVisit>& visits, const std::vector<C
         error = connection.Error();
         return false;
     }
-    std::map<uint64_t, std::string> firstSeen;
-    for (const auto& visit : visits) {
-        auto [entry, added] = firstSeen.emplace(visit.client, visit.at);
-        if (!added && visit.at < entry->second)
-            entry->second = visit.at;
-    }
-    for (const auto& [client, at] : firstSeen) {
-        CSqlResult created = connection->Run("INSERT INTO clients(id, registered) VALUES ($1, $2) "
-                                             "ON CONFLICT (id) DO NOTHING",
-                                             {static_cast<int64_t>(client), at});
-        if (Failed(created, error))
-            return false;
-        imported.clients += static_cast<size_t>(created.changed);
-    }
-    for (const auto& visit : visits) {
-        CSqlResult added = connection->Run(
-            "INSERT INTO client_visits(client, at, email, version) "
-            "SELECT CAST($1 AS BIGINT), CAST($2 AS TEXT), CAST($3 AS TEXT), CAST($4 AS TEXT) WHERE NOT EXISTS "
-            "(SELECT 1 FROM client_visits WHERE client = $1 AND at = $2 AND email = $3 AND version = $4)",
-            {static_cast<int64_t>(visit.client), visit.at, visit.email, visit.version});
-        if (Failed(added, error))
-            return false;
-        imported.visits += static_cast<size_t>(added.changed);
-    }
-    // Reports keep their numbers where those are free; the others are numbered after the
-    // sequence has moved past every kept one.
+    CSqlConnection& sql = *connection.operator->();
     std::vector<const CReport*> clashing;
-    for (const auto& report : reports) {
-        CSqlResult existing = connection->Run(
-            "SELECT kind, email, platform, summary, details, received FROM reports WHERE number = $1", {report.number});
-        if (Failed(existing, error))
-            return false;
-        if (!existing.rows.empty()) {
-            if (!SameReport(existing.rows[0], report))
-                clashing.push_back(&report);
-            continue;
-        }
-        if (Failed(connection->Run("INSERT INTO reports(number, kind, email, platform, summary, details, received) "
-                                   "VALUES ($1, $2, $3, $4, $5, $6, $7)",
-                                   {report.number, report.kind, report.email, report.platform, report.summary,
-                                    report.details, report.received}),
-                   error))
-            return false;
-        ++imported.reports;
-    }
+    if (!ImportClients(sql, visits, imported, error) || !ImportNumberedReports(sql, reports, imported, clashing, error))
+        return false;
     if (m_postgres) {
         // Sequences never go back, and move past every id and number just written.
         for (const char* statement :
@@ -347,26 +391,10 @@ bool CServerStore::Import(const std::vector<CVisit>& visits, const std::vector<C
               "nextval('client_ids')), false)",
               "SELECT setval('report_numbers', GREATEST((SELECT COALESCE(max(number), 0) FROM reports) + 1, "
               "nextval('report_numbers')), false)"})
-            if (Failed(connection->Run(statement), error))
+            if (Failed(sql.Run(statement), error))
                 return false;
     }
-    for (const CReport* report : clashing) {
-        CSqlResult copy = connection->Run(
-            "SELECT number FROM reports WHERE email = $2 AND received = $6 AND kind = $1 AND platform = $3 "
-            "AND summary = $4 AND details = $5",
-            {report->kind, report->email, report->platform, report->summary, report->details, report->received});
-        if (Failed(copy, error))
-            return false;
-        if (!copy.rows.empty())
-            continue;  // renumbered by an earlier run
-        CSqlResult stored = connection->Run(
-            "INSERT INTO reports(kind, email, platform, summary, details, received) VALUES ($1, $2, $3, $4, $5, $6) "
-            "RETURNING number",
-            {report->kind, report->email, report->platform, report->summary, report->details, report->received});
-        if (Failed(stored, error) || stored.rows.empty())
-            return false;
-        imported.renumbered.emplace_back(report->number, std::stoll(stored.rows[0][0]));
-        ++imported.reports;
-    }
+    if (!RenumberClashingReports(sql, clashing, imported, error))
+        return false;
     return connection.Commit(error);
 }
