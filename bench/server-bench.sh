@@ -11,10 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build="${1:-build/dev}"
-seconds="${2:-10}"
-server="$build/server/vantrel-server"
-[ -x "$server" ] || { echo "no $server: build the vantrel-server target first" >&2; exit 1; }
+source bench/server-common.sh
 command -v wrk >/dev/null || { echo "wrk is missing: run scripts/install-deps.sh" >&2; exit 1; }
 
 site="$build/bench-site"

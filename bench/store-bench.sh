@@ -10,10 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build="${1:-build/dev}"
-seconds="${2:-10}"
-server="$build/server/vantrel-server"
-[ -x "$server" ] || { echo "no $server: build the vantrel-server target first" >&2; exit 1; }
+source bench/server-common.sh
 # The peers: the balancer, and the database clients that fill the stores.
 bash scripts/install-deps.sh haproxy sqlite3 postgresql-client >/dev/null
 

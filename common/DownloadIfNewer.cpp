@@ -35,28 +35,34 @@ bool ConfigureFromSettings(CHttpDownload& download, const CServerAddress& server
     return true;
 }
 
+namespace
+{
+// The standard calling order up to the request: localFile + "_new" is the target.
+bool Prepare(CHttpDownload& download, const CServerAddress& server, const std::string& uri,
+             const std::string& localFile)
+{
+    if (!ConfigureFromSettings(download, server))
+        return false;
+    download.SetFileName(localFile + "_new");
+    download.SetUri(uri);
+    return true;
+}
+}  // namespace
+
 bool DownloadIfNewer(IModalRunner& runner, const CServerAddress& server, const std::string& uri,
                      const std::string& localFile)
 {
     CHttpDownload download(runner);
-    if (!ConfigureFromSettings(download, server))
+    if (!Prepare(download, server, uri, localFile) || !download.CheckForNewFile())
         return false;
-    std::string target = localFile + "_new";
-    download.SetFileName(target);
-    download.SetUri(uri);
-    if (!download.CheckForNewFile())
-        return false;
-    return Replace(download, download.Download(true, true), target, localFile);
+    return Replace(download, download.Download(true, true), localFile + "_new", localFile);
 }
 
 bool DownloadReplacing(IModalRunner& runner, const CServerAddress& server, const std::string& uri,
                        const std::string& localFile, bool showProgress, bool keepTimeStamp)
 {
     CHttpDownload download(runner);
-    if (!ConfigureFromSettings(download, server))
+    if (!Prepare(download, server, uri, localFile))
         return false;
-    std::string target = localFile + "_new";
-    download.SetFileName(target);
-    download.SetUri(uri);
-    return Replace(download, download.Download(showProgress, keepTimeStamp), target, localFile);
+    return Replace(download, download.Download(showProgress, keepTimeStamp), localFile + "_new", localFile);
 }

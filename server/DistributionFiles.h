@@ -2,11 +2,7 @@
 
 #include <string>
 
-class CHttpRouter;
-struct CHttpRequest;
-struct CHttpResponse;
-class CSite;
-class CPageRenderer;
+#include "PageHandler.h"
 
 // The distribution server (the Java index and the update files under /public/) and the
 // site's static files (/style/): whole files with "Last-Modified" from their times, for

@@ -2,11 +2,8 @@
 
 #include <string>
 
-class CHttpRouter;
-struct CHttpRequest;
-struct CHttpResponse;
-class CSite;
-class CPageRenderer;
+#include "PageHandler.h"
+
 class CJavaSearch;
 
 // The Java tab's pages: home (with or without the client's query), search, and one page per

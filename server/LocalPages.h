@@ -1,7 +1,7 @@
 #pragma once
 
-class CHttpRouter;
-class CPageRenderer;
+#include "PageHandler.h"
+
 class CCatalogueSearch;
 
 // The Local tab's pages: home, search, a category and a subcategory's product list, from

@@ -2,11 +2,8 @@
 
 #include <string>
 
-class CHttpRouter;
-struct CHttpRequest;
-struct CHttpResponse;
-class CSite;
-class CPageRenderer;
+#include "PageHandler.h"
+
 class CCatalogueSearch;
 class CServerStore;
 

@@ -2,10 +2,8 @@
 
 #include <string>
 
-class CHttpRouter;
-struct CHttpRequest;
-struct CHttpResponse;
-class CPageRenderer;
+#include "PageHandler.h"
+
 class CClientRegistry;
 class CReportStore;
 

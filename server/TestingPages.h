@@ -1,9 +1,7 @@
 #pragma once
 
-class CHttpRouter;
-struct CHttpRequest;
-struct CHttpResponse;
-class CPageRenderer;
+#include "PageHandler.h"
+
 class CLookupDatabase;
 
 // The Testing tab's upload page: a form that takes a JAR, lists the classes it holds and

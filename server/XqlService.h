@@ -3,11 +3,8 @@
 #include <optional>
 #include <string>
 
-class CHttpRouter;
-struct CHttpRequest;
-struct CHttpResponse;
-class CSite;
-class CPageRenderer;
+#include "PageHandler.h"
+
 class CJavaSearch;
 class CCatalogueSearch;
 
