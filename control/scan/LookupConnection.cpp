@@ -1,10 +1,13 @@
 #include "LookupConnection.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string_view>
+#include <thread>
 
 #include <netdb.h>
 #include <poll.h>
@@ -118,6 +121,8 @@ CLookupConnection::~CLookupConnection() { Close(); }
 bool CLookupConnection::Connect(const std::string& server, int port)
 {
     Close();
+    m_requests = 0;
+    m_paced = 0;
     auto deadline = Clock::now() + m_timeLimit;
 
     addrinfo hints{};
@@ -161,6 +166,7 @@ void CLookupConnection::Close()
         ::close(m_socket);
         m_socket = -1;
     }
+    m_unread.clear();
 }
 
 int CLookupConnection::GetCount(const std::string& prefix) { return QueryCount(prefix).value_or(0); }
@@ -313,6 +319,7 @@ bool CLookupConnection::SendRequest(const std::string& request)
 {
     if (m_socket < 0)
         return false;
+    m_requests += static_cast<size_t>(std::count(request.begin(), request.end(), '\n'));
     auto deadline = Clock::now() + m_timeLimit;
     std::string_view rest = request;
     while (!rest.empty()) {
@@ -350,5 +357,171 @@ CLookupConnection::CReadResult CLookupConnection::ReadSome(char* buffer, size_t 
         if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(m_socket, POLLIN, deadline))
             continue;
         return CReadResult::Failed;
+    }
+}
+
+bool CLookupConnection::FindScidsPipelined(const std::vector<std::string>& classNames,
+                                           std::map<std::string, std::vector<std::string>>& found)
+{
+    struct CName
+    {
+        const std::string* name;
+        std::vector<std::string> prefixes;
+        size_t next = 0;  // the first prefix without a known answer
+    };
+    std::vector<CName> open;
+    std::set<std::string> seen;
+    for (const std::string& name : classNames) {
+        if (!seen.insert(name).second)
+            continue;
+        std::vector<std::string> prefixes = FitsOneLine(name) ? PrefixesOf(name) : std::vector<std::string>{};
+        if (prefixes.empty())
+            found[name] = {};
+        else
+            open.push_back({&name, std::move(prefixes)});
+    }
+
+    // Rounds of counts: every open name's first prefix without an answer, each asked once.
+    std::vector<std::string> ready;
+    for (;;) {
+        std::vector<std::string> questions;
+        std::set<std::string> asked;
+        std::vector<CName> stillOpen;
+        for (CName& entry : open) {
+            std::optional<bool> known;
+            while (entry.next < entry.prefixes.size() && (known = m_cache.Find(entry.prefixes[entry.next])) &&
+                   *known)
+                ++entry.next;
+            if (known && !*known) {
+                found[*entry.name] = {};
+            } else if (entry.next == entry.prefixes.size()) {
+                ready.push_back(*entry.name);
+            } else {
+                if (asked.insert(entry.prefixes[entry.next]).second)
+                    questions.push_back(entry.prefixes[entry.next]);
+                stillOpen.push_back(std::move(entry));
+            }
+        }
+        open = std::move(stillOpen);
+        if (questions.empty())
+            break;
+        if (!AskCounts(questions))
+            return false;
+    }
+    return AskScids(ready, found);
+}
+
+namespace
+{
+// Requests in flight at once: the server's answers to them wait in the socket buffers.
+constexpr size_t kGroupSize = 64;
+}  // namespace
+
+bool CLookupConnection::AskCounts(const std::vector<std::string>& prefixes)
+{
+    for (size_t first = 0; first < prefixes.size(); first += kGroupSize) {
+        const size_t count = std::min(kGroupSize, prefixes.size() - first);
+        if (!SendGroup("GETCOUNT", prefixes, first, count))
+            return false;
+        auto deadline = Clock::now() + m_timeLimit;
+        for (size_t i = first; i < first + count; ++i) {
+            std::string reply;
+            if (!ReadLine(reply, deadline) || reply.size() < 5) {
+                Diagnostic(kReadFail);
+                Close();
+                return false;
+            }
+            m_cache.Add(prefixes[i], LeadingNumber(reply.c_str() + 4) >= 1);
+        }
+    }
+    return true;
+}
+
+bool CLookupConnection::AskScids(const std::vector<std::string>& classNames,
+                                 std::map<std::string, std::vector<std::string>>& found)
+{
+    for (size_t first = 0; first < classNames.size(); first += kGroupSize) {
+        const size_t count = std::min(kGroupSize, classNames.size() - first);
+        if (!SendGroup("GETSCID", classNames, first, count))
+            return false;
+        auto deadline = Clock::now() + m_timeLimit;
+        for (size_t i = first; i < first + count; ++i) {
+            std::vector<std::string> scids;
+            size_t replySize = 0;
+            std::string line;
+            for (;;) {
+                if (!ReadLine(line, deadline)) {
+                    Diagnostic(kReadFail);
+                    Close();
+                    return false;
+                }
+                replySize += line.size() + 1;
+                const int status = line.empty() ? 0 : LeadingNumber(line.c_str());
+                if (status == 201)
+                    break;
+                // A flood is no answer: the connection goes, and nothing of it is kept.
+                if (replySize > kMaxReplySize ||
+                    (status == 200 && (line.size() - 4 > kMaxScidLength || scids.size() >= kMaxScids))) {
+                    ReportError("reply out of bounds", "CLookupConnection::FindScidsPipelined");
+                    Close();
+                    return false;
+                }
+                if (status == 200 && line.size() > 4)
+                    scids.push_back(line.substr(4));
+            }
+            found[classNames[i]] = std::move(scids);
+        }
+    }
+    return true;
+}
+
+bool CLookupConnection::SendGroup(const std::string& verb, const std::vector<std::string>& arguments, size_t first,
+                                  size_t count)
+{
+    std::string requests;
+    for (size_t i = first; i < first + count; ++i)
+        requests += verb + " " + arguments[i] + "\n";
+    Pace(count);
+    if (!SendRequest(requests)) {
+        Diagnostic(kSocketFail);
+        return false;
+    }
+    return true;
+}
+
+void CLookupConnection::Pace(size_t requests)
+{
+    if (m_rate <= 0)
+        return;
+    if (m_paced == 0)
+        m_paceStart = Clock::now();
+    // The group goes when the requests before it have had their share of time.
+    auto due = m_paceStart + std::chrono::microseconds(m_paced * 1000000 / static_cast<size_t>(m_rate));
+    std::this_thread::sleep_until(due);
+    m_paced += requests;
+}
+
+bool CLookupConnection::ReadLine(std::string& line, Clock::time_point deadline)
+{
+    char buffer[kReadSize];
+    for (;;) {
+        if (size_t end = m_unread.find('\n'); end != std::string::npos) {
+            line.assign(m_unread, 0, end);
+            m_unread.erase(0, end + 1);
+            return true;
+        }
+        if (m_unread.size() > kMaxReplySize)
+            return false;
+        size_t received = 0;
+        CReadResult result = ReadSome(buffer, sizeof buffer, received, deadline);
+        if (result == CReadResult::Closed && !m_unread.empty()) {
+            // The server's last word may lack its line feed.
+            line = std::move(m_unread);
+            m_unread.clear();
+            return true;
+        }
+        if (result != CReadResult::Data)
+            return false;
+        m_unread.append(buffer, received);
     }
 }

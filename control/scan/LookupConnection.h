@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,17 @@ public:
     // a reply out of bounds, which contributes nothing.
     bool FindScids(const std::string& className, std::vector<std::string>& scids);
 
+    // The SCIDs of many class names, each asked once, as FindScids answers them name by
+    // name. The requests go out in groups without waiting for each answer (the server
+    // answers in order), at most the rate limit a second. False when the connection failed;
+    // the names answered before are in found, the others are not.
+    bool FindScidsPipelined(const std::vector<std::string>& classNames,
+                            std::map<std::string, std::vector<std::string>>& found);
+    // Requests per second the pipelined lookups send at most; 0 for no limit.
+    void SetRateLimit(int requestsPerSecond) { m_rate = requestsPerSecond; }
+    // Requests sent since the connection was made.
+    size_t GetRequestCount() const { return m_requests; }
+
     // How long connecting, the greeting and each whole reply may take.
     void SetTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
 
@@ -56,9 +68,20 @@ private:
     std::optional<int> QueryCount(const std::string& prefix);
     bool ReadScids(std::vector<std::string>& scids);
     bool SendRequest(const std::string& request);
+    // The pipelined side: questions in groups, answers read line by line in order.
+    bool AskCounts(const std::vector<std::string>& prefixes);
+    bool AskScids(const std::vector<std::string>& classNames, std::map<std::string, std::vector<std::string>>& found);
+    bool SendGroup(const std::string& verb, const std::vector<std::string>& arguments, size_t first, size_t count);
+    bool ReadLine(std::string& line, Clock::time_point deadline);
+    void Pace(size_t requests);
     CReadResult ReadSome(char* buffer, size_t size, size_t& received, Clock::time_point deadline);
 
     CPrefixCache& m_cache;
     int m_socket = -1;
     std::chrono::milliseconds m_timeLimit{10000};
+    std::string m_unread;  // what arrived after the last line taken (pipelined side only)
+    int m_rate = 0;
+    size_t m_requests = 0;
+    size_t m_paced = 0;
+    Clock::time_point m_paceStart{};
 };

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,36 @@ TEST_F(CLookupConnectionTest, ScidRepliesInAnyShape)
     // Still in step: what followed an end line was not taken for this reply.
     m_server.Answer("GETCOUNT z.", "200 3\n");
     EXPECT_EQ(m_connection.GetCount("z."), 3);
+    EXPECT_EQ(Stdout(), "");
+}
+
+TEST_F(CLookupConnectionTest, PipelinedLookupsAnswerAsOneByOne)
+{
+    const std::pair<const char*, CReply> known[] = {
+        {"a.b.One", {{"200 7\n201\n"}}},           {"a.b.Two", {{"200 12\n", "200 15\n201\n"}}},
+        {"a.c.Split", {{"200 1", "2\n20", "1\n"}}}, {"a.Cr", {{"200 5\r\n201\r\n"}}},
+        {"d.None", {{"201\n"}}},                   {"d.Blank", {{"\n200 9\n\n201\n"}}},
+    };
+    for (const auto& [name, reply] : known)
+        Know(name, reply);
+    const Strings names{"a.b.One", "x.y.Unknown", "a.b.Two", "a.b.One",     "a.c.Split",  "a.Cr",
+                        "d.None",  "d.Blank",     "Bare",    "a.b.Missing", "line\nbreak", "x.y.Other"};
+    std::map<std::string, Strings> oneByOne;
+    for (const std::string& name : names)
+        oneByOne[name] = Find(name);
+    const size_t sequential = m_connection.GetRequestCount();
+    m_connection.Close();  // the scripted server serves one client at a time
+
+    CPrefixCache cache;
+    CLookupConnection pipelined(cache);
+    pipelined.SetTimeLimit(2s);
+    pipelined.SetRateLimit(100000);
+    ASSERT_TRUE(pipelined.Connect("127.0.0.1", m_server.Port()));
+    std::map<std::string, Strings> found;
+    ASSERT_TRUE(pipelined.FindScidsPipelined(names, found));
+    EXPECT_EQ(found, oneByOne);
+    // Each prefix and each name asked once: the one-by-one walk asks a.b.One twice.
+    EXPECT_EQ(pipelined.GetRequestCount(), sequential - 1);
     EXPECT_EQ(Stdout(), "");
 }
 
