@@ -12,6 +12,8 @@ constexpr unsigned WM_SEARCH_PROGRESS = WM_USER + 0x122;
 constexpr unsigned WM_SCAN_STARTED = WM_USER + 0x140;
 constexpr unsigned WM_SCAN_PROGRESS = WM_USER + 0x141;
 constexpr unsigned WM_SCAN_FINISHED = WM_USER + 0x142;
+// A location scan is about to read one of its archives or class trees (lParam its index).
+constexpr unsigned WM_SCAN_ITEM = WM_USER + 0x143;
 
 // The download dialog's messages differ between the control and the host program.
 struct CDownloadMessages

@@ -146,5 +146,6 @@ bool CLocalItemDataManager::ScanClassPath()
 {
     const char* classPath = std::getenv("CLASSPATH");
     CScanProgressDlg dialog(classPath ? classPath : "", true);
+    dialog.SetLocations(GetScanLocations());
     return m_runner.RunModal(dialog) == IDOK;
 }

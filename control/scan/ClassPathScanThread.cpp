@@ -1,25 +1,22 @@
 #include "ClassPathScanThread.h"
 
 #include <algorithm>
-#include <cerrno>
-
-#include <dirent.h>
-#include <sys/stat.h>
+#include <map>
+#include <numeric>
+#include <set>
 
 #include "ErrorReport.h"
 #include "FileUtil.h"
+#include "LocationWalk.h"
 #include "Messages.h"
 #include "Settings.h"
 #include "SystemCalls.h"
-#include "VendorServers.h"
 #include "XmlDocument.h"
 
 namespace
 {
 constexpr char kListSeparator = ':';
 constexpr const char* kIndexFile = "Local/components.xml";
-constexpr const char* kCategoryByScid =
-    "/xql.dll/components/vendors/components.bnd?xslsheet=components:/vendors/xsl/categorybyscid.xsl&scid=";
 
 bool EndsWith(const std::string& text, const char* ending)
 {
@@ -35,6 +32,17 @@ bool IsArchive(const std::string& element)
     return EndsWith(element, ".jar") || EndsWith(element, ".JAR") || EndsWith(element, ".zip") ||
            EndsWith(element, ".ZIP");
 }
+
+// The distinct SCIDs of a list, in the order of their first appearance.
+std::vector<std::string> Distinct(const std::vector<std::string>& scids)
+{
+    std::vector<std::string> distinct;
+    std::set<std::string> seen;
+    for (const std::string& scid : scids)
+        if (seen.insert(scid).second)
+            distinct.push_back(scid);
+    return distinct;
+}
 }  // namespace
 
 CClassPathScanThread::CClassPathScanThread(CPrefixCache& cache) : m_connection(cache) {}
@@ -42,20 +50,30 @@ CClassPathScanThread::CClassPathScanThread(CPrefixCache& cache) : m_connection(c
 void CClassPathScanThread::StartWork()
 {
     CollectNames();
+    if (!m_locations.empty()) {
+        m_locationScan = std::make_unique<CLocationScan>(m_connection, [this] { return Connect(); });
+        m_locationScan->Walk(m_locations, [this] { return IsStopFlagSet(); });
+    }
     // Cancelled during the walk: nothing to look up, and no server to bother.
     if (IsStopFlagSet())
         return;
-    // Byte order; equal names stay, each is looked up.
-    std::stable_sort(m_names.begin(), m_names.end());
     m_position = 0;
+    m_item = 0;
+    m_lookupFailed = !Connect();
+    m_connection.SetRateLimit(GetLookupRate());
+    Post(WM_SCAN_STARTED, static_cast<LPARAM>(m_names.size() + GetItemCount()));
+}
 
-    CServerAddress server = LookupServer();
-    m_connection.Connect(server.host, server.port);
-    Post(WM_SCAN_STARTED, static_cast<LPARAM>(m_names.size()));
+bool CClassPathScanThread::Connect()
+{
+    CServerAddress server = m_lookupServer ? *m_lookupServer : LookupServer();
+    m_lookupRequests += m_connection.GetRequestCount();
+    return m_connection.Connect(server.host, server.port);
 }
 
 void CClassPathScanThread::CollectNames()
 {
+    std::vector<std::pair<std::string, std::string>> found;  // name, element
     size_t start = 0;
     while (start <= m_classPath.size() && !IsStopFlagSet()) {
         size_t end = m_classPath.find(kListSeparator, start);
@@ -66,74 +84,69 @@ void CClassPathScanThread::CollectNames()
         // An empty element would walk the whole file system from its root.
         if (element.empty())
             continue;
+        std::vector<std::string> names;
         if (IsArchive(element)) {
-            m_jarScan.GetClasses(element, m_names);
+            m_jarScan.GetClasses(element, names);
         } else {
-            std::vector<CDirectoryId> ancestors;
-            WalkDirectory(element, ancestors);
+            CLocationWalk walk(false, [this] { return IsStopFlagSet(); });
+            walk.Walk(element);
+            for (const auto& [root, treeNames] : walk.GetTrees())
+                names.insert(names.end(), treeNames.begin(), treeNames.end());
         }
+        for (std::string& name : names)
+            found.emplace_back(std::move(name), element);
     }
-}
-
-void CClassPathScanThread::WalkDirectory(const std::string& directory, std::vector<CDirectoryId>& ancestors)
-{
-    struct stat st{};
-    if (::stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return;
-    // A symbolic link back up the tree would otherwise be walked forever.
-    CDirectoryId id{st.st_dev, st.st_ino};
-    if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end())
-        return;
-
-    DIR* dir = ::opendir(directory.c_str());
-    if (!dir)
-        return;
-    std::vector<std::string> subdirectories;
-    // Cancel must be noticed also inside a large folder.
-    while (dirent* entry = IsStopFlagSet() ? nullptr : ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        std::string path = directory + "/" + name;
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat target{};
-            isDirectory = ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
-        }
-        if (isDirectory)
-            subdirectories.push_back(std::move(path));
-        else if (EndsWith(name, ".class"))
-            m_names.push_back(name);  // the bare file name, as found
+    // Byte order; equal names stay, each occurrence counts.
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [name, element] : found) {
+        m_names.push_back(std::move(name));
+        m_nameSources.push_back(std::move(element));
     }
-    ::closedir(dir);
-
-    ancestors.push_back(id);
-    for (const std::string& subdirectory : subdirectories) {
-        if (IsStopFlagSet())
-            break;
-        WalkDirectory(subdirectory, ancestors);
-    }
-    ancestors.pop_back();
 }
 
 void CClassPathScanThread::DoWork()
 {
-    if (m_position >= m_names.size()) {
-        SetStopFlag();
-    } else {
-        std::vector<std::string> scids;
-        m_connection.FindScids(m_names[m_position], scids);
-        m_results.insert(m_results.end(), std::make_move_iterator(scids.begin()),
-                         std::make_move_iterator(scids.end()));
-        ++m_position;
+    if (m_position < m_names.size()) {
+        LookUpNextName();
+        return;
     }
+    if (m_item < GetItemCount()) {
+        Post(WM_SCAN_ITEM, static_cast<LPARAM>(m_item));
+        if (!m_lookupFailed && !m_locationScan->ScanItem(m_item))
+            m_lookupFailed = true;
+        ++m_item;
+        Post(WM_SCAN_PROGRESS, 0);
+        return;
+    }
+    SetStopFlag();
     Post(WM_SCAN_PROGRESS, 0);
+}
+
+// One name per step; its repeats (adjacent, the list is sorted) are answered in the same
+// step, each occurrence with the same SCIDs.
+void CClassPathScanThread::LookUpNextName()
+{
+    const std::string& name = m_names[m_position];
+    size_t repeats = 1;
+    while (m_position + repeats < m_names.size() && m_names[m_position + repeats] == name)
+        ++repeats;
+    std::vector<std::string> scids;
+    m_connection.FindScids(name, scids);
+    for (size_t i = 0; i < repeats; ++i) {
+        for (const std::string& scid : scids) {
+            m_results.push_back(scid);
+            m_resultSources.push_back(m_nameSources[m_position + i]);
+        }
+        Post(WM_SCAN_PROGRESS, 0);
+    }
+    m_position += repeats;
 }
 
 void CClassPathScanThread::EndWork()
 {
+    m_lookupRequests += m_connection.GetRequestCount();
     m_connection.Close();
-    if (GetStatus() == 0)
+    if (GetStatus() == 0 && m_saveIndex)
         SaveResults();
     Post(WM_SCAN_FINISHED, 0);
 }
@@ -146,14 +159,54 @@ std::string CClassPathScanThread::GetOutputPath() const
     return path;
 }
 
+std::vector<CFoundComponent> CClassPathScanThread::GetComponents() const
+{
+    std::vector<CFoundComponent> components;
+    std::map<std::string, size_t> at;
+    // The CLASSPATH's finds: per component, per element, how many classes.
+    std::map<std::pair<std::string, std::string>, size_t> classes;
+    for (size_t i = 0; i < m_results.size(); ++i) {
+        if (at.emplace(m_results[i], components.size()).second)
+            components.push_back({m_results[i], {}});
+        if (classes[{m_results[i], m_resultSources[i]}]++ == 0)
+            components[at[m_results[i]]].finds.push_back({m_resultSources[i], CMatch::Direct, 0});
+    }
+    for (CFoundComponent& component : components)
+        for (CFind& find : component.finds)
+            find.classes = classes[{component.scid, find.path}];
+    if (m_locationScan) {
+        for (const CFoundComponent& found : m_locationScan->GetComponents()) {
+            auto [entry, added] = at.emplace(found.scid, components.size());
+            if (added)
+                components.push_back({found.scid, {}});
+            auto& finds = components[entry->second].finds;
+            finds.insert(finds.end(), found.finds.begin(), found.finds.end());
+        }
+    }
+    return components;
+}
+
+bool CClassPathScanThread::FetchCatalogue(std::string& error)
+{
+    std::vector<std::string> scids = Distinct(m_results);
+    if (m_locationScan)
+        for (const CFoundComponent& found : m_locationScan->GetComponents())
+            scids.push_back(found.scid);
+    return m_catalogue.Fetch(m_webServer ? *m_webServer : GetComponentWebServer(), Distinct(scids), error);
+}
+
 bool CClassPathScanThread::SaveResults()
 {
+    std::string error;
+    if (!FetchCatalogue(error)) {
+        // A partial index would lose the user's components: keep the file as it was.
+        ReportError(error, "CLocalItemDataManager::ScanClassPath()");
+        return false;
+    }
     const std::string path = GetOutputPath();
     CXmlDocument index;
-    if (!index.Load(path)) {
-        CXmlNode root = index.CreateElement("components");
-        index.SetDocumentElement(root);
-    }
+    if (!index.Load(path))
+        index.SetDocumentElement(index.CreateElement("components"));
     // The previous entries go; the root element and its attributes stay.
     CXmlNode root = index.GetDocumentElement();
     if (!root) {
@@ -163,16 +216,23 @@ bool CClassPathScanThread::SaveResults()
     while (CXmlNode child = root.GetFirstChild())
         root.RemoveChild(child);
 
-    const std::string base = GetComponentWebServer() + kCategoryByScid;
-    CXmlDocument entry;
-    for (const std::string& scid : m_results) {
-        if (!entry.Load(base + scid)) {
-            // A partial index would lose the user's components: keep the file as it was.
-            ReportError(entry.GetParseError().reason, "CLocalItemDataManager::ScanClassPath()");
-            return false;
-        }
-        for (const CXmlNode& component : entry.GetElementsByTagName("component"))
+    // The CLASSPATH's: one entry per SCID occurrence. The locations': one per component,
+    // with the places it was found.
+    for (const std::string& scid : m_results)
+        for (const CXmlNode& component : m_catalogue.GetComponents(scid))
             root.AppendChild(component);
+    if (m_locationScan) {
+        for (const CFoundComponent& found : m_locationScan->GetComponents()) {
+            for (const CXmlNode& component : m_catalogue.GetComponents(found.scid)) {
+                CXmlNode entry = root.AppendChild(component);
+                for (const CFind& find : found.finds) {
+                    CXmlNode place = entry.AppendChild(index.CreateElement("foundIn"));
+                    place.SetAttribute("path", find.path);
+                    place.SetAttribute("match", MatchName(find.match));
+                    place.SetAttribute("classes", std::to_string(find.classes));
+                }
+            }
+        }
     }
 
     sys::mkdir(DirectoryOf(path).c_str(), 0755);

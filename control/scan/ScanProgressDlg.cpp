@@ -16,6 +16,7 @@ CScanProgressDlg::CScanProgressDlg(std::string classPath, bool direct, CPrefixCa
 void CScanProgressDlg::OnInitDialog(HWND self)
 {
     m_thread.SetClassPath(m_classPath);
+    m_thread.SetLocations(m_locations);
     m_thread.SetDirectMode(m_direct);
     m_thread.SetTargetWindow(self);
     // Without a thread no message would ever end the dialog; nothing was scanned.
@@ -35,6 +36,17 @@ void CScanProgressDlg::OnMessage(unsigned message, WPARAM, LPARAM lParam)
     case WM_SCAN_PROGRESS:
         SetPosition(++m_steps);
         break;
+    case WM_SCAN_ITEM: {
+        // The list of items is fixed once the scan has started.
+        const size_t item = static_cast<size_t>(lParam);
+        const size_t count = m_thread.GetItemCount();
+        if (item < count) {
+            const std::string path = m_thread.GetItemPath(item);
+            SetText("Scanning " + path.substr(path.rfind('/') + 1) + " (" + std::to_string(item + 1) + " of " +
+                    std::to_string(count) + ")...");
+        }
+        break;
+    }
     case WM_SCAN_FINISHED:
         EndDialog(IDOK);
         break;

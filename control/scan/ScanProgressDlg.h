@@ -1,17 +1,22 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ClassPathScanThread.h"
 #include "ModalDialog.h"
 
 // The "Scanning ..." dialog without its window: it starts the scan when it opens, moves
-// the progress bar one step per class name looked up, and ends with IDOK when the scan has
-// finished or the user cancelled it. Destroying the dialog waits for the scan's thread.
+// the progress bar one step per class name looked up and per archive of the scan
+// locations (naming the archive it reads), and ends with IDOK when the scan has finished
+// or the user cancelled it. Destroying the dialog waits for the scan's thread.
 class CScanProgressDlg : public CModalDialogCore
 {
 public:
     CScanProgressDlg(std::string classPath, bool direct, CPrefixCache& cache = CPrefixCache::Process());
+
+    // The scan locations searched after the CLASSPATH; set before the dialog opens.
+    void SetLocations(std::vector<std::string> locations) { m_locations = std::move(locations); }
 
     void OnInitDialog(HWND self) override;
     void OnMessage(unsigned message, WPARAM wParam, LPARAM lParam) override;
@@ -30,6 +35,7 @@ public:
 
 private:
     std::string m_classPath;
+    std::vector<std::string> m_locations;
     bool m_direct;
     int m_steps = 0;
     CWorker<CClassPathScanThread> m_thread;

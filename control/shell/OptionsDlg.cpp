@@ -197,6 +197,7 @@ void COptionsDlg::OnScanClassPath()
 {
     const char* classPath = std::getenv("CLASSPATH");
     CScanProgressDlg dialog(classPath ? classPath : "", false);
+    dialog.SetLocations(GetScanLocations());
     const int result = m_runner.RunModal(dialog);
     dialog.EndScan();
     // The scan dialog ends with IDOK also when cancelled; a cancelled scan stages nothing.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Registry.h"
 #include "VendorServers.h"
 #include "support/Environment.h"
 #include "support/TestSupport.h"
@@ -81,6 +82,7 @@ TEST(Settings, WritersRoundTrip)
 TEST(Settings, ScanLocationsOfferTheBuildToolsUntilChosen)
 {
     CTestRegistry registry;
+    RegDeleteKey(HKEY_LOCAL_MACHINE, kScanLocationsKey);  // as a new installation has it
     CTempDir home;
     std::filesystem::create_directories(home.File(".m2/repository"));
     CScopedEnvironment user("HOME", home.Path());

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestArchives.h"
+#include "support/TestArchives.h"
 
 TEST(CClassFile, ReadsTheDeclaredClassOrNothing)
 {

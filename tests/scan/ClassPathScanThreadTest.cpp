@@ -14,7 +14,7 @@
 #include "MessageQueue.h"
 #include "Messages.h"
 #include "ScriptedLookupServer.h"
-#include "TestArchives.h"
+#include "support/TestArchives.h"
 #include "XmlDocument.h"
 #include "support/ProxyProcess.h"
 #include "support/RecordingHttpServer.h"
@@ -165,10 +165,10 @@ TEST_F(CClassPathScanThreadTest, ClassPathElements)
     MakeArchive(m_files.File("d.zip"), {"com/acme/D.class"});
     MakeArchive(m_files.File("e.Jar"), {"com/acme/E.class"});  // a directory by its name: yields nothing
     MakeArchive(m_files.File("manifest.jar"), {"META-INF/MANIFEST.MF"});
-    WriteFileText(Dir("classes") + "/X.class", "");
-    WriteFileText(Dir("folder.jar") + "/Y.class", "");  // an archive by its name, and unreadable
-    WriteFileText(Dir("cls") + "/Q.class", "");
-    WriteFileText(Dir(".jar") + "/R.class", "");  // four characters: a directory
+    WriteFileText(Dir("classes") + "/X.class", ClassFileBytes("X"));
+    WriteFileText(Dir("folder.jar") + "/Y.class", ClassFileBytes("Y"));  // an archive by its name, and unreadable
+    WriteFileText(Dir("cls") + "/Q.class", ClassFileBytes("Q"));
+    WriteFileText(Dir(".jar") + "/R.class", ClassFileBytes("R"));  // four characters: a directory
 
     CWorkingDirectory here(m_files.Path());
     testing::internal::CaptureStdout();
@@ -177,32 +177,33 @@ TEST_F(CClassPathScanThreadTest, ClassPathElements)
     CScanOutcome outcome = Scan("::a.jar:b.ZIP:c.JAR:d.zip:e.Jar:manifest.jar:classes:folder.jar:cls:.jar::");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Not a zip archive\n");
-    EXPECT_EQ(outcome.names,
-              (Strings{"Q.class", "R.class", "X.class", "com.acme.A", "com.acme.B", "com.acme.C", "com.acme.D"}));
+    EXPECT_EQ(outcome.names, (Strings{"Q", "R", "X", "com.acme.A", "com.acme.B", "com.acme.C", "com.acme.D"}));
 }
 
-TEST_F(CClassPathScanThreadTest, DirectoriesAreWalkedForBareClassFileNames)
+TEST_F(CClassPathScanThreadTest, DirectoriesAreNamedByTheClassesTheirFilesDeclare)
 {
     std::string classes = Dir("classes");
-    WriteFileText(classes + "/Top.class", "");
-    WriteFileText(Dir("classes/com/acme") + "/Deep.class", "");
-    WriteFileText(classes + "/com/acme/Deep$Inner.class", "");
+    WriteFileText(classes + "/Top.class", ClassFileBytes("Top"));
+    WriteFileText(Dir("classes/com/acme") + "/Deep.class", ClassFileBytes("com/acme/Deep"));
+    WriteFileText(classes + "/com/acme/Deep$Inner.class", ClassFileBytes("com/acme/Deep$Inner"));
+    WriteFileText(classes + "/com/acme/Renamed.class", ClassFileBytes("org/other/Moved"));
+    WriteFileText(classes + "/com/acme/Empty.class", "");  // not a class file
     WriteFileText(classes + "/com/acme/notes.txt", "");
-    WriteFileText(classes + "/com/acme/Old.class.bak", "");
+    WriteFileText(classes + "/com/acme/Old.class.bak", ClassFileBytes("com/acme/Old"));
     Dir("classes/empty");
     // Links back up the tree must not be followed round and round.
     std::filesystem::create_directory_symlink("..", classes + "/com/acme/up");
     std::filesystem::create_directory_symlink(".", classes + "/self");
 
     CScanOutcome outcome = Scan(classes + ":" + m_files.File("missing") + ":" + classes + "/Top.class");
-    EXPECT_EQ(outcome.names, (Strings{"Deep$Inner.class", "Deep.class", "Top.class"}));
+    EXPECT_EQ(outcome.names, (Strings{"Top", "com.acme.Deep", "com.acme.Deep", "org.other.Moved"}));
 }
 
 TEST_F(CClassPathScanThreadTest, CancelDuringTheWalkEndsItAndWritesNothing)
 {
     const std::string tree = Dir("tree");
     for (int i = 0; i < 3000; ++i)
-        WriteFileText(Dir("tree/d" + std::to_string(i)) + "/C.class", "");
+        WriteFileText(Dir("tree/d" + std::to_string(i)) + "/C.class", ClassFileBytes("C" + std::to_string(i)));
     CWorker<CClassPathScanThread> scan(m_cache);
     scan.SetClassPath(tree);
     ASSERT_NE(scan.Start(), 0u);
@@ -227,12 +228,22 @@ TEST_F(CClassPathScanThreadTest, EveryNameIsLookedUpAndEveryOccurrenceSaved)
     EXPECT_EQ(outcome.names,
               (Strings{"com.acme.util.Lexer", "com.acme.util.Parser", "com.acme.util.Parser", "org.other.Thing"}));
     EXPECT_EQ(outcome.results, (Strings{"8", "7", "7", "7"}));
+    // A repeated name is asked once and each component's entry fetched once ...
     Strings requests = m_lookup.Requests();
-    EXPECT_EQ(std::count(requests.begin(), requests.end(), "GETSCID com.acme.util.Parser"), 2);
-    EXPECT_EQ(CatalogueRequests(), (Strings{std::string(kCatalogueTarget) + "8", std::string(kCatalogueTarget) + "7",
-                                            std::string(kCatalogueTarget) + "7", std::string(kCatalogueTarget) + "7"}));
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "GETSCID com.acme.util.Parser"), 1);
+    EXPECT_EQ(CatalogueRequests(), (Strings{std::string(kCatalogueTarget) + "8", std::string(kCatalogueTarget) + "7"}));
     EXPECT_EQ(ReadIndex(IndexPath()), (Strings{"components", "component:8:Lexer Kit", "component:7:Parser Kit",
                                                "component:7:Parser Kit", "component:7:Parser Kit"}));
+    // ... and the index is, byte for byte, one entry per SCID occurrence as fetched.
+    CXmlDocument expected;
+    ASSERT_TRUE(expected.LoadXml("<components/>"));
+    CXmlDocument seven, eight;
+    ASSERT_TRUE(seven.LoadXml("<components>" + Component("7", "Parser Kit") + "</components>"));
+    ASSERT_TRUE(eight.LoadXml("<result>" + Component("8", "Lexer Kit") + "<other/></result>"));
+    for (CXmlDocument* entry : {&eight, &seven, &seven, &seven})
+        for (const CXmlNode& component : entry->GetElementsByTagName("component"))
+            expected.GetDocumentElement().AppendChild(component);
+    EXPECT_EQ(ReadFileText(IndexPath()), expected.GetXml());
 
     // Started with the number of names, one progress per step and the last, empty one.
     ASSERT_EQ(outcome.messages.size(), 7u);

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
-#include "TestArchives.h"
+#include "support/TestArchives.h"
 #include "ZipCalls.h"
 #include "support/SwappedCall.h"
 #include "support/TestSupport.h"

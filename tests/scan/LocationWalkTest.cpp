@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestArchives.h"
+#include "support/TestArchives.h"
 #include "support/TestSupport.h"
 
 using Strings = std::vector<std::string>;

@@ -8,6 +8,7 @@
 #include "Messages.h"
 #include "ScriptedLookupServer.h"
 #include "support/HeadlessModalRunner.h"
+#include "support/TestArchives.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -26,7 +27,7 @@ protected:
         std::string dir = m_files.File("classes");
         std::filesystem::create_directories(dir);
         for (int i = 0; i < classes; ++i)
-            WriteFileText(dir + "/C" + std::to_string(i) + ".class", "");
+            WriteFileText(dir + "/C" + std::to_string(i) + ".class", ClassFileBytes("C" + std::to_string(i)));
         return dir;
     }
 

@@ -23,6 +23,7 @@
 #include "SearchProgressDlg.h"
 #include "SearchThread.h"
 #include "ShellTestSupport.h"
+#include "support/TestArchives.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -210,7 +211,7 @@ TEST_F(ProgressDialogTest, ScanShowsItsCaptionAndEndsWithOk)
     // finds nothing and writes an empty index.
     CTempDir classes;
     for (int i = 0; i < 40; ++i)
-        WriteFileText(classes.File("C" + std::to_string(i) + ".class"), "");
+        WriteFileText(classes.File("C" + std::to_string(i) + ".class"), ClassFileBytes("C" + std::to_string(i)));
     m_registry.Set("ComponentDatabase", "127.0.0.1:1");
     std::optional<CSeen> seen;
     m_runner.SetShownHook([&seen](CProgressDialog& dialog) { seen = Look(dialog); });

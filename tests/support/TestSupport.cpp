@@ -35,6 +35,8 @@ CTestRegistry::CTestRegistry(bool createKeys)
         RegCreateKey(HKEY_LOCAL_MACHINE, kMainKey);
         RegCreateKey(HKEY_LOCAL_MACHINE, kUserKey);
         Set("Data", m_data.Path());
+        // No scan location of this machine's own: a test that wants some names them.
+        SetScanLocations({});
     }
 }
 

@@ -1,11 +1,11 @@
-#include "TestArchives.h"
+#include "support/TestArchives.h"
 
 #include <filesystem>
 
 #include <gtest/gtest.h>
 #include <zip.h>
 
-#include "support/TestSupport.h"
+#include "TestSupport.h"
 
 void MakeArchive(const std::string& path, const std::vector<std::string>& entries)
 {
