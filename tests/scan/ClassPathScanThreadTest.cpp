@@ -39,6 +39,8 @@ struct CScanOutcome
     std::uint32_t threadId = 0;
     Strings names;
     Strings results;
+    Strings components;  // "SCID: path match classes; ..."
+    size_t lookupRequests = 0;
 };
 
 // Changes the working directory for one test.
@@ -101,12 +103,13 @@ protected:
     }
 
     // Runs a whole scan, collecting the messages it posts.
-    CScanOutcome Scan(const std::string& classPath, bool direct = true)
+    CScanOutcome Scan(const std::string& classPath, bool direct = true, const Strings& locations = {})
     {
         CScanOutcome outcome;
         CMessageQueue queue;
         CWorker<CClassPathScanThread> scan(m_cache);
         scan.SetClassPath(classPath);
+        scan.SetLocations(locations);
         scan.SetDirectMode(direct);
         scan.SetTargetWindow(queue.GetHandle());
         scan.SetLookupTimeLimit(2s);
@@ -121,6 +124,14 @@ protected:
         scan.Shutdown();
         outcome.names = scan.GetNames();
         outcome.results = scan.GetResults();
+        for (const CFoundComponent& component : scan.GetComponents()) {
+            std::string line = component.scid + ":";
+            for (const CFind& find : component.finds)
+                line += " " + find.path.substr(m_files.Path().size() + 1) + " " + MatchName(find.match) + " " +
+                        std::to_string(find.classes) + ";";
+            outcome.components.push_back(line);
+        }
+        outcome.lookupRequests = scan.GetLookupRequests();
         return outcome;
     }
 
@@ -254,6 +265,55 @@ TEST_F(CClassPathScanThreadTest, EveryNameIsLookedUpAndEveryOccurrenceSaved)
     EXPECT_EQ(outcome.messages.back().message, WM_SCAN_FINISHED);
     for (const CMessage& message : outcome.messages)
         EXPECT_EQ(message.wParam, outcome.threadId);
+}
+
+TEST_F(CClassPathScanThreadTest, LocationsFindNestedRelocatedAndClassTreeComponents)
+{
+    for (const char* name : {"com.acme.util.Parser", "com.acme.util.Lexer", "com.acme.util.Token"})
+        Know(name, {"7"});
+    Know("org.widgets.Button", {"8"});
+    Know("org.widgets.Label", {"8"});
+    Know("net.tree.Node", {"9"});
+    Catalogue("7", "<components>" + Component("7", "Parser Kit") + "</components>");
+    Catalogue("8", "<components>" + Component("8", "Widget Kit") + "</components>");
+    Catalogue("9", "<components>" + Component("9", "Tree Kit") + "</components>");
+    Dir("lib");
+    MakeArchiveOf(m_files.File("lib/shop.war"),
+                  {{"WEB-INF/classes/com/shop/Cart.class", "x"},
+                   {"WEB-INF/lib/parser.jar",
+                    ArchiveBytes({{"com/acme/util/Parser.class", "x"}, {"com/acme/util/Lexer.class", "x"}})},
+                   {"WEB-INF/lib/widgets.jar", ArchiveBytes({{"org/widgets/Button.class", "x"}})}});
+    // A copy of the parser kit moved under "shaded.", beside the archive's own class.
+    MakeArchive(m_files.File("lib/uber.jar"), {"shaded/com/acme/util/Parser.class", "shaded/com/acme/util/Lexer.class",
+                                               "shaded/com/acme/util/Token.class", "app/Main.class"});
+    // An archive of its own whose one class happens to match once its first segment is cut.
+    MakeArchive(m_files.File("lib/mine.jar"), {"mine/org/widgets/Label.class", "mine/a/One.class", "mine/a/Two.class",
+                                               "mine/b/Three.class", "mine/b/Four.class"});
+    WriteFileText(Dir("project/target/classes/net/tree") + "/Node.class", ClassFileBytes("net/tree/Node"));
+
+    CScanOutcome outcome = Scan("", true, {m_files.File("lib"), m_files.File("project/target/classes")});
+    EXPECT_EQ(outcome.components,
+              (Strings{"7: lib/shop.war!/WEB-INF/lib/parser.jar nested 2; lib/uber.jar relocated 3;",
+                       "8: lib/shop.war!/WEB-INF/lib/widgets.jar nested 1;", "9: project/target/classes direct 1;"}));
+    // Every distinct name is asked once, the relocated names after their cut too.
+    Strings requests = m_lookup.Requests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "GETSCID com.acme.util.Parser"), 1);
+    EXPECT_EQ(outcome.lookupRequests, requests.size());
+    EXPECT_EQ(CatalogueRequests().size(), 3u);
+
+    CXmlDocument index;
+    ASSERT_TRUE(index.Load(IndexPath()));
+    auto places = index.GetDocumentElement().SelectNodes("component[scid=\"7\"]/foundIn");
+    ASSERT_TRUE(places && places->GetLength() == 2);
+    EXPECT_EQ(places->GetItem(1).GetAttribute("match"), "relocated");
+    EXPECT_EQ(places->GetItem(1).GetAttribute("classes"), "3");
+    EXPECT_EQ(places->GetItem(1).GetAttribute("path"), m_files.File("lib/uber.jar"));
+
+    // The dialog's messages: a step per archive or tree, each named first.
+    EXPECT_EQ(outcome.messages.front().lParam, 4);
+    EXPECT_EQ(std::count_if(outcome.messages.begin(), outcome.messages.end(),
+                            [](const CMessage& message) { return message.message == WM_SCAN_ITEM; }),
+              4);
 }
 
 TEST_F(CClassPathScanThreadTest, DirectAndStagedOutputs)
