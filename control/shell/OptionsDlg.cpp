@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QValidator>
@@ -17,6 +18,7 @@
 #include "JavaItemDataManager.h"
 #include "ModalDialog.h"
 #include "PageArtwork.h"
+#include "ScanLocationsList.h"
 #include "ScanProgressDlg.h"
 #include "Settings.h"
 #include "XmlAccess.h"
@@ -24,7 +26,7 @@
 namespace
 {
 constexpr int kTemplateWidth = 411;
-constexpr int kTemplateHeight = 178;
+constexpr int kTemplateHeight = 249;
 
 // The firewall combo's entries; an entry's index is the stored FirewallType.
 constexpr const char* kFirewallTypes[kFirewallTypeCount] = {"None", "Socks 4", "Socks 5", "Proxy", "Pipe"};
@@ -113,11 +115,17 @@ void COptionsDlg::CreateChildren()
     m_scan = new QPushButton(QStringLiteral("Scan CLASSPATH"), this);
     m_scan->setGeometry(MapDialogRect(69, 138, 71, 14));
     m_scan->setAutoDefault(false);
+    auto* locationsLabel = new QLabel(QStringLiteral("Scan locations, searched after the CLASSPATH:"), this);
+    locationsLabel->setGeometry(MapDialogRect(2, 158, 300, 8));
+    m_locations = new CScanLocationsList(m_units, this);
+    m_locations->setGeometry(MapDialogRect(2, 168, 402, 56));
+    locationsLabel->setBuddy(m_locations->GetList());
+
     m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_ok->setGeometry(MapDialogRect(152, 157, 50, 14));
+    m_ok->setGeometry(MapDialogRect(152, 230, 50, 14));
     m_ok->setDefault(true);
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancel->setGeometry(MapDialogRect(209, 157, 50, 14));
+    m_cancel->setGeometry(MapDialogRect(209, 230, 50, 14));
     m_cancel->setAutoDefault(false);
 
     connect(m_scan, &QPushButton::clicked, this, [this] { OnScanClassPath(); });
@@ -130,6 +138,7 @@ void COptionsDlg::InitDialog()
     m_technologiesListed = LoadTechnologies();
 
     m_email->setText(QString::fromStdString(GetEmail()));
+    m_locations->SetLocations(GetScanLocations());
 
     const CFirewallType type = GetFirewallType();
     const std::string host = GetFirewallHost();
@@ -197,7 +206,7 @@ void COptionsDlg::OnScanClassPath()
 {
     const char* classPath = std::getenv("CLASSPATH");
     CScanProgressDlg dialog(classPath ? classPath : "", false);
-    dialog.SetLocations(GetScanLocations());
+    dialog.SetLocations(m_locations->GetLocations());
     const int result = m_runner.RunModal(dialog);
     dialog.EndScan();
     // The scan dialog ends with IDOK also when cancelled; a cancelled scan stages nothing.
@@ -211,6 +220,7 @@ void COptionsDlg::accept()
     if (m_scanDone)
         CommitStagedFile(GetDataDirectory() + kLocalIndex);
     SetEmail(ReadText(m_email));
+    SetScanLocations(m_locations->GetLocations());
     SaveFirewall();
     QDialog::accept();
 }

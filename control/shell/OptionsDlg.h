@@ -11,6 +11,7 @@
 
 #include "JavaItem.h"
 
+class CScanLocationsList;
 class IModalRunner;
 class QComboBox;
 class QLineEdit;
@@ -19,8 +20,9 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 // The "Options" dialog: the user's e-mail address, the firewall the HTTP client goes
-// through, and which Java technologies the Java tab shows; "Scan CLASSPATH" runs a staged
-// scan. Nothing is written before OK; Cancel writes nothing.
+// through, which Java technologies the Java tab shows and the scan locations; "Scan
+// CLASSPATH" runs a staged scan of the CLASSPATH and the listed locations. Nothing is
+// written before OK; Cancel writes nothing.
 class COptionsDlg : public QDialog
 {
 public:
@@ -68,6 +70,7 @@ public:
     QPushButton* GetScanButton() const { return m_scan; }
     QPushButton* GetOkButton() const { return m_ok; }
     QPushButton* GetCancelButton() const { return m_cancel; }
+    CScanLocationsList* GetLocationsList() const { return m_locations; }
 
     // The port as atoi reads it: leading blanks, a sign and digits; 0 when there are none.
     static int ParsePort(const std::string& text);
@@ -101,6 +104,7 @@ private:
     QPushButton* m_scan = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
+    CScanLocationsList* m_locations = nullptr;
 
     std::vector<CTechnology> m_technologies;
     // The technologies could be listed; without them OK leaves the preferences alone.

@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -20,8 +21,12 @@
 
 #include "ProgressDialog.h"
 #include "QtModalRunner.h"
+#include "Registry.h"
+#include "ScanLocationsList.h"
 #include "Settings.h"
 #include "XmlDocument.h"
+#include "support/Environment.h"
+#include "support/TestArchives.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -251,9 +256,44 @@ TEST_F(OptionsDlgTest, CancelWritesNothing)
     EXPECT_FALSE(std::filesystem::exists(DataFile("preferences.xml")));
 }
 
+TEST_F(OptionsDlgTest, ScanLocationsFollowTheClassPathAndAreStoredOnOk)
+{
+    RegDeleteKey(HKEY_LOCAL_MACHINE, kScanLocationsKey);  // never chosen: the machine's own are offered
+    CTempDir home;
+    std::filesystem::create_directories(home.File(".m2/repository"));
+    CScopedEnvironment user("HOME", home.Path());
+    const std::vector<std::string> offered = GetScanLocations();
+    ASSERT_EQ(offered.front(), home.File(".m2/repository"));
+
+    auto dialog = Open();
+    CScanLocationsList* list = dialog->GetLocationsList();
+    EXPECT_EQ(list->GetList()->item(0)->text(), "CLASSPATH (always scanned first)");
+    EXPECT_EQ(list->GetLocations(), offered);
+    list->GetList()->setCurrentRow(0);  // the CLASSPATH stays
+    EXPECT_FALSE(list->GetRemoveButton()->isEnabled());
+    list->RemoveSelected();
+    list->GetList()->setCurrentRow(1);
+    Click(list->GetRemoveButton());
+    EXPECT_TRUE(list->AddLocation("/opt/libs"));
+    EXPECT_TRUE(list->AddLocation("/srv/app.war"));
+    EXPECT_FALSE(list->AddLocation("/opt/libs"));
+    EXPECT_FALSE(list->AddLocation("/" + std::string(300, 'x')));  // could not be read back
+    std::vector<std::string> chosen(offered.begin() + 1, offered.end());
+    chosen.insert(chosen.end(), {"/opt/libs", "/srv/app.war"});
+    EXPECT_EQ(list->GetLocations(), chosen);
+    EXPECT_EQ(list->GetList()->count(), static_cast<int>(chosen.size()) + 1);
+
+    Click(dialog->GetCancelButton());
+    EXPECT_EQ(GetScanLocations(), offered);
+    dialog = Open();
+    dialog->GetLocationsList()->SetLocations(chosen);
+    Click(dialog->GetOkButton());
+    EXPECT_EQ(GetScanLocations(), chosen);
+}
+
 TEST_F(OptionsDlgTest, AScanIsStagedCancelLeavesTheLocalIndexAndOkPutsItInPlace)
 {
-    WriteFileText(m_classes.File("K.class"), "");
+    WriteFileText(m_classes.File("K.class"), ClassFileBytes("K"));
     const std::string index = "<components><component SCID=\"S-3\"/></components>";
     WriteFileText(DataFile("Local/components.xml"), index);
     std::vector<QString> shown;
