@@ -149,3 +149,17 @@ bool CLocalItemDataManager::ScanClassPath()
     dialog.SetLocations(GetScanLocations());
     return m_runner.RunModal(dialog) == IDOK;
 }
+
+std::vector<CLocalItemDataManager::CPlace> CLocalItemDataManager::ListPlaces(const std::string& scid)
+{
+    std::vector<CPlace> places;
+    if (!LoadComponentList(false))
+        return places;
+    auto found = m_index->SelectNodes("components/component[@SCID=$scid]/foundIn", {{"scid", scid}});
+    if (!found)
+        return places;
+    for (const CXmlNode& place : *found)
+        places.push_back({place.GetAttribute("path").value_or(""), place.GetAttribute("match").value_or(""),
+                          place.GetAttribute("classes").value_or("")});
+    return places;
+}

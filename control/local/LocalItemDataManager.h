@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ItemDataManager.h"
 
@@ -27,6 +28,16 @@ public:
     bool ListComponentCategories(CItemList& list, bool reload);
     // Scans the CLASSPATH and writes the index directly; true when the scan dialog ended with 1.
     bool ScanClassPath();
+
+    // Where the scan found a component: "foundIn" path, match and class count, in index
+    // order (the scan locations' finds; the CLASSPATH's carry none).
+    struct CPlace
+    {
+        std::string path;
+        std::string match;
+        std::string classes;
+    };
+    std::vector<CPlace> ListPlaces(const std::string& scid);
 
     static std::string IndexFile();
 

@@ -2,7 +2,13 @@
 
 #include <memory>
 
-#include "LocalItemDataManager.h"
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "LocalItem.h"
 #include "LocalSearchThread.h"
 #include "PageArtwork.h"
 
@@ -14,7 +20,48 @@ CLocalTabPage::CLocalTabPage(ITabPageOwner& owner, IModalRunner& runner, IUserPr
 void CLocalTabPage::CreateDataManager()
 {
     // The manager offers the CLASSPATH scan when there is no index yet.
-    SetDataManager(std::make_unique<CLocalItemDataManager>(Runner(), Prompt()));
+    m_localManager = &SetDataManager(std::make_unique<CLocalItemDataManager>(Runner(), Prompt()));
+}
+
+void CLocalTabPage::InitBrowser()
+{
+    CTabPage::InitBrowser();
+    connect(GetBrowser(), &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (ok && !m_places.empty())
+            GetBrowser()->page()->runJavaScript(QString::fromStdString(PlacesScript(m_places)));
+        m_places.clear();
+    });
+}
+
+void CLocalTabPage::NavigateToItem(const CTreeItem* item)
+{
+    m_places.clear();
+    const auto* component = dynamic_cast<const CLocalItem*>(item);
+    if (component && component->GetKind() == ITEM_LEAF && m_localManager)
+        m_places = m_localManager->ListPlaces(component->GetScid());
+    CTabPage::NavigateToItem(item);
+}
+
+std::string CLocalTabPage::PlacesScript(const std::vector<CLocalItemDataManager::CPlace>& places)
+{
+    // The places travel as JSON and become text nodes: nothing of a path is read as markup.
+    QJsonArray rows;
+    for (const auto& place : places)
+        rows.append(QJsonObject{{"path", QString::fromStdString(place.path)},
+                                {"how", QString::fromStdString(place.match + ", " + place.classes + " classes")}});
+    const QByteArray json = QJsonDocument(rows).toJson(QJsonDocument::Compact);
+    return "(function (places) {"
+           " var section = document.createElement('div'); section.id = 'corvane-places';"
+           " section.style.cssText = 'margin:1em 0;padding:.5em 1em;border-top:1px solid #999;font:small sans-serif';"
+           " var title = document.createElement('h3'); title.textContent = 'Found on this machine';"
+           " section.appendChild(title);"
+           " var list = document.createElement('ul'); section.appendChild(list);"
+           " places.forEach(function (place) {"
+           "   var item = document.createElement('li'); item.textContent = place.path + ' (' + place.how + ')';"
+           "   list.appendChild(item); });"
+           " (document.body || document.documentElement).appendChild(section);"
+           "})(" +
+           json.toStdString() + ");";
 }
 
 CSearchRunner::CThreadFactory CLocalTabPage::PrepareSearch(const std::string& text)

@@ -7,6 +7,8 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,8 @@
 #include "ProgressDialog.h"
 #include "QtModalRunner.h"
 #include "ShellTestSupport.h"
+#include "support/QtTestSupport.h"
+#include "support/TestArchives.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -25,7 +29,9 @@ const char* const kIndex = R"(<?xml version="1.0"?>
       <secondaryCategory>Grids</secondaryCategory></category></categories></component>
   <component SCID="S-3"><componentName>FastDB Driver</componentName>
     <categories><category><primaryCategory>Data Access</primaryCategory>
-      <secondaryCategory>JDBC Drivers</secondaryCategory></category></categories></component>
+      <secondaryCategory>JDBC Drivers</secondaryCategory></category></categories>
+    <foundIn path="/libs/fast&lt;b&gt;db&lt;/b&gt;.jar" match="direct" classes="12"/>
+    <foundIn path="/apps/shop.war!/WEB-INF/lib/fastdb.jar" match="nested" classes="12"/></component>
 </components>
 )";
 
@@ -86,7 +92,7 @@ TEST_F(LocalTabPageTest, WithoutAnIndexTheScanIsOfferedAndNoWritesAnEmptyOne)
 TEST_F(LocalTabPageTest, YesRunsTheScanBehindItsDialog)
 {
     for (int i = 0; i < 20; ++i)
-        WriteFileText(m_classes.File("K" + std::to_string(i) + ".class"), "");
+        WriteFileText(m_classes.File("K" + std::to_string(i) + ".class"), ClassFileBytes("K" + std::to_string(i)));
     m_prompt.Answer(IDYES);
     Open();
     ASSERT_FALSE(m_dialogs.empty());
@@ -115,6 +121,19 @@ TEST_F(LocalTabPageTest, CategoriesComponentsAndTheirPages)
     tree->setCurrentItem(data->child(0)->child(0));
     EXPECT_EQ(m_owner.LastReport(), "Data Access/JDBC Drivers/FastDB Driver");
     EXPECT_TRUE(WaitForPage(*m_page, "/xql.dll/components/vendors/components.bnd?scid=S-3&"));
+
+    // The page shows where the scan found the component, every path as text.
+    QString places;
+    EXPECT_TRUE(WaitFor([&] {
+        m_page->GetBrowser()->page()->runJavaScript(
+            "var e = document.getElementById('corvane-places');"
+            "e && !e.querySelector('b') ? e.textContent : ''",
+            [&places](const QVariant& value) { places = value.toString(); });
+        Pump(std::chrono::milliseconds(50));
+        return !places.isEmpty();
+    })) << places.toStdString();
+    EXPECT_EQ(places.toStdString(), "Found on this machine/libs/fast<b>db</b>.jar (direct, 12 classes)"
+                                    "/apps/shop.war!/WEB-INF/lib/fastdb.jar (nested, 12 classes)");
 }
 
 TEST_F(LocalTabPageTest, SearchKeepsTheLocalHitsWithoutAProgressBar)
