@@ -5,6 +5,9 @@
 #
 # usage: bench/location-scan-bench.sh [BUILD_DIR] [FOLDER]
 #   BUILD_DIR  a build with vantrel-server and LocationScanBench (default build/dev)
+# LOOKUP_RATE sets the scan's cap on lookups per second (the setting, default 2000);
+# SKIP_STEPWISE=1 leaves out the slow one-name-per-step run; BENCH_WRAPPER runs the
+# benchmark under a profiler (for example "perf record -g").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,6 +36,7 @@ mkdir -p "$work/data"
 "$build/common/corvane-registry" init "$work/data" >/dev/null
 "$build/common/corvane-registry" set 'Software\Corvane\Vantrel' ComponentWebServer "$base"
 "$build/common/corvane-registry" set 'Software\Corvane\Vantrel' ComponentDatabase "127.0.0.1:$lookup"
+[ -n "${LOOKUP_RATE:-}" ] && "$build/common/corvane-registry" set 'Software\Corvane\Vantrel' LookupRate "$LOOKUP_RATE"
 echo "== load $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
-"$build/bench/LocationScanBench" "$folder"
+${BENCH_WRAPPER:-} "$build/bench/LocationScanBench" "$folder"
 echo "== catalogue requests the server answered: $(grep -c 'categorybyscid' "$work/access.log" || true)"

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -134,6 +135,10 @@ void CLookupServer::AcceptLoop()
             m_log.LogLookup(client, "(connection)", "421 " + refusal);
             continue;
         }
+        // Every answer is whole when it is written; holding it back for an acknowledgement
+        // would only make a client wait.
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         std::thread([this, fd, client] { Serve(fd, client); }).detach();
     }
 }
@@ -212,7 +217,11 @@ void CLookupServer::Serve(int socket, std::string client)
             break;
         pending.append(buffer, static_cast<size_t>(received));
         bool tooLong = false;
-        while (open) {
+        bool close = false;
+        // The answers to every request that came in one read go out in one write: a client
+        // that sends its requests without waiting gets them without waiting either.
+        std::string answers;
+        while (!close) {
             size_t newline = pending.find('\n');
             if (newline == std::string::npos || newline > kMaxLine) {
                 tooLong = newline != std::string::npos || pending.size() > kMaxLine;
@@ -220,16 +229,17 @@ void CLookupServer::Serve(int socket, std::string client)
             }
             std::string line = pending.substr(0, newline);
             pending.erase(0, newline + 1);
-            bool close = false;
             std::string answer = Answer(line, close);
             if (!answer.empty()) {
                 lastRequest = Clock::now();
                 m_log.LogLookup(client, line, FirstLine(answer));
-                open = SendAll(socket, answer);
+                answers += answer;
             }
-            if (close)
-                open = false;
         }
+        if (!answers.empty())
+            open = SendAll(socket, answers);
+        if (close)
+            open = false;
         if (open && tooLong) {
             SendAll(socket, "500 request line too long\n");
             m_log.LogLookup(client, pending.substr(0, 64) + "...", "500 request line too long");

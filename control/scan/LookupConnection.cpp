@@ -375,10 +375,14 @@ bool CLookupConnection::FindScidsPipelined(const std::vector<std::string>& class
         if (!seen.insert(name).second)
             continue;
         std::vector<std::string> prefixes = FitsOneLine(name) ? PrefixesOf(name) : std::vector<std::string>{};
-        if (prefixes.empty())
+        if (prefixes.empty()) {
             found[name] = {};
-        else
-            open.push_back({&name, std::move(prefixes)});
+            continue;
+        }
+        // The whole name is not counted first: its GETSCID answers as much in one request.
+        if (prefixes.size() > 1)
+            prefixes.pop_back();
+        open.push_back({&name, std::move(prefixes)});
     }
 
     // Rounds of counts: every open name's first prefix without an answer, each asked once.

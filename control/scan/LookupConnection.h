@@ -37,9 +37,10 @@ public:
     bool FindScids(const std::string& className, std::vector<std::string>& scids);
 
     // The SCIDs of many class names, each asked once, as FindScids answers them name by
-    // name. The requests go out in groups without waiting for each answer (the server
-    // answers in order), at most the rate limit a second. False when the connection failed;
-    // the names answered before are in found, the others are not.
+    // name; the packages of a name are counted first, the name itself is not (its GETSCID
+    // answers as much). The requests go out in groups without waiting for each answer (the
+    // server answers in order), at most the rate limit a second. False when the connection
+    // failed; the names answered before are in found, the others are not.
     bool FindScidsPipelined(const std::vector<std::string>& classNames,
                             std::map<std::string, std::vector<std::string>>& found);
     // Requests per second the pipelined lookups send at most; 0 for no limit.
