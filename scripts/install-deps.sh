@@ -13,7 +13,7 @@ packages=(
   libdbus-1-dev dbus
   libcpp-httplib-dev libboost-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
-  x11-apps imagemagick  # screenshots of the running program under Xvfb
+  x11-apps imagemagick xdotool  # screenshots of the running program under Xvfb, and driving it
   microsocks dante-server tinyproxy
   openjdk-17-jdk-headless
   openjdk-17-doc  # the JDK's reference pages, which the Java tab shows

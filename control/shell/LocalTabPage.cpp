@@ -52,14 +52,16 @@ std::string CLocalTabPage::PlacesScript(const std::vector<CLocalItemDataManager:
     const QByteArray json = QJsonDocument(rows).toJson(QJsonDocument::Compact);
     return "(function (places) {"
            " var section = document.createElement('div'); section.id = 'corvane-places';"
-           " section.style.cssText = 'margin:1em 0;padding:.5em 1em;border-top:1px solid #999;font:small sans-serif';"
-           " var title = document.createElement('h3'); title.textContent = 'Found on this machine';"
+           " section.style.cssText = 'margin:1.5em 0';"
+           " var title = document.createElement('h2'); title.textContent = 'Found on this machine';"
            " section.appendChild(title);"
            " var list = document.createElement('ul'); section.appendChild(list);"
            " places.forEach(function (place) {"
            "   var item = document.createElement('li'); item.textContent = place.path + ' (' + place.how + ')';"
            "   list.appendChild(item); });"
-           " (document.body || document.documentElement).appendChild(section);"
+           // At the end of the page's own content, where there is one.
+           " var main = document.querySelector('main');"
+           " (main || document.body || document.documentElement).appendChild(section);"
            "})(" +
            json.toStdString() + ");";
 }

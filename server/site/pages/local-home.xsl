@@ -7,14 +7,15 @@
     <xsl:call-template name="layout">
       <xsl:with-param name="title" select="'Local components'"/>
       <xsl:with-param name="section" select="'Local'"/>
-      <xsl:with-param name="lead" select="'The components a scan of your CLASSPATH found, grouped by catalogue category.'"/>
+      <xsl:with-param name="lead" select="'The components a scan of this machine found, grouped by catalogue category.'"/>
     </xsl:call-template>
   </xsl:template>
 
   <xsl:template match="/" mode="content">
     <p>The tree on the left lists the components of your local index. To bring it up to date,
-      open <b>Options</b> and press <b>Scan CLASSPATH</b>: every JAR, ZIP and class directory on your
-      CLASSPATH is read, and each class is looked up in the catalogue of
+      open <b>Options</b> and press <b>Scan CLASSPATH</b>: every archive and class folder on your
+      CLASSPATH and in the scan locations listed there (the Maven and Gradle caches, for example)
+      is read, and each class is looked up in the catalogue of
       <xsl:value-of select="count(/components/component)"/> components below.</p>
     <form class="search" action="/vantrel/localtab/search.jsp" method="get">
       <input type="text" name="q" placeholder="for example commons" aria-label="Search text"/>
