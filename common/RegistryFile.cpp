@@ -338,8 +338,9 @@ bool CRegistryFile::UpdateImpl(const std::string& linkPath, bool createIfMissing
     std::error_code ec;
     std::filesystem::path dir = std::filesystem::path(path).parent_path();
     if (createIfMissing && !dir.empty()) {
-        std::filesystem::create_directories(dir, ec);
-        if (!ec)
+        // Only a folder made here is made private: a folder the file already lives in (the
+        // user's own, or a shared one) keeps the permissions it has.
+        if (std::filesystem::create_directories(dir, ec))
             std::filesystem::permissions(dir, std::filesystem::perms::owner_all, ec);
     } else if (!createIfMissing && !std::filesystem::exists(path, ec)) {
         return false;

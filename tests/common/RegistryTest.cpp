@@ -50,6 +50,14 @@ TEST(Registry, WritesNothingIntoAMissingKeyOrFile)
 TEST(Registry, FileIsPrivateAndKeepsTheUsersLines)
 {
     CTestRegistry registry;
+    // A folder the file already lives in keeps its permissions; only the file is private.
+    std::filesystem::permissions(std::filesystem::path(registry.Path()).parent_path(), std::filesystem::perms(0755));
+    std::filesystem::remove(registry.Path());
+    ASSERT_TRUE(RegCreateKey(HKEY_LOCAL_MACHINE, kMainKey));
+    struct stat folder{};
+    ASSERT_EQ(stat(std::filesystem::path(registry.Path()).parent_path().c_str(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0755u);
+    ASSERT_TRUE(RegCreateKey(HKEY_LOCAL_MACHINE, kUserKey));
     std::string text = ReadFileText(registry.Path());
     WriteFileText(registry.Path(), "; kept\n" + text + "\"Other\"=hex:01,02\n");
     ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, kMainKey, "FirewallPassword", "s3cr\"et\\"));
