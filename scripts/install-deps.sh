@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libgl-dev
   libdbus-1-dev dbus
   libcpp-httplib-dev libboost-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev  # corvane-scan's JSON and CycloneDX output
   xvfb xauth
   x11-apps imagemagick xdotool  # screenshots of the running program under Xvfb, and driving it
   microsocks dante-server tinyproxy
