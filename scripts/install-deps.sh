@@ -22,6 +22,9 @@ packages=(
   libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
   "$@"
 )
+# npm installs the CycloneDX schema and validator for corvane-scan's tests
+# (tests/cli/install-bom-validator.sh); a Node.js of another origin that brings npm will do.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
