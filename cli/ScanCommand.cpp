@@ -24,11 +24,12 @@ std::atomic<bool> g_interrupted{false};
 
 void OnInterrupt(int) { g_interrupted = true; }
 
-// Ctrl-C ends the scan between two steps, so no file is left half written.
-void CatchInterrupts()
+// While the scan runs, Ctrl-C ends it between two steps; afterwards it ends the program at
+// once, which loses nothing, since every file is replaced by a rename.
+void CatchInterrupts(bool catchThem)
 {
     struct sigaction action{};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = catchThem ? OnInterrupt : SIG_DFL;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -141,7 +142,7 @@ bool CScanCommand::RunScan(CClassPathScanThread& scan)
 {
     CMessageQueue queue;
     scan.SetTargetWindow(queue.GetHandle());
-    CatchInterrupts();
+    CatchInterrupts(true);
     m_started = std::chrono::steady_clock::now();
     if (scan.Start() == 0)
         return false;
@@ -168,7 +169,8 @@ bool CScanCommand::RunScan(CClassPathScanThread& scan)
         }
     }
     scan.Shutdown();
-    return true;
+    CatchInterrupts(false);
+    return !g_interrupted;
 }
 
 void CScanCommand::ShowProgress(const CClassPathScanThread& scan, bool started, size_t item)
