@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Identifies the same real JARs with corvane-scan and with the peer SBOM generator
-# @cyclonedx/cdxgen (JAR mode, offline), and prints per case what each found against the
-# truth and the time each took. The JARs come from /usr/share/java, each case a folder of
-# its own: plain, renamed, stripped of META-INF, merged into one JAR, unpacked into a class
-# tree; last, the whole folder at once. vantrel-server runs over a site built from
-# /usr/share/java, as the run command builds it.
+# @cyclonedx/cdxgen (JAR mode, offline: no license fetches, no Maven Central searches), and
+# prints per case what each found against the truth and the time each took. The JARs come
+# from /usr/share/java, each case a folder of its own: plain, renamed, stripped of
+# META-INF, merged into one JAR, unpacked into a class tree; last, the whole folder at once.
+# vantrel-server runs over a site built from /usr/share/java, as the run command builds it.
 #
 # usage: bench/sbom-bench.sh [BUILD_DIR] [RUNS]
 #   BUILD_DIR  a build with corvane-scan and vantrel-server (default build/dev; optimised)
@@ -98,7 +98,7 @@ run_corvane() {
     --output "$2" "$1"
 }
 run_cdxgen() {
-  (cd "$work" && FETCH_LICENSE=false "$peer/node_modules/.bin/cdxgen" -t jar --no-install-deps \
+  (cd "$work" && FETCH_LICENSE=false SEARCH_MAVEN_ORG=false "$peer/node_modules/.bin/cdxgen" -t jar --no-install-deps \
     --spec-version 1.5 -o "$2" "$1" >"$work/cdxgen.log" 2>&1)
 }
 
