@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libgl-dev
   libdbus-1-dev dbus
   libcpp-httplib-dev libboost-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev  # corvane-scan's JSON and CycloneDX output
   xvfb xauth
   x11-apps imagemagick xdotool  # screenshots of the running program under Xvfb, and driving it
   microsocks dante-server tinyproxy
@@ -21,6 +22,9 @@ packages=(
   libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
   "$@"
 )
+# npm installs the CycloneDX schema and validator for corvane-scan's tests
+# (tests/cli/install-bom-validator.sh); a Node.js of another origin that brings npm will do.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset dev
 # The program and what it needs, not the tests (scripts/test.sh builds those).
-cmake --build --preset dev -j "$(nproc)" --target tarnel tarnelctrl regsvr corvane-registry vantrel-server KeshBridg
+cmake --build --preset dev -j "$(nproc)" --target tarnel tarnelctrl regsvr corvane-registry vantrel-server KeshBridg corvane-scan
 
 # The installer's part: the two settings keys and the data directory, values already set kept.
 build/dev/common/corvane-registry init >/dev/null
@@ -23,6 +23,11 @@ fi
 mkdir -p "$path"
 install -m 755 build/dev/host/tarnel "$path/tarnel"
 install -m 755 build/dev/control/shell/libtarnelctrl.so "$path/libtarnelctrl.so"
+# The command-line scan beside it, on the user's PATH (~/.local/bin) with its manual page.
+install -m 755 build/dev/cli/corvane-scan "$path/corvane-scan"
+mkdir -p "$HOME/.local/bin" "${XDG_DATA_HOME:-$HOME/.local/share}/man/man1"
+ln -sf "$path/corvane-scan" "$HOME/.local/bin/corvane-scan"
+install -m 644 cli/corvane-scan.1 "${XDG_DATA_HOME:-$HOME/.local/share}/man/man1/corvane-scan.1"
 build/dev/control/shell/regsvr /s "$path/libtarnelctrl.so"
 QT_QPA_PLATFORM=offscreen "$path/tarnel" /register
 share="${XDG_DATA_HOME:-$HOME/.local/share}"
@@ -70,4 +75,5 @@ $(head -1 "$state/vantrel-server.out")
 Built in build/dev. Settings: $(build/dev/common/corvane-registry init)
 (change them with build/dev/common/corvane-registry set 'Software\Corvane\Vantrel' NAME VALUE).
 $program
+The command-line scan: $path/corvane-scan (linked from ~/.local/bin; man corvane-scan).
 TXT

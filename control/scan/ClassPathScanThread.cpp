@@ -112,8 +112,10 @@ void CClassPathScanThread::DoWork()
     }
     if (m_item < GetItemCount()) {
         Post(WM_SCAN_ITEM, static_cast<LPARAM>(m_item));
+        const size_t before = m_locationScan->GetNamesLookedUp();
         if (!m_lookupFailed && !m_locationScan->ScanItem(m_item))
             m_lookupFailed = true;
+        m_namesLookedUp += m_locationScan->GetNamesLookedUp() - before;
         ++m_item;
         Post(WM_SCAN_PROGRESS, 0);
         return;
@@ -132,6 +134,7 @@ void CClassPathScanThread::LookUpNextName()
         ++repeats;
     std::vector<std::string> scids;
     m_connection.FindScids(name, scids);
+    ++m_namesLookedUp;
     for (size_t i = 0; i < repeats; ++i) {
         for (const std::string& scid : scids) {
             m_results.push_back(scid);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -55,6 +56,8 @@ public:
     // The lookup server could not be reached, or failed during the location scan.
     bool LookupFailed() const { return m_lookupFailed; }
     size_t GetLookupRequests() const { return m_lookupRequests; }
+    // Distinct names looked up so far; may be read while the scan runs.
+    size_t GetNamesLookedUp() const { return m_namesLookedUp; }
     // The location scan's archives and class trees, known once WM_SCAN_STARTED is posted.
     size_t GetItemCount() const { return m_locationScan ? m_locationScan->GetItemCount() : 0; }
     std::string GetItemPath(size_t index) const { return m_locationScan->GetItemPath(index); }
@@ -88,6 +91,7 @@ private:
     bool m_saveIndex = true;
     bool m_lookupFailed = false;
     size_t m_lookupRequests = 0;
+    std::atomic<size_t> m_namesLookedUp{0};
     std::optional<CServerAddress> m_lookupServer;
     std::optional<std::string> m_webServer;
     CCatalogueEntries m_catalogue;

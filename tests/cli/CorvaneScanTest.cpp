@@ -1,0 +1,334 @@
+// corvane-scan run as a program, over real archives and class trees, against vantrel-server.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "ClassPathScanThread.h"
+#include "LocalItemDataManager.h"
+#include "MessageQueue.h"
+#include "Messages.h"
+#include "Settings.h"
+#include "support/ChildProcess.h"
+#include "support/HeadlessModalRunner.h"
+#include "support/TestArchives.h"
+#include "support/TestSite.h"
+
+using namespace std::chrono_literals;
+using Json = nlohmann::json;
+using Strings = std::vector<std::string>;
+
+namespace
+{
+std::string Entry(const std::string& scid, const std::string& name, const std::string& version,
+                  const std::string& artifact, const std::string& category)
+{
+    return "<component SCID=\"" + scid + "\"><componentName>" + name + "</componentName><vendor>" + name +
+           " Team</vendor><version>" + version + "</version><description/><url/><artifact>" + artifact +
+           "</artifact><categories><category><primaryCategory>" + category +
+           "</primaryCategory><secondaryCategory>General</secondaryCategory></category></categories></component>";
+}
+
+struct CRun
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// A loopback port nothing listens on.
+int ClosedPort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// A catalogue of five components and a folder that holds each in another way: a plain JAR,
+// a renamed one, one stripped of META-INF, a class tree, a JAR inside a WAR, a shaded copy,
+// and an archive of unknown classes.
+class CorvaneScanTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_site = new CTestSite;
+        s_site->Write("stores/components/vendors/components.bnd",
+                      "<components>" + Entry("2000001", "Acme Parsers", "2.1", "com.acme:parsers", "Data Formats") +
+                          Entry("2000002", "Beta Logging", "0.9", "org.beta:logging", "Logging") +
+                          Entry("2000003", "Gamma Collections", "", "gamma-collections", "Utilities") +
+                          Entry("2000004", "Delta Units", "1.0+build", "org.delta:units", "Utilities") +
+                          Entry("2000005", "Epsilon Web", "3.0", "org.eps:web", "Web") + "</components>");
+        std::string lookup;
+        for (const auto& [name, scid] : {std::pair{"com.acme.parse.Csv", "2000001"}, {"com.acme.parse.Tsv", "2000001"},
+                                         {"org.beta.log.Log", "2000002"}, {"org.beta.log.Level", "2000002"},
+                                         {"net.gamma.coll.Bag", "2000003"}, {"net.gamma.coll.Heap", "2000003"},
+                                         {"org.delta.units.Meter", "2000004"}, {"org.delta.units.Second", "2000004"},
+                                         {"org.eps.web.Page", "2000005"}})
+            lookup += std::string(name) + "\t" + scid + "\n";
+        s_site->Write("lookup/classes.txt", lookup);
+        s_server = new CRunningServer(s_site->Root());
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        delete s_site;
+    }
+
+    CorvaneScanTest()
+    {
+        m_registry.UseServers("127.0.0.1:" + std::to_string(s_server->HttpPort()), s_server->LookupPort());
+        const std::string lib = Lib();
+        std::filesystem::create_directories(lib + "/classes/org/delta/units");
+        MakeArchive(lib + "/acme-parsers-2.1.jar", {"META-INF/MANIFEST.MF", "META-INF/maven/com.acme/parsers/pom.properties",
+                                                    "com/acme/parse/Csv.class", "com/acme/parse/Csv$Row.class",
+                                                    "com/acme/parse/Tsv.class"});
+        MakeArchive(lib + "/lib-0001.jar", {"META-INF/MANIFEST.MF", "org/beta/log/Log.class", "org/beta/log/Level.class"});
+        MakeArchive(lib + "/stripped.jar", {"net/gamma/coll/Bag.class", "net/gamma/coll/Heap.class"});
+        WriteFileText(lib + "/classes/org/delta/units/Meter.class", ClassFileBytes("org/delta/units/Meter"));
+        WriteFileText(lib + "/classes/org/delta/units/S.class", ClassFileBytes("org/delta/units/Second"));
+        MakeArchiveOf(lib + "/app.war", {{"WEB-INF/lib/eps-web.jar", ArchiveBytes({{"org/eps/web/Page.class", "x"}})}});
+        MakeArchive(lib + "/shaded.jar", {"shaded/org/beta/log/Log.class", "shaded/org/beta/log/Level.class"});
+        MakeArchive(lib + "/other.jar", {"org/unknown/Thing.class", "com/acme/Unrelated.class"});
+        SetScanLocations({});
+    }
+
+    std::string Lib() const { return m_files.File("lib"); }
+
+    // Runs corvane-scan to its end; stderrPath: where its standard error goes, else a file.
+    CRun Scan(const Strings& arguments, const CEnvironment& environment = {}, const std::string& stderrPath = "")
+    {
+        Strings argv{CORVANE_SCAN};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        CChildProcess process;
+        const std::string err = stderrPath.empty() ? m_files.File("err") : stderrPath;
+        CRun run;
+        if (!process.Start(argv, environment, m_files.File("out"), err))
+            return run;
+        run.status = process.Wait(60s);
+        run.out = ReplaceAll(ReadFileText(m_files.File("out")), Lib(), "LIB");
+        run.err = stderrPath.empty() ? ReplaceAll(ReadFileText(err), Lib(), "LIB") : "";
+        return run;
+    }
+
+    static inline CTestSite* s_site = nullptr;
+    static inline CRunningServer* s_server = nullptr;
+    CTestRegistry m_registry;
+    CTempDir m_files;
+};
+}  // namespace
+
+TEST_F(CorvaneScanTest, TableJsonAndCycloneDxOfOneFolder)
+{
+    CRun table = Scan({"--format", "table", Lib()});
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.err, "");  // no terminal: no progress, no summary
+    EXPECT_EQ(table.out, "COMPONENT          VERSION    MATCH      CLASSES  WHERE\n"
+                         "Acme Parsers       2.1        direct           2  LIB/acme-parsers-2.1.jar\n"
+                         "Beta Logging       0.9        direct           2  LIB/lib-0001.jar\n"
+                         "                              relocated        2  LIB/shaded.jar\n"
+                         "Delta Units        1.0+build  direct           2  LIB/classes\n"
+                         "Epsilon Web        3.0        nested           1  LIB/app.war!/WEB-INF/lib/eps-web.jar\n"
+                         "Gamma Collections             direct           2  LIB/stripped.jar\n");
+
+    // Not a terminal: JSON unless asked otherwise, the same keys for every component.
+    CRun json = Scan({Lib()});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const Json expected = Json::parse(R"([
+      {"scid": "2000001", "name": "Acme Parsers", "version": "2.1", "vendor": "Acme Parsers Team",
+       "artifact": "com.acme:parsers", "purl": "pkg:maven/com.acme/parsers@2.1",
+       "finds": [{"path": "LIB/acme-parsers-2.1.jar", "match": "direct", "classes": 2}]},
+      {"scid": "2000002", "name": "Beta Logging", "version": "0.9", "vendor": "Beta Logging Team",
+       "artifact": "org.beta:logging", "purl": "pkg:maven/org.beta/logging@0.9",
+       "finds": [{"path": "LIB/lib-0001.jar", "match": "direct", "classes": 2},
+                 {"path": "LIB/shaded.jar", "match": "relocated", "classes": 2}]},
+      {"scid": "2000004", "name": "Delta Units", "version": "1.0+build", "vendor": "Delta Units Team",
+       "artifact": "org.delta:units", "purl": "pkg:maven/org.delta/units@1.0%2Bbuild",
+       "finds": [{"path": "LIB/classes", "match": "direct", "classes": 2}]},
+      {"scid": "2000005", "name": "Epsilon Web", "version": "3.0", "vendor": "Epsilon Web Team",
+       "artifact": "org.eps:web", "purl": "pkg:maven/org.eps/web@3.0",
+       "finds": [{"path": "LIB/app.war!/WEB-INF/lib/eps-web.jar", "match": "nested", "classes": 1}]},
+      {"scid": "2000003", "name": "Gamma Collections", "version": null, "vendor": "Gamma Collections Team",
+       "artifact": "gamma-collections", "purl": null,
+       "finds": [{"path": "LIB/stripped.jar", "match": "direct", "classes": 2}]}])");
+    EXPECT_EQ(Json::parse(json.out), expected) << json.out;
+
+    const std::string bomPath = m_files.File("bom/sbom.json");
+    std::filesystem::create_directories(m_files.File("bom"));
+    WriteFileText(bomPath, "old");
+    CRun bom = Scan({"--format=cyclonedx", "--output", bomPath, "--quiet", Lib()});
+    ASSERT_EQ(bom.status, 0) << bom.err;
+    EXPECT_EQ(bom.out, "");
+    // Written through a temporary file beside it, which is gone.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_files.File("bom")), {}), 1);
+    CChildProcess validator;
+    ASSERT_TRUE(validator.Start({VALIDATE_BOM, bomPath}, {}, m_files.File("validation"), m_files.File("validation")));
+    EXPECT_EQ(validator.Wait(60s), 0) << ReadFileText(m_files.File("validation"));
+    const Json document = Json::parse(ReadFileText(bomPath));
+    EXPECT_EQ(document["specVersion"], "1.5");
+    EXPECT_TRUE(std::regex_match(document["serialNumber"].get<std::string>(),
+                                 std::regex("urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")));
+    Strings refs, purls, occurrences;
+    for (const Json& component : document["components"]) {
+        refs.push_back(component["bom-ref"]);
+        purls.push_back(component.value("purl", "-"));
+        for (const Json& occurrence : component["evidence"]["occurrences"])
+            occurrences.push_back(ReplaceAll(occurrence["location"], Lib(), "LIB"));
+    }
+    EXPECT_EQ(refs, (Strings{"scid:2000001", "scid:2000002", "scid:2000004", "scid:2000005", "scid:2000003"}));
+    EXPECT_EQ(purls, (Strings{"pkg:maven/com.acme/parsers@2.1", "pkg:maven/org.beta/logging@0.9",
+                              "pkg:maven/org.delta/units@1.0%2Bbuild", "pkg:maven/org.eps/web@3.0", "-"}));
+    EXPECT_EQ(occurrences, (Strings{"LIB/acme-parsers-2.1.jar", "LIB/lib-0001.jar", "LIB/shaded.jar", "LIB/classes",
+                                    "LIB/app.war!/WEB-INF/lib/eps-web.jar", "LIB/stripped.jar"}));
+    // The validator does reject what the schema forbids.
+    WriteFileText(bomPath, ReplaceAll(ReadFileText(bomPath), "\"library\"", "\"jar\""));
+    ASSERT_TRUE(validator.Start({VALIDATE_BOM, bomPath}, {}, m_files.File("validation"), m_files.File("validation")));
+    EXPECT_EQ(validator.Wait(60s), 1);
+
+    // On a terminal, standard error shows the progress and a summary.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    CChildProcess onTerminal;
+    ASSERT_TRUE(onTerminal.Start({CORVANE_SCAN, "-f", "json", Lib()}, {}, m_files.File("out"), ::ptsname(master)));
+    std::string shown;
+    char buffer[4096];
+    for (bool running = true; running;) {
+        running = onTerminal.IsRunning();
+        pollfd entry{master, POLLIN, 0};
+        ssize_t got = 1;
+        while (got > 0 && ::poll(&entry, 1, running ? 100 : 0) > 0 && (entry.revents & POLLIN))
+            if ((got = ::read(master, buffer, sizeof buffer)) > 0)
+                shown.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(master);
+    EXPECT_EQ(onTerminal.Wait(1s), 0);
+    EXPECT_NE(shown.find("names looked up"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("corvane-scan: 5 components in 6 places (7 archives and class trees"), std::string::npos)
+        << shown;
+}
+
+TEST_F(CorvaneScanTest, ExitCodesNameWhatIsAtFault)
+{
+    const std::string registry = m_registry.Path();
+    const std::string output = m_files.File("report.json");
+    const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
+    const std::string web = "http://127.0.0.1:" + std::to_string(s_server->HttpPort());
+    struct Case
+    {
+        Strings arguments;
+        std::pair<std::string, std::string> setting;  // set for this case only
+        int status;
+        std::string message;  // part of standard error
+    };
+    const Case cases[] = {
+        {{"--format", "xml", Lib()}, {}, 2, "corvane-scan: unknown format 'xml' (table, json or cyclonedx)\n\nUsage:"},
+        {{"--lookup", "host:port", Lib()}, {}, 2, "--lookup wants HOST:PORT, not 'host:port'"},
+        {{"--server", "ftp://x", Lib()}, {}, 2, "--server wants an http:// or https:// URL"},
+        {{"--output"}, {}, 2, "option --output needs a value"},
+        {{"--quiet=yes"}, {}, 2, "option --quiet takes no value"},
+        {{Lib(), m_files.File("gone.jar")}, {}, 3, m_files.File("gone.jar") + ": No such file or directory"},
+        {{"--lookup", closed, Lib()}, {}, 1, "no lookup server answers at " + closed + " (--lookup); nothing written"},
+        {{Lib()}, {"ComponentDatabase", closed}, 1, "(setting ComponentDatabase in " + registry + ")"},
+        {{"--server", web + "/elsewhere/", Lib()}, {}, 1, "(component web server " + web + "/elsewhere, --server)"},
+        {{Lib()}, {"ComponentWebServer", "http://" + closed}, 1, "(component web server http://" + closed +
+                                                                   ", setting ComponentWebServer in " + registry + ")"},
+    };
+    for (const Case& c : cases) {
+        if (!c.setting.first.empty())
+            m_registry.Set(c.setting.first, c.setting.second);
+        Strings arguments = c.arguments;
+        if (c.status != 2)
+            arguments.insert(arguments.begin(), {"--update-index", "--output", output});
+        CRun run = Scan(arguments);
+        EXPECT_EQ(run.status, c.status) << arguments.back();
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(output)) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(m_registry.DataDir() + "/Local/components.xml")) << run.err;
+        m_registry.UseServers("127.0.0.1:" + std::to_string(s_server->HttpPort()), s_server->LookupPort());
+    }
+    CRun version = Scan({"--version"});
+    EXPECT_EQ(version.out, "corvane-scan 1.0.0\n");
+    CRun help = Scan({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: corvane-scan [OPTIONS] [PATH...]\n", 0), 0u) << help.out;
+    CRun unwritable = Scan({"-o", m_files.File("missing/report.json"), Lib()});
+    EXPECT_EQ(unwritable.status, 4);
+    EXPECT_EQ(unwritable.err, "corvane-scan: cannot write " + m_files.File("missing/report.json") +
+                                  ": No such file or directory\n");
+}
+
+TEST_F(CorvaneScanTest, UpdateIndexWritesWhatTheProgramsScanWritesForTheLocalTab)
+{
+    // No PATH: the CLASSPATH, then the saved scan locations.
+    const std::string classPath = Lib() + "/acme-parsers-2.1.jar:" + Lib() + "/classes";
+    ASSERT_TRUE(SetScanLocations({Lib() + "/lib-0001.jar", Lib() + "/app.war"}));
+    CRun run = Scan({"--update-index", "-f", "json"}, CEnvironment().Set("CLASSPATH", classPath));
+    ASSERT_EQ(run.status, 0) << run.err;
+    Strings found;
+    for (const Json& component : Json::parse(run.out))
+        for (const Json& find : component["finds"])
+            found.push_back(component["name"].get<std::string>() + " " + find["match"].get<std::string>() + " " +
+                            find["path"].get<std::string>());
+    EXPECT_EQ(found, (Strings{"Acme Parsers direct LIB/acme-parsers-2.1.jar", "Beta Logging direct LIB/lib-0001.jar",
+                              "Delta Units direct LIB/classes", "Epsilon Web nested LIB/app.war!/WEB-INF/lib/eps-web.jar"}));
+
+    const std::string index = m_registry.DataDir() + "/Local/components.xml";
+    const std::string written = ReadFileText(index);
+    CHeadlessModalRunner runner;
+    CScriptedPrompt prompt;
+    CLocalItemDataManager manager(runner, prompt);
+    EXPECT_TRUE(manager.UpdateIndex());
+    EXPECT_TRUE(prompt.Shown().empty());
+    CItemList categories;
+    ASSERT_TRUE(manager.ListComponentCategories(categories, true));
+    Strings names;
+    for (size_t i = 0; i < categories.GetCount(); ++i) {
+        CItemList subcategories, components;
+        ASSERT_TRUE(manager.ListChildItems(categories.GetAt(i), subcategories));
+        ASSERT_EQ(subcategories.GetCount(), 1u);
+        ASSERT_TRUE(manager.ListChildItems(subcategories.GetAt(0), components));
+        for (size_t k = 0; k < components.GetCount(); ++k)
+            names.push_back(categories.GetAt(i).GetName() + "/" + components.GetAt(k).GetName());
+    }
+    EXPECT_EQ(names, (Strings{"Data Formats/Acme Parsers", "Logging/Beta Logging", "Utilities/Delta Units",
+                              "Web/Epsilon Web"}));
+
+    // The program's own scan over the same CLASSPATH and locations writes the same bytes.
+    std::filesystem::remove(index);
+    CScopedEnvironment environment("CLASSPATH", classPath);
+    CPrefixCache cache;
+    CWorker<CClassPathScanThread> scan(cache);
+    CMessageQueue queue;
+    scan.SetClassPath(classPath);
+    scan.SetLocations(GetScanLocations());
+    scan.SetTargetWindow(queue.GetHandle());
+    ASSERT_NE(scan.Start(), 0u);
+    CMessage message;
+    while (queue.GetMessage(message, 30s) && message.message != WM_SCAN_FINISHED) {
+    }
+    scan.Shutdown();
+    EXPECT_EQ(ReadFileText(index), written);
+}
