@@ -12,12 +12,13 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libgl-dev
   libdbus-1-dev dbus
   libcpp-httplib-dev libboost-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth libxcb-xtest0-dev  # an X server for the GUI tests, and the mouse they move on it
   x11-apps imagemagick  # screenshots of the running program under Xvfb
   microsocks dante-server tinyproxy
   openjdk-17-jdk-headless
   openjdk-17-doc  # the JDK's reference pages, which the Java tab shows
   wrk
+  lintian  # the package test checks the Debian package with it
   libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
   "$@"
 )
