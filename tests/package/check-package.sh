@@ -11,6 +11,9 @@ set -euo pipefail
 source_dir="$(cd "$1" && pwd)"
 build="$2"
 fail() { echo "check-package: $*" >&2; exit 1; }
+for tool in lintian dpkg-architecture dpkg-deb; do
+  command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/install-deps.sh"
+done
 
 cmake --preset package -S "$source_dir" -B "$build" >/dev/null
 cmake --build "$build" --target package -j "$(nproc)" >"$build/package-build.log" 2>&1 ||
