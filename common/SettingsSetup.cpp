@@ -35,8 +35,12 @@ std::string DefaultInstallPath()
 
 std::string SetUpSettings(const std::string& dataDirectory)
 {
-    if (!RegCreateKey(HKEY_LOCAL_MACHINE, kMainKey) || !RegCreateKey(HKEY_LOCAL_MACHINE, kUserKey))
-        return "cannot write " + CRegistryFile::DefaultPath();
+    // Every start of the program comes here: a file that has both keys is only read.
+    const CRegistryFile file = CRegistryFile::Load(CRegistryFile::DefaultPath());
+    for (const char* key : {kMainKey, kUserKey}) {
+        if (!file.HasKey(std::string("HKEY_LOCAL_MACHINE\\") + key) && !RegCreateKey(HKEY_LOCAL_MACHINE, key))
+            return "cannot write " + CRegistryFile::DefaultPath();
+    }
     std::string data = RegReadString(HKEY_LOCAL_MACHINE, kMainKey, "Data", "");
     if (data.empty()) {
         data = dataDirectory.empty() ? DefaultDataDirectory() : dataDirectory;
