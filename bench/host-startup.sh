@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# tarnel's start-up time and memory against a minimal Qt WebEngine window, in one run.
+# tarnel's start-up time and memory against a minimal Qt WebEngine window and against Zeal,
+# a Qt documentation browser, in one run.
 #
 #   bench/host-startup.sh [BUILD_DIR] [RUNS]
 #
 # BUILD_DIR (default build/dev) must hold tarnel, libtarnelctrl.so, regsvr, corvane-registry,
-# minimal-webengine and window-probe. Both programs run on an X server and a session bus of
-# the benchmark's own; tarnel in offline mode with the control registered. For each, the
-# time from launch to its window being mapped and, 5 s later, the resident (RSS) and
-# proportional (PSS) memory of its whole process tree; the medians of RUNS (default 5)
-# runs after one warm-up run, and tarnel's ratios to the minimal window.
+# minimal-webengine and window-probe. Zeal (the Debian package zeal) is installed by the
+# benchmark itself. The programs run on an X server and a session bus of the benchmark's
+# own; tarnel in offline mode with the control registered. For each, the time from launch
+# to its window being mapped and, 5 s later, the resident (RSS) and proportional (PSS)
+# memory of its whole process tree; the medians of RUNS (default 5) runs after one warm-up
+# run each, the programs taking turns, and tarnel's ratios to the others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# The peer, as Debian ships it.
+bash scripts/install-deps.sh zeal
 
 build="${1:-build/dev}"
 runs="${2:-5}"
@@ -58,15 +63,33 @@ probe() { "$build/bench/window-probe/window-probe" --settle 5 "$@"; }
 field() { sed -n "s/.*$1=\([0-9]*\).*/\1/p"; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 
-declare -A results
-for name in minimal tarnel; do
-  if [ "$name" = tarnel ]; then command=("$build/host/tarnel"); else command=("$build/bench/minimal-webengine/minimal-webengine"); fi
-  # A warm-up run first (file cache, fontconfig cache); what the programs write goes to a log.
-  probe "${command[@]}" >/dev/null 2>>"$work/$name.log" || { cat "$work/$name.log" >&2; exit 1; }
+names=(minimal tarnel zeal)
+run() {
+  local name="$1"
+  case "$name" in
+    minimal) probe "$build/bench/minimal-webengine/minimal-webengine" ;;
+    tarnel) probe "$build/host/tarnel" ;;
+    # Zeal's settings and docsets go to the benchmark's XDG folders; none is installed.
+    zeal) probe zeal ;;
+  esac
+}
+
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+# A warm-up run of each first (file cache, fontconfig cache); what the programs write goes to a log.
+for name in "${names[@]}"; do
+  run "$name" >/dev/null 2>>"$work/$name.log" || { cat "$work/$name.log" >&2; exit 1; }
   : >"$work/$name.txt"
-  for _ in $(seq "$runs"); do
-    probe "${command[@]}" >>"$work/$name.txt" 2>>"$work/$name.log" || { cat "$work/$name.log" >&2; exit 1; }
+done
+# The programs take turns, so that a change of the machine's load falls on all of them.
+for _ in $(seq "$runs"); do
+  for name in "${names[@]}"; do
+    run "$name" >>"$work/$name.txt" 2>>"$work/$name.log" || { cat "$work/$name.log" >&2; exit 1; }
   done
+done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+declare -A results
+for name in "${names[@]}"; do
   for key in mapped_ms rss_kib pss_kib processes; do
     results[$name.$key]="$(field "$key" <"$work/$name.txt" | median)"
   done
@@ -74,12 +97,15 @@ done
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 printf '%-20s %12s %12s %12s %10s\n' "" "mapped (ms)" "RSS (MiB)" "PSS (MiB)" "processes"
-for name in minimal tarnel; do
+for name in "${names[@]}"; do
   printf '%-20s %12s %12.1f %12.1f %10s\n' "$name" "${results[$name.mapped_ms]}" \
     "$(awk -v k="${results[$name.rss_kib]}" 'BEGIN { print k / 1024 }')" \
     "$(awk -v k="${results[$name.pss_kib]}" 'BEGIN { print k / 1024 }')" "${results[$name.processes]}"
 done
 echo
-echo "tarnel / minimal: start-up $(ratio "${results[tarnel.mapped_ms]}" "${results[minimal.mapped_ms]}") (target 1.5)," \
-  "PSS $(ratio "${results[tarnel.pss_kib]}" "${results[minimal.pss_kib]}")," \
-  "RSS $(ratio "${results[tarnel.rss_kib]}" "${results[minimal.rss_kib]}") (target 1.3); medians of $runs runs"
+for peer in minimal zeal; do
+  echo "tarnel / $peer: window mapped $(ratio "${results[tarnel.mapped_ms]}" "${results[$peer.mapped_ms]}") (target 0.6)," \
+    "PSS $(ratio "${results[tarnel.pss_kib]}" "${results[$peer.pss_kib]}")," \
+    "RSS $(ratio "${results[tarnel.rss_kib]}" "${results[$peer.rss_kib]}")"
+done
+echo "PSS target: tarnel's no more than the minimal window's; medians of $runs runs"

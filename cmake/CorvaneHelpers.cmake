@@ -36,3 +36,17 @@ function(corvane_version_block target)
   configure_file(${PROJECT_SOURCE_DIR}/common/VersionStamp.cpp.in ${out} @ONLY)
   target_sources(${target} PRIVATE ${out})
 endfunction()
+
+# corvane_install_man_page(PAGE)
+# Installs a man page (its section from its file name) compressed, as Debian keeps them.
+function(corvane_install_man_page page)
+  get_filename_component(source ${page} ABSOLUTE)
+  get_filename_component(name ${page} NAME)
+  string(REGEX REPLACE "^.*\\.([0-9])$" "\\1" section ${name})
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+  add_custom_command(OUTPUT ${out}
+    COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" sh ${source} ${out}
+    DEPENDS ${source} VERBATIM)
+  add_custom_target(man-${name} ALL DEPENDS ${out})
+  install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endfunction()

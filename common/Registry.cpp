@@ -28,6 +28,18 @@ bool RegWriteString(HKEY root, const std::string& subKey, const std::string& nam
                                  [&](CRegistryFile& file) { return file.SetValue(key, name, text); });
 }
 
+bool RegWriteValues(HKEY root, const std::string& subKey, const std::vector<std::pair<std::string, std::string>>& values)
+{
+    std::string key = KeyPath(root, subKey);
+    return CRegistryFile::Update(CRegistryFile::DefaultPath(), false, [&](CRegistryFile& file) {
+        for (const auto& [name, text] : values) {
+            if (!file.SetValue(key, name, text))
+                return false;
+        }
+        return true;
+    });
+}
+
 std::vector<std::pair<std::string, std::string>> RegReadValues(HKEY root, const std::string& subKey)
 {
     CRegistryFile file = CRegistryFile::Load(CRegistryFile::DefaultPath());

@@ -24,6 +24,10 @@ std::string RegReadString(HKEY root, const std::string& subKey, const std::strin
 // key's default value. Answers whether the value was stored.
 bool RegWriteString(HKEY root, const std::string& subKey, const std::string& name, const std::string& text);
 
+// Stores several values of one key in one change of the file; writes nothing when the key
+// does not exist.
+bool RegWriteValues(HKEY root, const std::string& subKey, const std::vector<std::pair<std::string, std::string>>& values);
+
 // Every value of the key, in the order the file holds them; values too long to read are
 // left out.
 std::vector<std::pair<std::string, std::string>> RegReadValues(HKEY root, const std::string& subKey);

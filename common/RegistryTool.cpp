@@ -1,12 +1,10 @@
 // corvane-registry: sets up and edits the registry file from the command line.
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "Registry.h"
 #include "RegistryFile.h"
-#include "Settings.h"
+#include "SettingsSetup.h"
 
 namespace
 {
@@ -23,32 +21,11 @@ int Usage()
     return 2;
 }
 
-std::string DefaultDataDirectory()
-{
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-        return std::string(xdg) + "/corvane";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::string(home) + "/.local/share/corvane";
-    return "./corvane-data";
-}
-
 // The installer's part: both keys, and "Data" with its folders unless the user chose one.
 int Init(const std::string& dataArgument)
 {
-    if (!RegCreateKey(HKEY_LOCAL_MACHINE, kMainKey) || !RegCreateKey(HKEY_LOCAL_MACHINE, kUserKey)) {
-        std::fprintf(stderr, "corvane-registry: cannot write %s\n", CRegistryFile::DefaultPath().c_str());
-        return 1;
-    }
-    std::string data = RegReadString(HKEY_LOCAL_MACHINE, kMainKey, "Data", "");
-    if (data.empty()) {
-        data = dataArgument.empty() ? DefaultDataDirectory() : dataArgument;
-        RegWriteString(HKEY_LOCAL_MACHINE, kMainKey, "Data", data);
-    }
-    std::error_code ec;
-    for (const char* sub : {"Java", "Market", "Local"})
-        std::filesystem::create_directories(std::filesystem::path(data) / sub, ec);
-    if (ec) {
-        std::fprintf(stderr, "corvane-registry: cannot create %s: %s\n", data.c_str(), ec.message().c_str());
+    if (const std::string problem = SetUpSettings(dataArgument); !problem.empty()) {
+        std::fprintf(stderr, "corvane-registry: %s\n", problem.c_str());
         return 1;
     }
     std::printf("%s\n", CRegistryFile::DefaultPath().c_str());

@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 
@@ -24,6 +25,22 @@ std::string Main(const char* name, const char* defaultText = "")
 void SetMain(const char* name, const std::string& text)
 {
     RegWriteString(HKEY_LOCAL_MACHINE, kMainKey, name, text);
+}
+
+// A whole decimal number of the user's key, or none.
+std::optional<int> UserNumber(const std::string& name)
+{
+    const std::string text = RegReadString(HKEY_LOCAL_MACHINE, kUserKey, name, "");
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::string SplitterValueName(const std::string& tab)
+{
+    return tab + "Splitter";
 }
 }  // namespace
 
@@ -77,6 +94,46 @@ std::string GetDataDirectory()
 
 std::string GetComponentUrl() { return Main("ComponentUrl", kDefaultWebHost); }
 std::string GetInstallPath() { return Main("Path", "."); }
+
+std::optional<CWindowPlacement> GetWindowPlacement()
+{
+    const std::optional<int> left = UserNumber("WindowLeft");
+    const std::optional<int> top = UserNumber("WindowTop");
+    const std::optional<int> width = UserNumber("WindowWidth");
+    const std::optional<int> height = UserNumber("WindowHeight");
+    if (!left || !top || !width || !height || *width <= 0 || *height <= 0)
+        return std::nullopt;
+    return CWindowPlacement{*left, *top, *width, *height, UserNumber("WindowMaximized").value_or(0) == 1};
+}
+
+bool SetWindowPlacement(const CWindowPlacement& placement)
+{
+    return RegWriteValues(HKEY_LOCAL_MACHINE, kUserKey,
+                          {{"WindowLeft", std::to_string(placement.left)},
+                           {"WindowTop", std::to_string(placement.top)},
+                           {"WindowWidth", std::to_string(placement.width)},
+                           {"WindowHeight", std::to_string(placement.height)},
+                           {"WindowMaximized", placement.maximized ? "1" : "0"}});
+}
+
+std::string GetLastTab()
+{
+    return RegReadString(HKEY_LOCAL_MACHINE, kUserKey, "LastTab", "");
+}
+
+int GetSplitterPosition(const std::string& tab)
+{
+    const std::optional<int> position = UserNumber(SplitterValueName(tab));
+    return position && *position >= 0 ? *position : -1;
+}
+
+bool SetPageLayout(const std::string& lastTab, const std::vector<std::pair<std::string, int>>& splitters)
+{
+    std::vector<std::pair<std::string, std::string>> values{{"LastTab", lastTab}};
+    for (const auto& [tab, position] : splitters)
+        values.emplace_back(SplitterValueName(tab), std::to_string(position));
+    return RegWriteValues(HKEY_LOCAL_MACHINE, kUserKey, values);
+}
 
 std::vector<std::string> GetScanLocations()
 {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FirewallType.h"
@@ -54,3 +56,23 @@ std::string GetDataDirectory();
 // Host program only.
 std::string GetComponentUrl();
 std::string GetInstallPath();
+
+// The layout the user left, kept in the user's key. A value that is missing or no number
+// reads as none.
+struct CWindowPlacement
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool maximized = false;
+};
+// The main window's normal place and size, and whether it was maximised.
+std::optional<CWindowPlacement> GetWindowPlacement();
+bool SetWindowPlacement(const CWindowPlacement& placement);
+// The name of the tab shown last; empty when none was kept.
+std::string GetLastTab();
+// Where a tab's splitter stood, in the page's pixels; -1 when none was kept.
+int GetSplitterPosition(const std::string& tab);
+// The tab shown last and the splitters given (tab name and position), in one change.
+bool SetPageLayout(const std::string& lastTab, const std::vector<std::pair<std::string, int>>& splitters);

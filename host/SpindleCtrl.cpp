@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "ErrorReport.h"
-#include "Registry.h"
+#include "UserSetup.h"
 
 CSpindleCtrl::~CSpindleCtrl()
 {
@@ -14,7 +14,7 @@ CSpindleCtrl::~CSpindleCtrl()
 
 std::string CSpindleCtrl::RegisteredLibraryPath()
 {
-    return RegReadString(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kSpindleCtrlClsid + "\\InprocServer32", "", "");
+    return CUserSetup::RegisteredControl();
 }
 
 bool CSpindleCtrl::Create(QWidget* parent)

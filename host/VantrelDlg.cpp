@@ -7,9 +7,11 @@
 #include <QFontMetrics>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "AboutDlg.h"
+#include "Settings.h"
 #include "UserPrompt.h"
 
 namespace
@@ -18,6 +20,19 @@ namespace
 QSize TemplateSize(const QFontMetrics& metrics)
 {
     return {391 * metrics.averageCharWidth() / 4, 279 * metrics.height() / 8};
+}
+
+// A window can be taken and moved when enough of its top edge lies on some screen.
+bool IsReachable(const QRect& window)
+{
+    const QRect top(window.x(), window.y(), window.width(), std::min(window.height(), 32));
+    const QSize needed = QSize(64, 16).boundedTo(top.size());
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shown = screen->availableGeometry().intersected(top);
+        if (shown.width() >= needed.width() && shown.height() >= needed.height())
+            return true;
+    }
+    return false;
 }
 }  // namespace
 
@@ -68,6 +83,11 @@ bool CVantrelDlg::OnInitDialog()
 
     auto* menuBar = new QMenuBar(this);
     QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
+    // The control's own keys (search box, Back, Forward, Refresh, Print), listed with them.
+    if (const QList<QAction*> keys = m_control.GetWindow()->actions(); !keys.isEmpty()) {
+        help->addActions(keys);
+        help->addSeparator();
+    }
     QAction* about = help->addAction(QString::fromUtf8(kAboutMenuText));
     about->setShortcut(QKeySequence(Qt::Key_F1));
     about->setShortcutContext(Qt::WindowShortcut);
@@ -82,7 +102,71 @@ bool CVantrelDlg::OnInitDialog()
 
     QSize size = TemplateSize(fontMetrics());
     resize(std::max(size.width(), kMinWidth), std::max(size.height(), kMinHeight));
+    RestorePlacement();
     return true;
+}
+
+void CVantrelDlg::RestorePlacement()
+{
+    const std::optional<CWindowPlacement> kept = GetWindowPlacement();
+    if (!kept)
+        return;
+    QRect rect(kept->left, kept->top, kept->width, kept->height);
+    const QScreen* screen = QGuiApplication::screenAt(rect.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    QSize size = rect.size().expandedTo(minimumSize());
+    if (screen)
+        size = size.boundedTo(screen->availableGeometry().size().expandedTo(minimumSize()));
+    if (IsReachable(rect))
+        setGeometry(QRect(rect.topLeft(), size));
+    else
+        resize(size);
+    m_normalGeometry = geometry();
+    if (kept->maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void CVantrelDlg::SavePlacement() const
+{
+    // Maximised, the window keeps the place it goes back to.
+    const bool maximized = isMaximized();
+    const QRect normal = maximized && m_normalGeometry.isValid() ? m_normalGeometry : geometry();
+    if (!normal.isValid())
+        return;
+    SetWindowPlacement({normal.x(), normal.y(), normal.width(), normal.height(), maximized});
+}
+
+void CVantrelDlg::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    RememberNormalGeometry();
+}
+
+void CVantrelDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    RememberNormalGeometry();
+}
+
+// A window manager may size the window to the screen before it tells that it maximised
+// it: a size that fills a screen is no normal place to go back to.
+void CVantrelDlg::RememberNormalGeometry()
+{
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
+        return;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (size() == screen->availableGeometry().size() || size() == screen->geometry().size())
+            return;
+    }
+    m_normalGeometry = geometry();
+}
+
+void CVantrelDlg::done(int result)
+{
+    if (isVisible())
+        SavePlacement();
+    QDialog::done(result);
 }
 
 void CVantrelDlg::ShowTab(const std::string& tabName)

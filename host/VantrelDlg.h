@@ -39,10 +39,24 @@ public:
 
     // The OK command (Enter) leaves the dialog open.
     void accept() override;
+    // Ending the dialog keeps its place and size for the next start.
+    void done(int result) override;
+
+    // The place and size kept from the last run, when its top edge is still on a screen;
+    // otherwise only the size, and the window goes where a new one would.
+    void RestorePlacement();
+    void SavePlacement() const;
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void TreeSelectionChanged(const std::string& selection) override;
+    // The place the window goes back to from maximised.
+    void RememberNormalGeometry();
 
     CSpindleCtrl m_control;
     bool m_advised = false;
+    QRect m_normalGeometry;
 };

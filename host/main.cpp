@@ -1,5 +1,6 @@
 // tarnel: the host program of the Corvane Component Manager.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "QtModalRunner.h"
 #include "QtUserPrompt.h"
 #include "Settings.h"
+#include "UserSetup.h"
 #include "VantrelApp.h"
 
 namespace
@@ -29,6 +31,48 @@ void ShareOneRendererProcess()
         return;
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + (flags.isEmpty() ? "" : " ") + "--renderer-process-limit=1");
 }
+
+// The control's browsers draw in software, so the program needs no OpenGL. Qt WebEngine still
+// wants a context shared with it, which Qt makes as it starts, loading the OpenGL driver
+// before the window can show. Without Qt's OpenGL on X11 that context is one that cannot be
+// made, and the web engine draws in software. A choice of the user's is kept; the programs
+// this one starts (a browser for a support page) keep their OpenGL.
+class CStartWithoutOpenGL
+{
+public:
+    CStartWithoutOpenGL()
+        : m_active(qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION") && qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+    {
+        if (!m_active)
+            return;
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+        s_previous = qInstallMessageHandler(&CStartWithoutOpenGL::Filter);
+    }
+    // Once the application object is made.
+    void Done()
+    {
+        if (!m_active)
+            return;
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+        qInstallMessageHandler(s_previous);
+        m_active = false;
+    }
+
+private:
+    // The one complaint that is the point of it all is left out.
+    static void Filter(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (message.contains(QLatin1String("Cannot create platform OpenGL context")))
+            return;
+        if (s_previous)
+            s_previous(type, context, message);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    }
+
+    static inline QtMessageHandler s_previous = nullptr;
+    bool m_active;
+};
 
 // The file this process was started from, read before an update can replace it.
 std::string OwnExecutable()
@@ -55,11 +99,16 @@ int main(int argc, char** argv)
 {
     // What the last update left for this start goes in before anything of it is loaded.
     ApplyPendingRenames(argv);
+    // A packaged program sets up what its user needs itself, at the first start.
+    if (const std::string problem = CUserSetup(OwnExecutable()).Run(); !problem.empty())
+        ReportError(problem, "CUserSetup::Run");
 
     // The control brings Qt WebEngine in as a plug-in does.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ShareOneRendererProcess();
+    CStartWithoutOpenGL withoutOpenGL;
     QApplication application(argc, argv);
+    withoutOpenGL.Done();
     Q_INIT_RESOURCE(host);
     // The dialogs run their own loops; none of them ends the program by closing.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -13,12 +13,13 @@ packages=(
   libdbus-1-dev dbus
   libcpp-httplib-dev libboost-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev  # corvane-scan's JSON and CycloneDX output
-  xvfb xauth
+  xvfb xauth libxcb-xtest0-dev  # an X server for the GUI tests, and the mouse they move on it
   x11-apps imagemagick xdotool  # screenshots of the running program under Xvfb, and driving it
   microsocks dante-server tinyproxy
   openjdk-17-jdk-headless
   openjdk-17-doc  # the JDK's reference pages, which the Java tab shows
   wrk
+  lintian  # the package test checks the Debian package with it
   libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
   "$@"
 )

@@ -1,8 +1,13 @@
 #include "BrowserPane.h"
 
+#include <utility>
+
+#include <QOpenGLWidget>
+#include <QPaintEvent>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QUrl>
+#include <QQuickWindow>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
@@ -20,27 +25,71 @@ CBrowserPane::CBrowserPane(ITabPageOwner& owner, CPageToolbar& toolbar, QWidget*
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(frameWidth(), frameWidth(), frameWidth(), frameWidth());
-    m_view = new QWebEngineView(this);
-    m_view->setObjectName(QStringLiteral("browser"));
-    layout->addWidget(m_view);
+    // A browser that draws through OpenGL, added to a shown window, has that window made
+    // anew as another X window; a hidden child of that kind from the start makes the
+    // window ready for it.
+    if (DrawsThroughOpenGL())
+        (new QOpenGLWidget(this))->hide();
+}
+
+bool CBrowserPane::DrawsThroughOpenGL()
+{
+    const QByteArray backend = qgetenv("QT_QUICK_BACKEND");
+    return !backend.isEmpty() && backend != "software";
 }
 
 CBrowserPane::~CBrowserPane()
 {
     // Nothing the browser does while it goes may reach the half-destroyed pane, and the
     // browser goes before the printer it may still be printing to.
-    m_view->page()->disconnect(this);
-    m_view->disconnect(this);
-    delete m_view;
-    m_view = nullptr;
+    if (m_view) {
+        m_view->page()->disconnect(this);
+        m_view->disconnect(this);
+        delete m_view;
+        m_view = nullptr;
+    }
     if (m_navigating) {
         m_navigating = false;
         m_owner.EndBusy();
     }
 }
 
+QWebEngineView* CBrowserPane::GetView()
+{
+    if (!m_view)
+        CreateView();
+    return m_view;
+}
+
+void CBrowserPane::paintEvent(QPaintEvent* event)
+{
+    QFrame::paintEvent(event);
+    // Queued, so that the paint that brought us here reaches the screen first.
+    if (!m_view && !m_creationQueued) {
+        m_creationQueued = true;
+        QTimer::singleShot(0, this, [this] { GetView(); });
+    }
+}
+
+void CBrowserPane::CreateView()
+{
+    // Reference pages draw well in software, which needs no OpenGL driver to start: unless
+    // the user chose a backend, the browsers draw so. Set before the first browser exists.
+    if (!DrawsThroughOpenGL() && QQuickWindow::graphicsApi() != QSGRendererInterface::Software)
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    m_view = new QWebEngineView(this);
+    m_view->setObjectName(QStringLiteral("browser"));
+    layout()->addWidget(m_view);
+    if (m_created)
+        m_created();
+    if (!m_waiting.isEmpty())
+        m_view->setUrl(std::exchange(m_waiting, QUrl()));
+}
+
 void CBrowserPane::Connect()
 {
+    if (!m_view)
+        return;
     connect(m_view->page(), &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) { OnLoadingChanged(info); });
     connect(m_view, &QWebEngineView::urlChanged, this, [this](const QUrl& url) { OnUrlChanged(url); });
@@ -60,7 +109,10 @@ bool CBrowserPane::Navigate(const std::string& url)
     const QUrl target(QString::fromStdString(url), QUrl::TolerantMode);
     if (!target.isValid())
         return false;
-    m_view->setUrl(target);
+    if (m_view)
+        m_view->setUrl(target);
+    else
+        m_waiting = target;
     return true;
 }
 
@@ -68,7 +120,7 @@ void CBrowserPane::GoBack()
 {
     // Without a page to go back to the browser would not move, and the count would be
     // off by one at the next navigation.
-    if (!m_view->history()->canGoBack())
+    if (!m_view || !m_view->history()->canGoBack())
         return;
     m_history.StartBack();
     m_view->back();
@@ -76,7 +128,7 @@ void CBrowserPane::GoBack()
 
 void CBrowserPane::GoForward()
 {
-    if (!m_view->history()->canGoForward())
+    if (!m_view || !m_view->history()->canGoForward())
         return;
     m_history.StartForward();
     m_view->forward();
@@ -84,19 +136,22 @@ void CBrowserPane::GoForward()
 
 void CBrowserPane::Stop()
 {
-    m_view->stop();
+    m_waiting.clear();
+    if (m_view)
+        m_view->stop();
     m_toolbar.ShowLoading(false);
 }
 
 void CBrowserPane::Refresh()
 {
-    m_view->reload();
+    if (m_view)
+        m_view->reload();
 }
 
 void CBrowserPane::Print()
 {
     // The printer must stay until the browser has finished with it.
-    if (m_printer)
+    if (m_printer || !m_view)
         return;
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QPrintDialog dialog(printer.get(), parentWidget());

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <atomic>
 
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QFrame>
+#include <QKeySequence>
 #include <QWidget>
 
 #include "JavaTabPage.h"
@@ -15,6 +17,7 @@
 #include "OptionsDlg.h"
 #include "QtModalRunner.h"
 #include "QtUserPrompt.h"
+#include "Settings.h"
 #include "TabStrip.h"
 #include "TestingTabPage.h"
 
@@ -92,16 +95,68 @@ QWidget* CSpindleCtrl::CreateControlWindow(QWidget* parent)
         delete window;
         return nullptr;
     }
+    AddShortcuts();
 
+    // The layout the user left: every page's splitter, and the tab shown last (Java when
+    // there is none).
     m_currentPage = kJavaPage;
+    const std::string lastTab = GetLastTab();
+    for (int index = 0; index < GetPageCount(); ++index) {
+        CTabPage* page = m_pages[static_cast<size_t>(index)];
+        page->SetSplitterPosition(GetSplitterPosition(page->GetName()));
+        if (page->GetName() == lastTab)
+            m_currentPage = index;
+    }
     m_selecting = true;
-    m_tabStrip->setCurrentIndex(kJavaPage);
+    m_tabStrip->setCurrentIndex(m_currentPage);
     m_selecting = false;
-    CTabPage* first = m_pages[kJavaPage];
+    CTabPage* first = m_pages[static_cast<size_t>(m_currentPage)];
     PostMessage(first->GetWindowHandle(), WM_PAGE_ACTIVATE, 0, 0);
     first->show();
     Layout();
     return window;
+}
+
+// Actions of the window, so that a container may list them in its menus too.
+void CSpindleCtrl::AddShortcuts()
+{
+    struct CShortcut
+    {
+        const char* text;
+        QKeySequence keys;
+        void (*run)(CTabPage&);
+    };
+    const CShortcut shortcuts[] = {
+        {"&Search Box", QKeySequence(Qt::CTRL | Qt::Key_F), [](CTabPage& page) { page.FocusSearchBox(); }},
+        {"&Back", QKeySequence(Qt::ALT | Qt::Key_Left), [](CTabPage& page) { page.PressButton(CTabPage::kBackId); }},
+        {"&Forward", QKeySequence(Qt::ALT | Qt::Key_Right),
+         [](CTabPage& page) { page.PressButton(CTabPage::kForwardId); }},
+        {"&Refresh", QKeySequence(Qt::Key_F5), [](CTabPage& page) { page.PressButton(CTabPage::kRefreshId); }},
+        {"&Print...", QKeySequence(Qt::CTRL | Qt::Key_P), [](CTabPage& page) { page.PressButton(CTabPage::kPrintId); }},
+    };
+    for (const CShortcut& shortcut : shortcuts) {
+        auto* action = new QAction(QString::fromUtf8(shortcut.text), m_window);
+        action->setShortcut(shortcut.keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, run = shortcut.run] {
+            if (CTabPage* page = GetPage(m_currentPage))
+                run(*page);
+        });
+        m_window->addAction(action);
+    }
+}
+
+void CSpindleCtrl::SaveLayout() const
+{
+    CTabPage* current = GetPage(m_currentPage);
+    if (!current)
+        return;
+    std::vector<std::pair<std::string, int>> splitters;
+    for (const QPointer<CTabPage>& page : m_pages) {
+        if (page && page->GetSplitterPosition() >= 0)
+            splitters.emplace_back(page->GetName(), page->GetSplitterPosition());
+    }
+    SetPageLayout(current->GetName(), splitters);
 }
 
 CTabPage* CSpindleCtrl::CreatePage(int index, QWidget* parent)
@@ -191,6 +246,9 @@ bool CSpindleCtrl::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_window && event->type() == QEvent::Resize)
         Layout();
+    // The container's window closes (or goes to the task bar): the layout is kept then.
+    if (watched == m_window && event->type() == QEvent::Hide)
+        SaveLayout();
     return QObject::eventFilter(watched, event);
 }
 

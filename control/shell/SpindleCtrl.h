@@ -94,6 +94,9 @@ protected:
 
 private:
     bool CreatePages();
+    void AddShortcuts();
+    // Keeps the tab shown and the splitters in the user's settings.
+    void SaveLayout() const;
     void OnTabChanged(int index);
     void SwitchTo(int index);
     void Layout();

@@ -59,6 +59,19 @@ void CSplitterBar::Place(QWidget* first, QWidget* second)
     FitPanes();
 }
 
+bool CSplitterBar::MoveTo(int position)
+{
+    UpdateLimits();
+    const int size = m_horizontal ? height() : width();
+    const int placed = std::clamp(position, m_low, std::max(m_low, m_high - size));
+    if (m_horizontal)
+        move(x(), placed);
+    else
+        move(placed, y());
+    FitPanes();
+    return placed == position;
+}
+
 void CSplitterBar::FitPanes()
 {
     if (!m_first || !m_second)
@@ -147,4 +160,6 @@ void CSplitterBar::mouseReleaseEvent(QMouseEvent* event)
     else
         move(position, y());
     FitPanes();
+    if (m_moved)
+        m_moved();
 }

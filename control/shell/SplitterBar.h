@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QPointer>
 #include <QWidget>
 
@@ -14,6 +16,12 @@ public:
 
     // Puts the bar on the first pane's far edge and fits both panes to it.
     void Place(QWidget* first, QWidget* second);
+    // Moves the bar to a position (left or top) within the panes and fits them to it;
+    // answers whether it got there without being held back by the panes' limits.
+    bool MoveTo(int position);
+    int GetPosition() const { return m_horizontal ? y() : x(); }
+    // Called after the user has dragged the bar to a new place.
+    void OnMoved(std::function<void()> moved) { m_moved = std::move(moved); }
 
     bool IsDragging() const { return m_dragging; }
     QWidget* GetFeedback() const { return m_feedback; }
@@ -45,4 +53,5 @@ private:
     int m_high = 0;
     int m_grabOffset = 0;
     bool m_dragging = false;
+    std::function<void()> m_moved;
 };

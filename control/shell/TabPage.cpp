@@ -57,7 +57,10 @@ CTabPage::CTabPage(ITabPageOwner& owner, IModalRunner& runner, IUserPrompt& prom
     CreateTree();
     m_pane = new CBrowserPane(owner, m_toolbar, this);
     m_pane->setGeometry(m_units.Map(125, 17, 318, 173));
+    // The browser is connected when it comes to be, which is when the page is first shown.
+    m_pane->OnViewCreated([this] { InitBrowser(); });
     m_splitter = new CSplitterBar(this, false);
+    m_splitter->OnMoved([this] { m_wantedSplitter = -1; });
     resize(m_units.Map(0, 0, kTemplateWidth, kTemplateHeight).size());
 }
 
@@ -127,7 +130,6 @@ void CTabPage::InitControls()
     CreateToolTip();
     InitSearchKinds();
     InitTreeImages();
-    InitBrowser();
     RegisterAnchors();
 }
 
@@ -153,7 +155,8 @@ void CTabPage::CreateDataManager()
 void CTabPage::InitBrowser()
 {
     m_pane->Connect();
-    if (m_flags & kStartBlank)
+    // A page that has something to show already needs no empty one first.
+    if ((m_flags & kStartBlank) && !m_pane->HasWaitingNavigation())
         Navigate("about:blank");
 }
 
@@ -192,7 +195,41 @@ void CTabPage::resizeEvent(QResizeEvent* event)
         m_toolbar.KeepSearchPlaces();
     }
     m_anchors.Resize(width(), height());
+    if (m_wantedSplitter >= 0 && m_splitter->MoveTo(m_wantedSplitter))
+        m_wantedSplitter = -1;
     m_toolbar.FitSearchBox();
+}
+
+int CTabPage::GetSplitterPosition() const
+{
+    if (m_wantedSplitter >= 0)
+        return m_wantedSplitter;
+    if (m_layoutPending || m_splitter->isHidden())
+        return -1;
+    return m_splitter->GetPosition();
+}
+
+void CTabPage::SetSplitterPosition(int position)
+{
+    m_wantedSplitter = position;
+    if (!m_layoutPending && position >= 0 && m_splitter->MoveTo(position))
+        m_wantedSplitter = -1;
+}
+
+void CTabPage::FocusSearchBox()
+{
+    QLineEdit* edit = GetSearchEdit();
+    if (!edit->isVisible())
+        return;
+    edit->setFocus(Qt::ShortcutFocusReason);
+    edit->selectAll();
+}
+
+void CTabPage::PressButton(int id)
+{
+    CFlatButton* button = GetButton(id);
+    if (button && button->isVisible() && button->isEnabled())
+        button->click();
 }
 
 bool CTabPage::event(QEvent* event)

@@ -56,8 +56,9 @@ public:
              unsigned flags, QWidget* parent = nullptr);
     ~CTabPage() override;
 
-    // The page's initialisation: creates the data manager, connects the browser and sets
-    // up the toolbar. Call once, right after construction.
+    // The page's initialisation: creates the data manager and sets up the toolbar. Call
+    // once, right after construction. The browser is made and connected (InitBrowser) when
+    // the page is first painted, or at the first GetBrowser.
     void InitDialog();
 
     // WM_PAGE_SEARCH, WM_PAGE_ACTIVATE and WM_PAGE_DEACTIVATE are posted here.
@@ -92,6 +93,18 @@ public:
     // Empties the tree and fills it again, for a page that was activated before.
     void RefreshTree();
 
+    // The splitter's place in the page's pixels, as the user left it: -1 for a page never
+    // laid out or without a splitter. A place set before the page is laid out, or that the
+    // page is too small for, is taken up as soon as the page is large enough, unless the
+    // user moves the bar first.
+    int GetSplitterPosition() const;
+    void SetSplitterPosition(int position);
+
+    // The keyboard's ways to the toolbar: the cursor into the search box, and a button
+    // pressed as a click would, when it is shown and enabled.
+    void FocusSearchBox();
+    void PressButton(int id);
+
     // Support pages built from the settings (values appended as stored).
     static std::string BuildBugReportUrl();
     static std::string BuildChatUrl();
@@ -102,7 +115,9 @@ public:
     QTreeWidgetItem* GetSearchResultsItem() const { return m_searchResultsItem; }
     QComboBox* GetSearchKinds() const { return m_toolbar.GetSearchKinds(); }
     QLineEdit* GetSearchEdit() const { return m_toolbar.GetSearchEdit(); }
+    // The browser, made now if the page was never shown.
     QWebEngineView* GetBrowser() const { return m_pane->GetView(); }
+    bool HasBrowser() const { return m_pane->HasView(); }
     QFrame* GetBrowserHost() const { return m_pane; }
     CSplitterBar* GetSplitter() const { return m_splitter; }
     CSeparatorLine* GetSeparator() const { return m_toolbar.GetSeparator(); }
@@ -199,6 +214,7 @@ private:
 
     std::string m_selectionPath;
     bool m_layoutPending = true;
+    int m_wantedSplitter = -1;
     bool m_neverActivated = true;
     bool m_quietSelection = false;
     QString m_toolTip;

@@ -77,6 +77,25 @@ TEST(Settings, WritersRoundTrip)
     EXPECT_EQ(GetFirewallUsername(), "ada");
     EXPECT_EQ(GetFirewallPassword(), "p \"w\" \\d");
     EXPECT_EQ(GetClientKey(), "4711");
+
+    // The layout the user left: none at first, then as kept; a hand-edited value that is
+    // no whole number, or a size of nothing, reads as none.
+    EXPECT_FALSE(GetWindowPlacement());
+    EXPECT_EQ(GetSplitterPosition("Java"), -1);
+    ASSERT_TRUE(SetWindowPlacement({-1280, 40, 900, 600, true}));
+    ASSERT_TRUE(SetPageLayout("Marketplace", {{"Java", 240}, {"Marketplace", 310}}));
+    const std::optional<CWindowPlacement> kept = GetWindowPlacement();
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(std::tuple(kept->left, kept->top, kept->width, kept->height, kept->maximized),
+              std::tuple(-1280, 40, 900, 600, true));
+    EXPECT_EQ(GetLastTab(), "Marketplace");
+    EXPECT_EQ(std::pair(GetSplitterPosition("Java"), GetSplitterPosition("Local")), std::pair(240, -1));
+    for (const auto& [name, text] : {std::pair("WindowWidth", "900px"), std::pair("WindowTop", ""),
+                                     std::pair("WindowHeight", "0"), std::pair("WindowLeft", "1e3")}) {
+        RegWriteString(HKEY_LOCAL_MACHINE, kUserKey, name, text);
+        EXPECT_FALSE(GetWindowPlacement()) << name << " \"" << text << '"';
+        ASSERT_TRUE(SetWindowPlacement({0, 0, 900, 600, false}));
+    }
 }
 
 TEST(Settings, ScanLocationsOfferTheBuildToolsUntilChosen)

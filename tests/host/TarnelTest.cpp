@@ -1,6 +1,7 @@
 // The real program, started as the user, the bus and the install step start it: on an X
 // server and a session bus of the test's own, against loopback servers.
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -393,6 +394,68 @@ TEST_F(TarnelFixture, AStartThatReplacesTheProgramGoesOnInTheNewOne)
     EXPECT_TRUE(CPendingRenames::ForInstallation(m_install.Path()).Entries().empty());
 }
 
+// The window the user closed comes back where and as it was; one that would come back
+// beyond every screen goes where a new one would, keeping its size.
+TEST_F(TarnelFixture, TheWindowComesBackWhereTheUserLeftIt)
+{
+    m_registry.Set("OfflineMode", "1");
+    using Rect = CTestDisplay::Rect;
+    // Runs the program until its window shows, lets the script act on it and closes it.
+    auto run = [this](const std::function<void(CTestDisplay::Window)>& script) {
+        CChildProcess& process = Launch({});
+        CTestDisplay::Window window = WaitForMainWindow(process.Pid());
+        ASSERT_NE(window, 0u);
+        script(window);
+        m_display.Close(window);
+        int exitCode = -1;
+        ASSERT_TRUE(Ends(process, exitCode));
+        EXPECT_EQ(exitCode, 0);
+    };
+    const Rect placed{150, 90, 900, 620};
+    run([&](CTestDisplay::Window window) {
+        m_display.Configure(window, placed);
+        ASSERT_TRUE(m_display.WaitForGeometry(window, placed));
+    });
+    run([&](CTestDisplay::Window window) {
+        EXPECT_EQ(m_display.Geometry(window), placed);
+        EXPECT_FALSE(m_display.IsMaximized(window));
+        m_display.Maximize(window);
+        ASSERT_TRUE(m_display.WaitForGeometry(window, {0, 0, 1280, 1024}));
+        Pump(200ms);
+    });
+    // Maximised again, over the place it goes back to.
+    run([&](CTestDisplay::Window window) {
+        EXPECT_TRUE(m_display.IsMaximized(window));
+        EXPECT_EQ(m_display.Geometry(window), placed);
+    });
+
+    const struct
+    {
+        Rect kept;
+        bool onScreen;
+    } cases[] = {
+        {{1200, 500, 700, 400}, true},  // 80 pixels of its top edge still on the screen
+        {{1240, 500, 700, 400}, false},
+        {{4000, 3000, 700, 400}, false},
+        {{-1500, 200, 700, 400}, false},
+        {{300, -600, 700, 400}, false},
+    };
+    for (const auto& [kept, onScreen] : cases) {
+        SCOPED_TRACE(std::to_string(kept.x) + "," + std::to_string(kept.y));
+        ASSERT_TRUE(SetWindowPlacement({kept.x, kept.y, kept.width, kept.height, false}));
+        run([&](CTestDisplay::Window window) {
+            const Rect shown = m_display.Geometry(window);
+            EXPECT_EQ(std::pair(shown.width, shown.height), std::pair(kept.width, kept.height));
+            if (onScreen) {
+                EXPECT_EQ(shown, kept);
+            } else {
+                EXPECT_TRUE(shown.x >= 0 && shown.y >= 0 && shown.x + shown.width <= 1280 &&
+                            shown.y + shown.height <= 1024);
+            }
+        });
+    }
+}
+
 TEST_F(TarnelFixture, WithoutItsControlTheProgramEndsSilently)
 {
     m_registry.Set("OfflineMode", "1");
@@ -467,6 +530,50 @@ TEST_F(RealControlFixture, ShowTabSwitchesTheControlsTabAndRaisesTheWindow)
     int exitCode = -1;
     ASSERT_TRUE(Ends(*first, exitCode));
     EXPECT_EQ(exitCode, 0);
+}
+
+// The tab shown last opens first, and its splitter stands where the user dragged it: the
+// bar is found there and dragged on.
+TEST_F(RealControlFixture, TheTabAndItsSplitterComeBackAsTheUserLeftThem)
+{
+    const std::string splitter = "MarketplaceSplitter";
+    auto kept = [&] { return RegReadString(HKEY_LOCAL_MACHINE, kUserKey, splitter, ""); };
+    auto close = [this](CChildProcess& process, CTestDisplay::Window window) {
+        m_display.Close(window);
+        int exitCode = -1;
+        ASSERT_TRUE(Ends(process, exitCode));
+        EXPECT_EQ(exitCode, 0);
+    };
+    // Grabs the bar kept in the settings halfway down the window and drags it by dx.
+    auto drag = [&](CTestDisplay::Window window, int dx) {
+        const int bar = std::stoi(kept());
+        const CTestDisplay::Rect shown = m_display.Geometry(window);
+        // The page lies 2 pixels in from the window's left edge; the bar is 6 pixels wide.
+        const int x = shown.x + 2 + bar + 3;
+        m_display.Drag(x, shown.y + shown.height / 2, x + dx, shown.y + shown.height / 2);
+    };
+
+    CChildProcess* process = nullptr;
+    CTestDisplay::Window window = LaunchFirst(process);
+    ASSERT_TRUE(WaitForRequest("/vantrel/javatab/home.jsp"));
+    EXPECT_EQ(Call("ShowTab", {"Marketplace"}).type(), QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(WaitForRequest("/vantrel/markettab/home.jsp"));
+    close(*process, window);
+    EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, kUserKey, "LastTab", ""), "Marketplace");
+    const int start = std::stoi(kept());
+
+    // The next start opens on the Marketplace: its page again, and nothing of the Java tab.
+    for (int dx : {150, -50}) {
+        process = &Launch({});
+        window = WaitForMainWindow(process->Pid());
+        ASSERT_NE(window, 0u);
+        const size_t shown = Requests("/vantrel/markettab/home.jsp");
+        EXPECT_TRUE(WaitFor([&] { return Requests("/vantrel/markettab/home.jsp") > shown; }, 30s));
+        EXPECT_EQ(Requests("/vantrel/javatab/home.jsp"), 1u);
+        drag(window, dx);
+        close(*process, window);
+    }
+    EXPECT_EQ(kept(), std::to_string(start + 100));
 }
 
 TEST_F(RealControlFixture, ShowJavaItemAnswersAfterTheSearch)

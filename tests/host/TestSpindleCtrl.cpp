@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <QAction>
 #include <QDialog>
 #include <QTabWidget>
 #include <QTimer>
@@ -42,6 +43,10 @@ public:
             m_tabs->addTab(page, QString::fromUtf8(name));
         }
         QObject::connect(m_tabs, &QTabWidget::currentChanged, m_tabs, [this](int) { Activated(); });
+        // A key of the control's own, which its container lists in its menu.
+        auto* key = new QAction(QStringLiteral("&Test Key"), m_tabs);
+        key->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+        m_tabs->addAction(key);
         Log("created");
         // The first page is activated by a posted message, as the control's is.
         QMetaObject::invokeMethod(m_tabs, [this] { Activated(); }, Qt::QueuedConnection);

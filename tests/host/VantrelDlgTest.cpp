@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -144,6 +146,11 @@ TEST_F(VantrelDlgFixture, F1AndTheMenuEntryOpenTheAboutBox)
         dialog.reject();
     });
     EXPECT_EQ(captions, std::vector<std::string>(2, "About Corvane Component Manager"));
+    // The Help menu lists the control's keys above its own entry.
+    std::vector<std::string> help;
+    for (QAction* action : dialog.findChild<QMenuBar*>()->actions().at(0)->menu()->actions())
+        help.push_back(action->text().toStdString() + " " + action->shortcut().toString().toStdString());
+    EXPECT_EQ(help, (std::vector<std::string>{"&Test Key Ctrl+T", " ", std::string(CVantrelDlg::kAboutMenuText) + " F1"}));
     EXPECT_FALSE(enabledWhileAbout);
     EXPECT_TRUE(dialog.IsInputEnabled());
 }

@@ -200,6 +200,35 @@ TEST_F(SpindleCtrlTest, FourTabsWithJavaActivatedItsLabelBoldAndThePageBelowTheS
     EXPECT_EQ(page, QRect(2, page.top(), 996, 700 - page.top() - 3));
 }
 
+// Only the page shown has a browser, made once the page was painted; the control's keys act
+// on the page shown as its buttons and its search box would.
+TEST_F(SpindleCtrlTest, OnlyThePageShownHasABrowserAndTheKeysActOnIt)
+{
+    Create();
+    CTabPage& java = Page(CSpindleCtrl::kJavaPage);
+    EXPECT_TRUE(WaitFor([&] { return java.HasBrowser(); }));
+    for (int index : {1, 2, 3})
+        EXPECT_FALSE(Page(index).HasBrowser()) << index;
+    ASSERT_TRUE(WaitForPage(java, "/vantrel/javatab/home.jsp"));
+    java.GetTree()->setCurrentItem(java.GetSearchResultsItem());
+    ASSERT_TRUE(WaitForPage(java, "/vantrel/javatab/search.jsp"));
+
+    m_host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_host));
+    QWidget* window = m_ctrl->GetWindow();
+    QTest::keyClick(window, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(WaitForPage(java, "/vantrel/javatab/home.jsp"));
+    EXPECT_EQ(java.GetHistoryPosition(), 0);
+    QTest::keyClick(window, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_TRUE(WaitForPage(java, "/vantrel/javatab/search.jsp"));
+    EXPECT_EQ(java.GetHistoryPosition(), 1);
+    const size_t loads = m_server.TargetsContaining("/vantrel/javatab/search.jsp").size();
+    QTest::keyClick(window, Qt::Key_F5);
+    EXPECT_TRUE(WaitFor([&] { return m_server.TargetsContaining("/vantrel/javatab/search.jsp").size() > loads; }));
+    QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(java.GetSearchEdit()->hasFocus());
+}
+
 TEST_F(SpindleCtrlTest, ShowTabMatchesTheTabNamesExactly)
 {
     Create();
@@ -304,7 +333,8 @@ TEST_F(SpindleCtrlTest, ShowJavaItemSelectsJavaAndSearchesBeforeItReturns)
 TEST_F(SpindleCtrlTest, NestedBusyPairsRestoreTheCursorOnlyAfterTheOutermostEnd)
 {
     Create();
-    ASSERT_EQ(m_ctrl->GetBusyCount(), 0) << "the pages' own pairs are balanced";
+    // The pages' own pairs are balanced once the page shown has loaded.
+    ASSERT_TRUE(WaitFor([&] { return m_ctrl->GetBusyCount() == 0; }));
     QApplication::setOverrideCursor(QCursor(Qt::CrossCursor));
     m_ctrl->BeginBusy();
     m_ctrl->BeginBusy();

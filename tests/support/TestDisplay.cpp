@@ -7,6 +7,7 @@
 #include <thread>
 
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 namespace
 {
@@ -109,6 +110,70 @@ std::pair<int, int> CTestDisplay::Size(Window window)
     ReplyPtr<xcb_get_geometry_reply_t> geometry(
         xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
     return geometry ? std::pair<int, int>(geometry->width, geometry->height) : std::pair<int, int>(0, 0);
+}
+
+CTestDisplay::Rect CTestDisplay::Geometry(Window window)
+{
+    ReplyPtr<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    ReplyPtr<xcb_translate_coordinates_reply_t> place(xcb_translate_coordinates_reply(
+        m_connection, xcb_translate_coordinates(m_connection, window, m_root, 0, 0), nullptr));
+    if (!geometry || !place)
+        return {};
+    return {place->dst_x, place->dst_y, geometry->width, geometry->height};
+}
+
+bool CTestDisplay::WaitForGeometry(Window window, const Rect& rect, std::chrono::milliseconds timeout)
+{
+    return PollUntil(timeout, [&] { return Geometry(window) == rect; });
+}
+
+void CTestDisplay::Configure(Window window, const Rect& rect)
+{
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(rect.x), static_cast<std::uint32_t>(rect.y),
+                                    static_cast<std::uint32_t>(rect.width), static_cast<std::uint32_t>(rect.height)};
+    xcb_configure_window(m_connection, window,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(m_connection);
+}
+
+void CTestDisplay::Maximize(Window window)
+{
+    const std::uint32_t states[] = {Atom("_NET_WM_STATE_MAXIMIZED_VERT"), Atom("_NET_WM_STATE_MAXIMIZED_HORZ")};
+    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, window, Atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 2,
+                        states);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+    Configure(window, {0, 0, screen->width_in_pixels, screen->height_in_pixels});
+}
+
+bool CTestDisplay::IsMaximized(Window window)
+{
+    ReplyPtr<xcb_get_property_reply_t> property(xcb_get_property_reply(
+        m_connection, xcb_get_property(m_connection, 0, window, Atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 32), nullptr));
+    if (!property)
+        return false;
+    const auto* atoms = static_cast<const std::uint32_t*>(xcb_get_property_value(property.get()));
+    const std::vector<std::uint32_t> states(atoms, atoms + xcb_get_property_value_length(property.get()) / 4);
+    return std::count(states.begin(), states.end(), Atom("_NET_WM_STATE_MAXIMIZED_VERT")) == 1 &&
+           std::count(states.begin(), states.end(), Atom("_NET_WM_STATE_MAXIMIZED_HORZ")) == 1;
+}
+
+void CTestDisplay::Drag(int fromX, int fromY, int toX, int toY)
+{
+    const auto input = [this](std::uint8_t type, std::uint8_t detail, int x, int y) {
+        xcb_test_fake_input(m_connection, type, detail, XCB_CURRENT_TIME, m_root, static_cast<std::int16_t>(x),
+                            static_cast<std::int16_t>(y), XCB_NONE);
+        xcb_flush(m_connection);
+        // A program reads the pointer's moves as they come; it must see each one.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+    input(XCB_MOTION_NOTIFY, 0, fromX, fromY);
+    input(XCB_BUTTON_PRESS, 1, fromX, fromY);
+    constexpr int kSteps = 5;
+    for (int step = 1; step <= kSteps; ++step)
+        input(XCB_MOTION_NOTIFY, 0, fromX + (toX - fromX) * step / kSteps, fromY + (toY - fromY) * step / kSteps);
+    input(XCB_BUTTON_RELEASE, 1, toX, toY);
 }
 
 std::string CTestDisplay::Title(Window window)

@@ -36,6 +36,24 @@ public:
                          int minWidth = 0, int minHeight = 0);
     // Width and height; 0 by 0 for a window that is gone.
     std::pair<int, int> Size(Window window);
+    struct Rect
+    {
+        int x = 0, y = 0, width = 0, height = 0;
+        bool operator==(const Rect&) const = default;
+    };
+    // Place on the screen and size; all 0 for a window that is gone.
+    Rect Geometry(Window window);
+    bool WaitForGeometry(Window window, const Rect& rect,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // What a window manager would do: moves and sizes the window; marks it maximised (by
+    // its _NET_WM_STATE) and spreads it over the screen.
+    void Configure(Window window, const Rect& rect);
+    void Maximize(Window window);
+    // Whether the window's _NET_WM_STATE holds both maximised states.
+    bool IsMaximized(Window window);
+    // The mouse: pressed with the left button at one point of the screen, moved to another
+    // and let go there.
+    void Drag(int fromX, int fromY, int toX, int toY);
     std::string Title(Window window);
     bool WaitForTitle(Window window, const std::string& title, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // True when window lies above other in the stacking order.
