@@ -23,6 +23,7 @@
 #include "support/HeadlessModalRunner.h"
 #include "support/TestArchives.h"
 #include "support/TestSite.h"
+#include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
 using Json = nlohmann::json;
@@ -326,9 +327,7 @@ TEST_F(CorvaneScanTest, UpdateIndexWritesWhatTheProgramsScanWritesForTheLocalTab
     scan.SetLocations(GetScanLocations());
     scan.SetTargetWindow(queue.GetHandle());
     ASSERT_NE(scan.Start(), 0u);
-    CMessage message;
-    while (queue.GetMessage(message, 30s) && message.message != WM_SCAN_FINISHED) {
-    }
+    CollectMessages(queue, WM_SCAN_FINISHED, 30s);
     scan.Shutdown();
     EXPECT_EQ(ReadFileText(index), written);
 }

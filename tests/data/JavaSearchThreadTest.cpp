@@ -71,12 +71,9 @@ protected:
         std::uint32_t id = thread.Start();
         EXPECT_NE(id, 0u);
         std::vector<CPosted> posted;
-        CMessage message;
-        while (queue.GetMessage(message, 20s)) {
+        for (const CMessage& message : CollectMessages(queue, WM_SEARCH_FINISHED, 20s)) {
             EXPECT_EQ(message.wParam, id);
             posted.emplace_back(message.message, message.lParam);
-            if (message.message == WM_SEARCH_FINISHED)
-                break;
         }
         return posted;
     }
@@ -223,12 +220,8 @@ TEST_F(JavaSearchThread, CancellingInTheThirdOfFiveStopsAfterIt)
     m_server.Release();
 
     std::vector<CPosted> posted;
-    CMessage message;
-    while (queue.GetMessage(message, 20s)) {
+    for (const CMessage& message : CollectMessages(queue, WM_SEARCH_FINISHED, 20s))
         posted.emplace_back(message.message, message.lParam);
-        if (message.message == WM_SEARCH_FINISHED)
-            break;
-    }
     EXPECT_EQ(posted, (std::vector<CPosted>{{WM_SEARCH_STARTED, 5},
                                             {WM_SEARCH_PROGRESS, 0},
                                             {WM_SEARCH_PROGRESS, 0},

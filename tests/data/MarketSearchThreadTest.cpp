@@ -34,13 +34,9 @@ protected:
             CWorker<CMarketSearchThread> search(results);
             search.Setup(text, "S9", queue.GetHandle());
             EXPECT_NE(search.Start(), 0u);
-            CMessage message;
-            while (queue.GetMessage(message, std::chrono::seconds(10))) {
-                messages.push_back(message);
+            messages = CollectMessages(queue, WM_SEARCH_FINISHED, std::chrono::seconds(10));
+            for (const CMessage& message : messages)
                 EXPECT_EQ(message.wParam, search.GetThreadId());
-                if (message.message == WM_SEARCH_FINISHED)
-                    break;
-            }
         }
         return messages;
     }

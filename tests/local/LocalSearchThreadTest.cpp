@@ -35,17 +35,10 @@ protected:
     std::vector<CMessage> Search(const std::string& text, CItemList& results)
     {
         CMessageQueue queue;
-        std::vector<CMessage> messages;
         CWorker<CLocalSearchThread> search(results);
         search.Setup(text, queue.GetHandle());
         EXPECT_NE(search.Start(), 0u);
-        CMessage message;
-        while (queue.GetMessage(message, std::chrono::seconds(10))) {
-            messages.push_back(message);
-            if (message.message == WM_SEARCH_FINISHED)
-                break;
-        }
-        return messages;
+        return CollectMessages(queue, WM_SEARCH_FINISHED, std::chrono::seconds(10));
     }
 
 

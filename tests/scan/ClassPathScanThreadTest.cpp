@@ -115,12 +115,7 @@ protected:
         scan.SetLookupTimeLimit(2s);
         outcome.threadId = scan.Start();
         EXPECT_NE(outcome.threadId, 0u);
-        CMessage message;
-        while (queue.GetMessage(message, 30s)) {
-            outcome.messages.push_back(message);
-            if (message.message == WM_SCAN_FINISHED)
-                break;
-        }
+        outcome.messages = CollectMessages(queue, WM_SCAN_FINISHED, 30s);
         scan.Shutdown();
         outcome.names = scan.GetNames();
         outcome.results = scan.GetResults();

@@ -79,11 +79,8 @@ bool RunToEnd(Thread& thread, CMessageQueue& queue, unsigned finished)
 {
     if (thread.Start() == 0)
         return false;
-    CMessage message;
-    while (queue.GetMessage(message, 60s))
-        if (message.message == finished)
-            return true;
-    return false;
+    std::vector<CMessage> messages = CollectMessages(queue, finished, 60s);
+    return !messages.empty() && messages.back().message == finished;
 }
 
 class EndToEndTest : public ::testing::Test

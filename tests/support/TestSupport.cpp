@@ -79,3 +79,15 @@ void WriteFileText(const std::string& path, const std::string& text)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
 }
+
+std::vector<CMessage> CollectMessages(CMessageQueue& queue, unsigned last, std::chrono::milliseconds quiet)
+{
+    std::vector<CMessage> messages;
+    CMessage message;
+    while (queue.GetMessage(message, quiet)) {
+        messages.push_back(message);
+        if (message.message == last)
+            break;
+    }
+    return messages;
+}

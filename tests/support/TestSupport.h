@@ -1,11 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Environment.h"
+#include "MessageQueue.h"
 #include "UserPrompt.h"
 
 // A directory of its own under the system's temporary directory, removed afterwards.
@@ -70,3 +72,7 @@ private:
 
 std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
+
+// The messages a worker posts up to and including the first `last`, or all that came
+// before the queue stayed empty for `quiet`.
+std::vector<CMessage> CollectMessages(CMessageQueue& queue, unsigned last, std::chrono::milliseconds quiet);
