@@ -14,27 +14,15 @@ cd "$(dirname "$0")/.."
 source bench/server-common.sh
 command -v wrk >/dev/null || { echo "wrk is missing: run scripts/install-deps.sh" >&2; exit 1; }
 
-site="$build/bench-site"
-server/build-site "$site" >/dev/null
 technologies="$(grep -o 'technology name="[^"]*"' "$site/public/data/java/index.xml" | cut -d'"' -f2 | paste -sd, -)"
 IFS=, read -ra names <<<"$technologies"
 class_search="/xql.dll/vantrel/java/data/java.base/index.bnd?xslsheet=vantrel:/java/xsl/search-class.xsl&qtarget=Vector&packagename=&classname=Vector&methodname="
 method_search="/xql.dll/vantrel/java/data/java.base/index.bnd?xslsheet=vantrel:/java/xsl/search-method.xsl&qtarget=substring&packagename=&classname=&methodname=substring"
 package_page="/xql.dll/vantrel/java/data/java.base/java.util.xml?xslsheet=vantrel:java/xsl/1.1/win/java-package-references.xsl&packagename=java.util&packagelink=java/util/package-summary.html"
 
-pid=""
-trap '[ -n "$pid" ] && { kill $pid 2>/dev/null; wait $pid 2>/dev/null || true; }' EXIT
+trap stop_all EXIT
 # Free ports, read back from the server's first line.
-start_server() {
-  rm -f "$build/bench-server.out"
-  "$server" --site "$site" --http 127.0.0.1:0 --lookup 127.0.0.1:0 \
-    --access-log /dev/null >"$build/bench-server.out" 2>&1 &
-  pid=$!
-  for _ in $(seq 200); do grep -qs "web servers on" "$build/bench-server.out" && break; sleep 0.05; done
-  base="$(grep -o 'http://127.0.0.1:[0-9]*' "$build/bench-server.out" | head -1)"
-  [ -n "$base" ] || { echo "vantrel-server did not start:" >&2; cat "$build/bench-server.out" >&2; exit 1; }
-}
-stop_server() { kill "$pid"; wait "$pid" 2>/dev/null || true; pid=""; }
+start() { start_server "$build/bench-server.out" --http 127.0.0.1:0 --lookup 127.0.0.1:0; }
 
 # One whole Java search as the client makes it: each technology in turn, on one connection,
 # with curl's own encodings (the program's XML loads use the same libcurl); milliseconds.
@@ -50,7 +38,7 @@ whole_search() {
 firsts=()
 warms=()
 for start in 1 2 3 4 5; do
-  start_server
+  start
   firsts+=("$(whole_search)")
   for _ in 1 2 3; do warms+=("$(whole_search)"); done
   stop_server
@@ -61,7 +49,7 @@ warm="$(median "${warms[@]}")"
 echo "== whole Java search over ${#names[@]} technologies: first after a start ${firsts[*]} ms (median $first)," \
   "warm median $warm ms, ratio $(awk -v f="$first" -v w="$warm" 'BEGIN { printf "%.2f", f / w }')"
 
-start_server
+start
 encoding="$(curl -s --compressed -v -o /dev/null "$base/" 2>&1 | sed -n 's/^> Accept-Encoding: //p' | tr -d '\r')"
 echo "== Accept-Encoding sent: $encoding"
 

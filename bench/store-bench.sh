@@ -17,18 +17,13 @@ bash scripts/install-deps.sh haproxy sqlite3 postgresql-client >/dev/null
 reports=100000
 addresses=2000
 work="$(mktemp -d)"
-pids=()
 pg_stop=()
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
+  stop_all
   if [ ${#pg_stop[@]} -gt 0 ]; then "${pg_stop[@]}" >/dev/null 2>&1 || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-site="$build/bench-site"
-server/build-site "$site" >/dev/null
 
 free_port() {
   local port
@@ -38,16 +33,12 @@ free_port() {
   done
 }
 
-# start_server NAME ARGS...: a vantrel-server in the background; its base URL in $base.
-start_server() {
+# serve NAME ARGS...: a server with its state in $work/NAME; its base URL in $base.
+serve() {
   local name="$1"
   shift
   mkdir -p "$work/$name"
-  "$server" --site "$site" --state "$work/$name" --access-log /dev/null "$@" >"$work/$name.out" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do grep -q "web servers on" "$work/$name.out" && break; sleep 0.1; done
-  base="$(grep -o 'http://127.0.0.1:[0-9]*' "$work/$name.out" | head -1)"
-  [ -n "$base" ] || { echo "vantrel-server $name did not start:" >&2; cat "$work/$name.out" >&2; exit 1; }
+  start_server "$work/$name.out" --state "$work/$name" "$@"
 }
 
 run() {
@@ -81,7 +72,7 @@ FROM generate_series(1, $reports) AS i;
 ANALYZE;"
 
 # One server on SQLite, its database in its state directory.
-start_server sqlite --report-quota 0
+serve sqlite --report-quota 0
 sqlite3 -cmd ".timeout 10000" "$work/sqlite/vantrel.db" "$sqlite_reports"
 echo "== SQLite: $(sqlite3 "$work/sqlite/vantrel.db" 'SELECT count(*) FROM reports') reports stored"
 help_query="SELECT number, kind, email, platform, summary, details, received FROM reports
@@ -109,10 +100,10 @@ psql -q -h 127.0.0.1 -p "$pg_port" -U postgres -c "CREATE DATABASE vantrel"
 database="postgresql://postgres@127.0.0.1:$pg_port/vantrel"
 
 # Two servers on it, behind the shipped configuration with this run's ports.
-start_server pg1 --database "$database" --report-quota 0 --http "127.0.0.1:$(free_port)" --lookup "127.0.0.1:$(free_port)"
+serve pg1 --database "$database" --report-quota 0 --http "127.0.0.1:$(free_port)" --lookup "127.0.0.1:$(free_port)"
 web1="${base##*:}"
 lookup1="$(grep -o 'lookup server on 127.0.0.1:[0-9]*' "$work/pg1.out" | grep -o '[0-9]*$')"
-start_server pg2 --database "$database" --report-quota 0 --http "127.0.0.1:$(free_port)" --lookup "127.0.0.1:$(free_port)"
+serve pg2 --database "$database" --report-quota 0 --http "127.0.0.1:$(free_port)" --lookup "127.0.0.1:$(free_port)"
 web2="${base##*:}"
 lookup2="$(grep -o 'lookup server on 127.0.0.1:[0-9]*' "$work/pg2.out" | grep -o '[0-9]*$')"
 psql -q -h 127.0.0.1 -p "$pg_port" -U postgres -d vantrel -c "$postgres_reports"
