@@ -18,19 +18,13 @@ namespace
 constexpr char kListSeparator = ':';
 constexpr const char* kIndexFile = "Local/components.xml";
 
-bool EndsWith(const std::string& text, const char* ending)
-{
-    std::string_view end(ending);
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // Only these four spellings name an archive; anything else (A.Jar, a short name) is a directory.
 bool IsArchive(const std::string& element)
 {
     if (element.size() < 5)
         return false;
-    return EndsWith(element, ".jar") || EndsWith(element, ".JAR") || EndsWith(element, ".zip") ||
-           EndsWith(element, ".ZIP");
+    return element.ends_with(".jar") || element.ends_with(".JAR") || element.ends_with(".zip") ||
+           element.ends_with(".ZIP");
 }
 
 // The distinct SCIDs of a list, in the order of their first appearance.
