@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <numeric>
-#include <set>
 
 #include "ErrorReport.h"
 #include "FileUtil.h"
@@ -25,17 +23,6 @@ bool IsArchive(const std::string& element)
         return false;
     return element.ends_with(".jar") || element.ends_with(".JAR") || element.ends_with(".zip") ||
            element.ends_with(".ZIP");
-}
-
-// The distinct SCIDs of a list, in the order of their first appearance.
-std::vector<std::string> Distinct(const std::vector<std::string>& scids)
-{
-    std::vector<std::string> distinct;
-    std::set<std::string> seen;
-    for (const std::string& scid : scids)
-        if (seen.insert(scid).second)
-            distinct.push_back(scid);
-    return distinct;
 }
 }  // namespace
 
@@ -185,11 +172,11 @@ std::vector<CFoundComponent> CClassPathScanThread::GetComponents() const
 
 bool CClassPathScanThread::FetchCatalogue(std::string& error)
 {
-    std::vector<std::string> scids = Distinct(m_results);
-    if (m_locationScan)
-        for (const CFoundComponent& found : m_locationScan->GetComponents())
-            scids.push_back(found.scid);
-    return m_catalogue.Fetch(m_webServer ? *m_webServer : GetComponentWebServer(), Distinct(scids), error);
+    // Each component once, in the order first found.
+    std::vector<std::string> scids;
+    for (const CFoundComponent& component : GetComponents())
+        scids.push_back(component.scid);
+    return m_catalogue.Fetch(m_webServer ? *m_webServer : GetComponentWebServer(), scids, error);
 }
 
 bool CClassPathScanThread::SaveResults()
