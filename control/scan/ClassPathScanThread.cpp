@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <numeric>
-#include <set>
 
 #include "ErrorReport.h"
 #include "FileUtil.h"
@@ -18,30 +16,13 @@ namespace
 constexpr char kListSeparator = ':';
 constexpr const char* kIndexFile = "Local/components.xml";
 
-bool EndsWith(const std::string& text, const char* ending)
-{
-    std::string_view end(ending);
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // Only these four spellings name an archive; anything else (A.Jar, a short name) is a directory.
 bool IsArchive(const std::string& element)
 {
     if (element.size() < 5)
         return false;
-    return EndsWith(element, ".jar") || EndsWith(element, ".JAR") || EndsWith(element, ".zip") ||
-           EndsWith(element, ".ZIP");
-}
-
-// The distinct SCIDs of a list, in the order of their first appearance.
-std::vector<std::string> Distinct(const std::vector<std::string>& scids)
-{
-    std::vector<std::string> distinct;
-    std::set<std::string> seen;
-    for (const std::string& scid : scids)
-        if (seen.insert(scid).second)
-            distinct.push_back(scid);
-    return distinct;
+    return element.ends_with(".jar") || element.ends_with(".JAR") || element.ends_with(".zip") ||
+           element.ends_with(".ZIP");
 }
 }  // namespace
 
@@ -191,11 +172,11 @@ std::vector<CFoundComponent> CClassPathScanThread::GetComponents() const
 
 bool CClassPathScanThread::FetchCatalogue(std::string& error)
 {
-    std::vector<std::string> scids = Distinct(m_results);
-    if (m_locationScan)
-        for (const CFoundComponent& found : m_locationScan->GetComponents())
-            scids.push_back(found.scid);
-    return m_catalogue.Fetch(m_webServer ? *m_webServer : GetComponentWebServer(), Distinct(scids), error);
+    // Each component once, in the order first found.
+    std::vector<std::string> scids;
+    for (const CFoundComponent& component : GetComponents())
+        scids.push_back(component.scid);
+    return m_catalogue.Fetch(m_webServer ? *m_webServer : GetComponentWebServer(), scids, error);
 }
 
 bool CClassPathScanThread::SaveResults()

@@ -14,11 +14,6 @@
 
 namespace
 {
-bool EndsWith(const std::string& text, std::string_view ending)
-{
-    return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-
 // The folder a class's package path starts in: dir without the package folders at its end,
 // or dir itself when the file does not stand where its package says.
 std::string TreeRoot(const std::string& directory, const std::string& internalName)
@@ -27,7 +22,7 @@ std::string TreeRoot(const std::string& directory, const std::string& internalNa
     if (slash == std::string::npos)
         return directory;
     const std::string packagePath = "/" + internalName.substr(0, slash);
-    if (!EndsWith(directory, packagePath))
+    if (!directory.ends_with(packagePath))
         return directory;
     const std::string root = directory.substr(0, directory.size() - packagePath.size());
     return root.empty() ? "/" : root;
@@ -92,7 +87,7 @@ void CLocationWalk::WalkDirectory(const std::string& directory)
         }
         if (isDirectory)
             subdirectories.push_back(path);
-        else if (isFile && EndsWith(name, ".class"))
+        else if (isFile && name.ends_with(".class"))
             AddClassFile(directory, path);
         else if (isFile && m_findArchives && CJarScan::IsArchiveName(name))
             m_archives.push_back(path);

@@ -41,6 +41,26 @@ int LeadingNumber(const char* text)
     return static_cast<int>(value);
 }
 
+enum class CScidLine
+{
+    More,
+    End,
+    OutOfBounds,
+};
+
+// Takes one line of a GETSCID reply: "200 <SCID>" adds the SCID (a carriage return stays
+// with it), "201" ends the reply; a SCID past the bounds makes the reply a flood.
+CScidLine TakeScidLine(const std::string& line, std::vector<std::string>& scids)
+{
+    const int status = LeadingNumber(line.c_str());
+    if (status == 200 && line.size() > 4) {
+        if (line.size() - 4 > CLookupConnection::kMaxScidLength || scids.size() >= CLookupConnection::kMaxScids)
+            return CScidLine::OutOfBounds;
+        scids.push_back(line.substr(4));
+    }
+    return status == 201 ? CScidLine::End : CScidLine::More;
+}
+
 // A name with a line break (or another control character) would smuggle a second request
 // into the line protocol.
 bool FitsOneLine(std::string_view text)
@@ -255,22 +275,6 @@ bool CLookupConnection::ReadScids(std::vector<std::string>& scids)
     size_t replySize = 0;  // bytes of the lines taken so far
     char buffer[kReadSize];
 
-    enum class CLine
-    {
-        More,
-        End,
-        OutOfBounds,
-    };
-    auto takeLine = [&scids](const std::string& line) {
-        int status = LeadingNumber(line.c_str());
-        // The SCID follows the status and its blank; a carriage return stays with it.
-        if (status == 200 && line.size() > 4) {
-            if (line.size() - 4 > kMaxScidLength || scids.size() >= kMaxScids)
-                return CLine::OutOfBounds;
-            scids.push_back(line.substr(4));
-        }
-        return status == 201 ? CLine::End : CLine::More;
-    };
     // A flood is no answer: nothing of it is kept.
     auto outOfBounds = [&]() {
         ReportError("reply out of bounds", "CLookupConnection::FindScids");
@@ -284,11 +288,11 @@ bool CLookupConnection::ReadScids(std::vector<std::string>& scids)
         CReadResult result = ReadSome(buffer, sizeof buffer, received, deadline);
         if (result != CReadResult::Data) {
             // A last line may lack its line feed when the server closes after it.
-            CLine last = result == CReadResult::Closed && !pending.empty() ? takeLine(pending) : CLine::More;
-            if (last == CLine::OutOfBounds)
+            CScidLine last = result == CReadResult::Closed ? TakeScidLine(pending, scids) : CScidLine::More;
+            if (last == CScidLine::OutOfBounds)
                 return outOfBounds();
             Close();
-            if (last == CLine::End)
+            if (last == CScidLine::End)
                 return true;
             Diagnostic(kReadFail);
             return false;
@@ -303,10 +307,10 @@ bool CLookupConnection::ReadScids(std::vector<std::string>& scids)
             if (replySize > kMaxReplySize)
                 return outOfBounds();
             // Whatever follows the end line is not part of any reply.
-            CLine taken = line.empty() ? CLine::More : takeLine(line);
-            if (taken == CLine::End)
+            CScidLine taken = TakeScidLine(line, scids);
+            if (taken == CScidLine::End)
                 return true;
-            if (taken == CLine::OutOfBounds)
+            if (taken == CScidLine::OutOfBounds)
                 return outOfBounds();
         }
         pending.erase(0, start);
@@ -460,18 +464,15 @@ bool CLookupConnection::AskScids(const std::vector<std::string>& classNames,
                     return false;
                 }
                 replySize += line.size() + 1;
-                const int status = line.empty() ? 0 : LeadingNumber(line.c_str());
-                if (status == 201)
+                const CScidLine taken = TakeScidLine(line, scids);
+                if (taken == CScidLine::End)
                     break;
                 // A flood is no answer: the connection goes, and nothing of it is kept.
-                if (replySize > kMaxReplySize ||
-                    (status == 200 && (line.size() - 4 > kMaxScidLength || scids.size() >= kMaxScids))) {
+                if (taken == CScidLine::OutOfBounds || replySize > kMaxReplySize) {
                     ReportError("reply out of bounds", "CLookupConnection::FindScidsPipelined");
                     Close();
                     return false;
                 }
-                if (status == 200 && line.size() > 4)
-                    scids.push_back(line.substr(4));
             }
             found[classNames[i]] = std::move(scids);
         }

@@ -6,10 +6,8 @@
 #include <regex>
 
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -21,6 +19,7 @@
 #include "Settings.h"
 #include "support/ChildProcess.h"
 #include "support/HeadlessModalRunner.h"
+#include "support/ProxyProcess.h"
 #include "support/TestArchives.h"
 #include "support/TestSite.h"
 #include "support/TestSupport.h"
@@ -52,20 +51,6 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
-}
-
-// A loopback port nothing listens on.
-int ClosedPort()
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 // A catalogue of five components and a folder that holds each in another way: a plain JAR,
@@ -235,7 +220,7 @@ TEST_F(CorvaneScanTest, ExitCodesNameWhatIsAtFault)
 {
     const std::string registry = m_registry.Path();
     const std::string output = m_files.File("report.json");
-    const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
+    const std::string closed = "127.0.0.1:" + std::to_string(CProxyProcess::FreeLoopbackPort());
     const std::string web = "http://127.0.0.1:" + std::to_string(s_server->HttpPort());
     struct Case
     {

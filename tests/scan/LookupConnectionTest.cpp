@@ -135,11 +135,13 @@ TEST_F(CLookupConnectionTest, PipelinedLookupsAnswerAsOneByOne)
         {"a.b.One", {{"200 7\n201\n"}}},           {"a.b.Two", {{"200 12\n", "200 15\n201\n"}}},
         {"a.c.Split", {{"200 1", "2\n20", "1\n"}}}, {"a.Cr", {{"200 5\r\n201\r\n"}}},
         {"d.None", {{"201\n"}}},                   {"d.Blank", {{"\n200 9\n\n201\n"}}},
+        {"d.Odd", {{"0200 4\n200\n201\n"}}},
     };
     for (const auto& [name, reply] : known)
         Know(name, reply);
     const Strings names{"a.b.One", "x.y.Unknown", "a.b.Two", "a.b.One",     "a.c.Split",  "a.Cr",
-                        "d.None",  "d.Blank",     "Bare",    "a.b.Missing", "line\nbreak", "x.y.Other"};
+                        "d.None",  "d.Blank",     "Bare",    "a.b.Missing", "line\nbreak", "x.y.Other",
+                        "d.Odd"};
     std::map<std::string, Strings> oneByOne;
     for (const std::string& name : names)
         oneByOne[name] = Find(name);
