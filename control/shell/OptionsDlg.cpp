@@ -15,6 +15,7 @@
 #include "FileUtil.h"
 #include "ItemList.h"
 #include "JavaItemDataManager.h"
+#include "LocalItemDataManager.h"
 #include "ModalDialog.h"
 #include "PageArtwork.h"
 #include "ScanLocationsList.h"
@@ -43,8 +44,6 @@ public:
 private:
     int m_maxBytes;
 };
-
-constexpr const char* kLocalIndex = "Local/components.xml";
 }  // namespace
 
 COptionsDlg::COptionsDlg(IModalRunner& runner, QWidget* parent)
@@ -212,7 +211,7 @@ void COptionsDlg::accept()
     if (m_technologiesListed)
         SavePreferences();
     if (m_scanDone)
-        CommitStagedFile(GetDataDirectory() + kLocalIndex);
+        CommitStagedFile(CLocalItemDataManager::IndexFile());
     SetEmail(ReadText(m_email));
     SetScanLocations(m_locations->GetLocations());
     SaveFirewall();
