@@ -1,6 +1,5 @@
 #include "OptionsDlg.h"
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -16,6 +15,7 @@
 #include "FileUtil.h"
 #include "ItemList.h"
 #include "JavaItemDataManager.h"
+#include "LocalItemDataManager.h"
 #include "ModalDialog.h"
 #include "PageArtwork.h"
 #include "ScanLocationsList.h"
@@ -44,8 +44,6 @@ public:
 private:
     int m_maxBytes;
 };
-
-constexpr const char* kLocalIndex = "Local/components.xml";
 }  // namespace
 
 COptionsDlg::COptionsDlg(IModalRunner& runner, QWidget* parent)
@@ -58,16 +56,11 @@ COptionsDlg::COptionsDlg(IModalRunner& runner, QWidget* parent)
     setModal(true);
 
     CreateChildren();
-    setFixedSize(MapDialogRect(0, 0, kTemplateWidth, kTemplateHeight).size());
+    setFixedSize(m_units.Map(0, 0, kTemplateWidth, kTemplateHeight).size());
     InitDialog();
 }
 
 COptionsDlg::~COptionsDlg() = default;
-
-QRect COptionsDlg::MapDialogRect(int x, int y, int width, int height) const
-{
-    return m_units.Map(x, y, width, height);
-}
 
 // The children of the dialog template, in tab order.
 void COptionsDlg::CreateChildren()
@@ -76,14 +69,14 @@ void COptionsDlg::CreateChildren()
     auto addLabel = [this](const char* text, int y) {
         auto* label = new QLabel(QString::fromLatin1(text), this);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        label->setGeometry(MapDialogRect(2, y, 66, 14));
+        label->setGeometry(m_units.Map(2, y, 66, 14));
         return label;
     };
     auto addEdit = [this, &addLabel](const char* label, const char* name, int y) {
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(name));
         edit->setValidator(new CUtf8LengthValidator(kMaxText, edit));
-        edit->setGeometry(MapDialogRect(69, y, 162, 14));
+        edit->setGeometry(m_units.Map(69, y, 162, 14));
         addLabel(label, y)->setBuddy(edit);
         return edit;
     };
@@ -91,7 +84,7 @@ void COptionsDlg::CreateChildren()
     m_email = addEdit("E-mail", "email", 2);
     m_firewall = new QComboBox(this);
     m_firewall->setObjectName(QStringLiteral("firewall"));
-    m_firewall->setGeometry(MapDialogRect(69, 21, 162, 14));
+    m_firewall->setGeometry(m_units.Map(69, 21, 162, 14));
     addLabel("Firewall", 21)->setBuddy(m_firewall);
     m_host = addEdit("Host", "host", 38);
     m_port = addEdit("Port", "port", 57);
@@ -102,30 +95,30 @@ void COptionsDlg::CreateChildren()
     m_confirm->setEchoMode(QLineEdit::Password);
 
     auto* treeLabel = new QLabel(QStringLiteral("Java Technologies to Show:"), this);
-    treeLabel->setGeometry(MapDialogRect(244, 2, 160, 8));
+    treeLabel->setGeometry(m_units.Map(244, 2, 160, 8));
     m_tree = new QTreeWidget(this);
     m_tree->setObjectName(QStringLiteral("technologies"));
     m_tree->setHeaderHidden(true);
     m_tree->setColumnCount(1);
     m_tree->setRootIsDecorated(false);
     m_tree->setIconSize(QSize(16, 16));
-    m_tree->setGeometry(MapDialogRect(244, 12, 160, 136));
+    m_tree->setGeometry(m_units.Map(244, 12, 160, 136));
     treeLabel->setBuddy(m_tree);
 
     m_scan = new QPushButton(QStringLiteral("Scan CLASSPATH"), this);
-    m_scan->setGeometry(MapDialogRect(69, 138, 71, 14));
+    m_scan->setGeometry(m_units.Map(69, 138, 71, 14));
     m_scan->setAutoDefault(false);
     auto* locationsLabel = new QLabel(QStringLiteral("Scan locations, searched after the CLASSPATH:"), this);
-    locationsLabel->setGeometry(MapDialogRect(2, 158, 300, 8));
+    locationsLabel->setGeometry(m_units.Map(2, 158, 300, 8));
     m_locations = new CScanLocationsList(m_units, this);
-    m_locations->setGeometry(MapDialogRect(2, 168, 402, 56));
+    m_locations->setGeometry(m_units.Map(2, 168, 402, 56));
     locationsLabel->setBuddy(m_locations->GetList());
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_ok->setGeometry(MapDialogRect(152, 230, 50, 14));
+    m_ok->setGeometry(m_units.Map(152, 230, 50, 14));
     m_ok->setDefault(true);
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancel->setGeometry(MapDialogRect(209, 230, 50, 14));
+    m_cancel->setGeometry(m_units.Map(209, 230, 50, 14));
     m_cancel->setAutoDefault(false);
 
     connect(m_scan, &QPushButton::clicked, this, [this] { OnScanClassPath(); });
@@ -218,7 +211,7 @@ void COptionsDlg::accept()
     if (m_technologiesListed)
         SavePreferences();
     if (m_scanDone)
-        CommitStagedFile(GetDataDirectory() + kLocalIndex);
+        CommitStagedFile(CLocalItemDataManager::IndexFile());
     SetEmail(ReadText(m_email));
     SetScanLocations(m_locations->GetLocations());
     SaveFirewall();

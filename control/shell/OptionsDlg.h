@@ -83,7 +83,6 @@ private:
     };
 
     void CreateChildren();
-    QRect MapDialogRect(int x, int y, int width, int height) const;
     void InitDialog();
     bool LoadTechnologies();
     void UpdateFirewallBoxes();

@@ -50,8 +50,6 @@ public:
         kStartBlank = 4,  // the browser shows an empty page until the first selection
     };
 
-    static constexpr int kMaxSearchText = CPageToolbar::kMaxSearchText;
-
     CTabPage(ITabPageOwner& owner, IModalRunner& runner, IUserPrompt& prompt, std::string name, int imageStrip,
              unsigned flags, QWidget* parent = nullptr);
     ~CTabPage() override;
