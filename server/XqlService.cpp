@@ -52,7 +52,7 @@ void CXqlService::Handle(const CHttpRequest& request, CHttpResponse& response)
         return;
     }
 
-    std::string sheetReference = CPageRenderer::Parameter(request, "xslsheet");
+    std::string sheetReference = request.Parameter("xslsheet");
     if (sheetReference.empty()) {
         if (!CDistributionFiles::SendFile(*documentPath, request, response))
             m_renderer.SendError(response, 500, "The document " + request.path + " cannot be read.");
