@@ -27,9 +27,7 @@ bool ParseSize(std::string_view text, size_t& value)
 bool HttpEncoding::AcceptsGzip(std::string_view acceptEncoding)
 {
     while (!acceptEncoding.empty()) {
-        size_t comma = acceptEncoding.find(',');
-        std::string_view item = acceptEncoding.substr(0, comma);
-        acceptEncoding = comma == std::string_view::npos ? std::string_view() : acceptEncoding.substr(comma + 1);
+        std::string_view item = NextPiece(acceptEncoding, ",");
         size_t semicolon = item.find(';');
         std::string_view coding = Trimmed(item.substr(0, semicolon));
         if (!EqualsIgnoringCase(coding, "gzip") && !EqualsIgnoringCase(coding, "x-gzip"))

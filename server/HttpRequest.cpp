@@ -15,19 +15,12 @@ int HexValue(char c)
 
 void AddFields(std::string_view text, CHeaderList& fields)
 {
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('&', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view field = text.substr(start, end - start);
-        start = end + 1;
+    while (!text.empty()) {
+        std::string_view field = NextPiece(text, "&");
         if (field.empty())
             continue;
-        size_t equals = field.find('=');
-        std::string_view name = field.substr(0, equals);
-        std::string_view value = equals == std::string_view::npos ? std::string_view() : field.substr(equals + 1);
-        fields.emplace_back(DecodeUrl(name, true), DecodeUrl(value, true));
+        std::string_view name = NextPiece(field, "=");  // field keeps the value
+        fields.emplace_back(DecodeUrl(name, true), DecodeUrl(field, true));
     }
 }
 
@@ -69,13 +62,8 @@ void ParseMultipart(std::string_view body, const std::string& boundary, CHttpReq
         CFormFile part;
         part.content = body.substr(headEnd + 4, next - headEnd - 4);
         bool isFile = false;
-        size_t line = 0;
-        while (line < head.size()) {
-            size_t end = head.find("\r\n", line);
-            if (end == std::string_view::npos)
-                end = head.size();
-            std::string_view header = head.substr(line, end - line);
-            line = end + 2;
+        while (!head.empty()) {
+            std::string_view header = NextPiece(head, "\r\n");
             size_t colon = header.find(':');
             if (colon == std::string_view::npos)
                 continue;
@@ -111,6 +99,14 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b)
             return false;
     }
     return true;
+}
+
+std::string_view NextPiece(std::string_view& rest, std::string_view separator)
+{
+    size_t end = rest.find(separator);
+    std::string_view piece = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + separator.size());
+    return piece;
 }
 
 std::string DecodeUrl(std::string_view text, bool plusIsSpace)

@@ -46,3 +46,5 @@ struct CHttpRequest
 // Percent-decoding; plusIsSpace for query and form fields.
 std::string DecodeUrl(std::string_view text, bool plusIsSpace);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+// The text of rest up to the first separator, or all of it; rest goes on after that separator.
+std::string_view NextPiece(std::string_view& rest, std::string_view separator);

@@ -16,14 +16,6 @@ void CHttpResponse::SetHeader(const std::string& name, const std::string& value)
     headers.emplace_back(name, value);
 }
 
-std::string CHttpResponse::Header(std::string_view name) const
-{
-    for (const auto& [key, value] : headers)
-        if (EqualsIgnoringCase(key, name))
-            return value;
-    return {};
-}
-
 void CHttpResponse::Redirect(const std::string& location)
 {
     status = 302;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "HttpRequest.h"
 
@@ -16,6 +15,5 @@ struct CHttpResponse
     void SetContent(std::string content, std::string type);
     // Replaces a header of that name.
     void SetHeader(const std::string& name, const std::string& value);
-    std::string Header(std::string_view name) const;
     void Redirect(const std::string& location);
 };

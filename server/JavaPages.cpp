@@ -39,8 +39,8 @@ void CJavaPages::Technology(const CHttpRequest& request, CHttpResponse& response
 
 void CJavaPages::Search(const CHttpRequest& request, CHttpResponse& response)
 {
-    std::string text = CPageRenderer::Parameter(request, "q");
-    std::string kindText = CPageRenderer::Parameter(request, "kind");
+    std::string text = request.Parameter("q");
+    std::string kindText = request.Parameter("kind");
     int kind = kindText.size() == 1 && kindText[0] >= '0' && kindText[0] <= '4' ? kindText[0] - '0' : 1;
 
     CGeneratedXml results("searchresults");

@@ -8,11 +8,6 @@
 namespace
 {
 constexpr size_t kMaxTableSize = 512 * 1024 * 1024;
-
-bool StartsWith(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
 }  // namespace
 
 bool CLookupDatabase::Load(const std::string& path, std::string& error)
@@ -99,7 +94,7 @@ void CLookupDatabase::Build()
     auto countWhile = [&](size_t from, std::string_view prefix, bool exact, uint32_t& count) {
         for (size_t i = from; i < m_entries.size(); ++i) {
             std::string_view name = Name(m_entries[i]);
-            if (exact ? name != prefix : !StartsWith(name, prefix))
+            if (exact ? name != prefix : !name.starts_with(prefix))
                 break;
             if (seen[m_entries[i].scid] != stamp) {
                 seen[m_entries[i].scid] = stamp;
@@ -116,7 +111,7 @@ void CLookupDatabase::Build()
         // Every package (or outer class) prefix this name opens: the names below it follow.
         for (size_t dot = name.find('.'); dot != std::string_view::npos; dot = name.find('.', dot + 1)) {
             std::string_view prefix = name.substr(0, dot + 1);
-            if (StartsWith(previous, prefix))
+            if (previous.starts_with(prefix))
                 continue;
             uint32_t count = 0;
             ++stamp;

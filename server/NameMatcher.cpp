@@ -11,11 +11,6 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlnum(char c) { return IsUpper(c) || IsLower(c) || IsDigit(c); }
 char Folded(char c) { return IsUpper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 uint64_t CharacterBit(char folded) { return uint64_t(1) << (static_cast<unsigned char>(folded) & 63); }
-
-bool StartsWith(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
 }  // namespace
 
 CFoldedName::CFoldedName(std::string_view name) : text(name), startsHump(name.size(), false)
@@ -162,7 +157,7 @@ CMatchRank CNameMatcher::WordRank(const CWord& word, const CFoldedName& name) co
     }
     if (name.lower == word.lower)
         return kExactMatch;
-    if (StartsWith(name.lower, word.lower))
+    if (name.lower.starts_with(word.lower))
         return kPrefixMatch;
     if (CamelMatch(word, name))
         return kCamelCaseMatch;
@@ -178,7 +173,7 @@ CMatchRank CNameMatcher::PhraseRank(const CFoldedName& name) const
         return kNoMatch;
     if (name.lower == m_phrase || name.lower == m_joined)
         return kExactMatch;
-    if (StartsWith(name.lower, m_phrase) || StartsWith(name.lower, m_joined))
+    if (name.lower.starts_with(m_phrase) || name.lower.starts_with(m_joined))
         return kPrefixMatch;
     return kNoMatch;
 }

@@ -51,11 +51,6 @@ CParameterList CPageRenderer::QueryParameters(const CHttpRequest& request)
     return list;
 }
 
-std::string CPageRenderer::Parameter(const CHttpRequest& request, const std::string& name)
-{
-    return request.Parameter(name);
-}
-
 bool CPageRenderer::RenderSiteDocument(const std::string& sheet, const std::string& document,
                                        const CParameterList& parameters, CHttpResponse& response)
 {

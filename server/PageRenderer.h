@@ -30,7 +30,6 @@ public:
 
     // The request's query parameters, first value of each name, in order.
     static CParameterList QueryParameters(const CHttpRequest& request);
-    static std::string Parameter(const CHttpRequest& request, const std::string& name);
 
     CXmlCache& Documents() { return m_documents; }
     CStyleSheetCache& Sheets() { return m_sheets; }

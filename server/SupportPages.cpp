@@ -37,8 +37,8 @@ void CSupportPages::ReportForm(const std::string& kind, const CHttpRequest& requ
 {
     CGeneratedXml page("reportform");
     page.SetAttribute(page.Root(), "kind", kind);
-    page.Add(nullptr, "email", CPageRenderer::Parameter(request, "email"));
-    page.Add(nullptr, "platform", CPageRenderer::Parameter(request, "platform"));
+    page.Add(nullptr, "email", request.Parameter("email"));
+    page.Add(nullptr, "platform", request.Parameter("platform"));
     m_renderer.Render("pages/report-form.xsl", page.Doc(), {}, response);
 }
 
@@ -48,7 +48,7 @@ void CSupportPages::ReportSent(const std::string& kind, const CHttpRequest& requ
     bool bug = kind == "bug";
     for (const char* name : bug ? std::vector<const char*>(std::begin(kBugFields), std::end(kBugFields))
                                 : std::vector<const char*>(std::begin(kFeatureFields), std::end(kFeatureFields)))
-        fields[name] = CPageRenderer::Parameter(request, name);
+        fields[name] = request.Parameter(name);
     if (fields["summary"].empty()) {
         CGeneratedXml page("reportform");
         page.SetAttribute(page.Root(), "kind", kind);
@@ -94,7 +94,7 @@ void CSupportPages::ReportSent(const std::string& kind, const CHttpRequest& requ
 
 void CSupportPages::HelpList(const CHttpRequest& request, CHttpResponse& response)
 {
-    std::string email = CPageRenderer::Parameter(request, "email");
+    std::string email = request.Parameter("email");
     std::vector<CServerStore::CReport> reports;
     std::string error;
     if (!m_reports.ReportsOf(email, reports, error)) {
@@ -102,7 +102,7 @@ void CSupportPages::HelpList(const CHttpRequest& request, CHttpResponse& respons
         return;
     }
     CGeneratedXml page("helplist");
-    page.SetAttribute(page.Root(), "clientid", CPageRenderer::Parameter(request, "clientid"));
+    page.SetAttribute(page.Root(), "clientid", request.Parameter("clientid"));
     page.SetAttribute(page.Root(), "email", email);
     for (const auto& report : reports) {
         auto* element = page.Add(nullptr, "report");
@@ -117,9 +117,8 @@ void CSupportPages::HelpList(const CHttpRequest& request, CHttpResponse& respons
 void CSupportPages::ClientId(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string error;
-    std::string id = m_clients.Register(CPageRenderer::Parameter(request, "clientid"),
-                                        CPageRenderer::Parameter(request, "email"),
-                                        CPageRenderer::Parameter(request, "exeversion"), error);
+    std::string id = m_clients.Register(request.Parameter("clientid"), request.Parameter("email"),
+                                        request.Parameter("exeversion"), error);
     // The client keeps its old id when the request fails, and asks again at its next start.
     if (id.empty()) {
         m_renderer.SendError(response, 503, "No client id can be handed out just now; please try again later.");

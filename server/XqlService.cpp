@@ -52,7 +52,7 @@ void CXqlService::Handle(const CHttpRequest& request, CHttpResponse& response)
         return;
     }
 
-    std::string sheetReference = CPageRenderer::Parameter(request, "xslsheet");
+    std::string sheetReference = request.Parameter("xslsheet");
     if (sheetReference.empty()) {
         if (!CDistributionFiles::SendFile(*documentPath, request, response))
             m_renderer.SendError(response, 500, "The document " + request.path + " cannot be read.");
@@ -92,8 +92,8 @@ bool CXqlService::AnswerSearch(const std::string& document, const std::string& s
         response.SetContent(m_catalogueSearch.LocalAnswer(request.Parameter("qtarget")), "text/xml; charset=UTF-8");
         return true;
     }
-    if (!clean || sheet.rfind(kSheets, 0) != 0 || clean->rfind(kData, 0) != 0 || clean->size() <= kData.size() + kIndex.size() ||
-        clean->compare(clean->size() - kIndex.size(), kIndex.size(), kIndex) != 0)
+    if (!clean || !sheet.starts_with(kSheets) || !clean->starts_with(kData) || !clean->ends_with(kIndex) ||
+        clean->size() <= kData.size() + kIndex.size())
         return false;
     int kind = CJavaSearch::KindOfSheet(std::string_view(sheet).substr(kSheets.size()));
     std::string technology = clean->substr(kData.size(), clean->size() - kData.size() - kIndex.size());

@@ -41,6 +41,19 @@ std::string Ask(int socket, const std::string& line, const std::string& last = "
     }
     return answer;
 }
+
+// A client that sends thousands of requests and never reads an answer.
+int ConnectStuckReader(int port)
+{
+    int socket = ConnectLoopback(port);
+    ::fcntl(socket, F_SETFL, O_NONBLOCK);
+    std::string requests;
+    for (int k = 0; k < 2000; ++k)
+        requests += "GETSCID com.acme.parse.Csv\n";
+    for (int k = 0; k < 20; ++k)
+        ::send(socket, requests.data(), requests.size(), MSG_NOSIGNAL);
+    return socket;
+}
 }  // namespace
 
 TEST_F(LookupServerTest, DatabaseCountsComponentsUnderAPrefix)
@@ -133,13 +146,7 @@ TEST_F(LookupServerTest, StopClosesOpenConnections)
     int socket = ConnectLoopback(server.Port());
     ASSERT_EQ(ReadSome(socket, 2000), CLookupServer::kGreeting);
     // One that never reads its answers is stopped too.
-    int stuck = ConnectLoopback(server.Port());
-    std::string requests;
-    for (int k = 0; k < 2000; ++k)
-        requests += "GETSCID com.acme.parse.Csv\n";
-    ::fcntl(stuck, F_SETFL, O_NONBLOCK);
-    for (int k = 0; k < 20; ++k)
-        ::send(stuck, requests.data(), requests.size(), MSG_NOSIGNAL);
+    int stuck = ConnectStuckReader(server.Port());
     server.Stop();
     EXPECT_TRUE(PeerClosedWithin(socket, 2000));
     ::close(socket);
@@ -160,15 +167,8 @@ TEST_F(LookupServerTest, HostileClientsAreBounded)
     };
     // Readers that never read: the answers back up until sending them times out.
     std::vector<int> stuck;
-    for (int i = 0; i < 2; ++i) {
-        stuck.push_back(ConnectLoopback(server.Port()));
-        ::fcntl(stuck.back(), F_SETFL, O_NONBLOCK);
-        std::string requests;
-        for (int k = 0; k < 2000; ++k)
-            requests += "GETSCID com.acme.parse.Csv\n";
-        for (int k = 0; k < 20; ++k)
-            ::send(stuck.back(), requests.data(), requests.size(), MSG_NOSIGNAL);
-    }
+    for (int i = 0; i < 2; ++i)
+        stuck.push_back(ConnectStuckReader(server.Port()));
     // Empty lines are silence; a busy client ends with its lifetime.
     int blank = ConnectLoopback(server.Port());
     int busy = ConnectLoopback(server.Port());
