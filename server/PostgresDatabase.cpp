@@ -6,8 +6,6 @@
 
 namespace
 {
-constexpr size_t kMaxConnections = 8;
-
 void IgnoreNotice(void*, const char*) {}
 
 std::string Trimmed(const char* message)
@@ -93,7 +91,7 @@ std::string Shown(const std::string& url)
 }  // namespace
 
 CPostgresDatabase::CPostgresDatabase(std::string url, std::string shown)
-    : CSqlDatabase(kMaxConnections), m_url(std::move(url)), m_shown(std::move(shown))
+    : m_url(std::move(url)), m_shown(std::move(shown))
 {
 }
 
@@ -107,11 +105,7 @@ std::unique_ptr<CSqlDatabase> CPostgresDatabase::Open(const std::string& url, st
         return nullptr;
     }
     PQconninfoFree(options);
-    std::unique_ptr<CSqlDatabase> database(new CPostgresDatabase(url, Shown(url)));
-    // A server that cannot reach its database says so at start, not at the first request.
-    if (!database->Acquire(error))
-        return nullptr;
-    return database;
+    return std::unique_ptr<CSqlDatabase>(new CPostgresDatabase(url, Shown(url)));
 }
 
 std::unique_ptr<CSqlConnection> CPostgresDatabase::Connect(std::string& error)

@@ -9,26 +9,35 @@ namespace
 {
 // A request that finds every connection busy for this long gets an error, not a hang.
 constexpr auto kAcquireWait = std::chrono::seconds(30);
+constexpr size_t kMaxConnections = 8;
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 }  // namespace
 
 std::unique_ptr<CSqlDatabase> CSqlDatabase::Open(const std::string& location, std::string& error)
 {
-    if (StartsWith(location, "postgresql://") || StartsWith(location, "postgres://"))
-        return CPostgresDatabase::Open(location, error);
-    std::string path = StartsWith(location, "sqlite:") ? location.substr(7) : location;
-    if (path.empty() || path.find("://") != std::string::npos) {
-        error = "unknown database \"" + location + "\" (expected postgresql://... or the path of an SQLite file)";
-        return nullptr;
+    std::unique_ptr<CSqlDatabase> database;
+    if (StartsWith(location, "postgresql://") || StartsWith(location, "postgres://")) {
+        database = CPostgresDatabase::Open(location, error);
+    } else {
+        std::string path = StartsWith(location, "sqlite:") ? location.substr(7) : location;
+        if (path.empty() || path.find("://") != std::string::npos) {
+            error = "unknown database \"" + location + "\" (expected postgresql://... or the path of an SQLite file)";
+            return nullptr;
+        }
+        database = CSqliteDatabase::Open(path, error);
     }
-    return CSqliteDatabase::Open(path, error);
+    // The first connection proves the database is there and usable: a server that cannot
+    // use it says so at start, not at the first request.
+    if (database && !database->Acquire(error))
+        return nullptr;
+    return database;
 }
 
 CSqlDatabase::CLease CSqlDatabase::Acquire(std::string& error)
 {
     std::unique_lock lock(m_mutex);
-    if (!m_returned.wait_for(lock, kAcquireWait, [this] { return !m_idle.empty() || m_open < m_maxConnections; })) {
+    if (!m_returned.wait_for(lock, kAcquireWait, [this] { return !m_idle.empty() || m_open < kMaxConnections; })) {
         error = Describe() + ": every connection is busy";
         return {};
     }

@@ -65,7 +65,7 @@ public:
     };
 
     // "postgresql://..." or "postgres://..." for PostgreSQL; "sqlite:PATH" or a plain path for
-    // an SQLite file, created when missing.
+    // an SQLite file, created when missing. Fails unless a first connection can be made.
     static std::unique_ptr<CSqlDatabase> Open(const std::string& location, std::string& error);
 
     virtual ~CSqlDatabase() = default;
@@ -79,7 +79,7 @@ public:
     virtual std::string Describe() const = 0;
 
 protected:
-    explicit CSqlDatabase(size_t maxConnections) : m_maxConnections(maxConnections) {}
+    CSqlDatabase() = default;
 
     virtual std::unique_ptr<CSqlConnection> Connect(std::string& error) = 0;
     virtual const char* BeginWrite() const = 0;
@@ -94,5 +94,4 @@ private:
     std::condition_variable m_returned;
     std::vector<std::unique_ptr<CSqlConnection>> m_idle;
     size_t m_open = 0;
-    size_t m_maxConnections;
 };

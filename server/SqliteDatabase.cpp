@@ -9,7 +9,6 @@
 
 namespace
 {
-constexpr size_t kMaxConnections = 8;
 // How long a writer waits for another writer (another thread or server) before failing.
 constexpr int kBusyMilliseconds = 15000;
 // Statements prepared once per connection and kept; the rest are prepared for one use.
@@ -82,7 +81,7 @@ private:
 };
 }  // namespace
 
-CSqliteDatabase::CSqliteDatabase(std::string path) : CSqlDatabase(kMaxConnections), m_path(std::move(path)) {}
+CSqliteDatabase::CSqliteDatabase(std::string path) : m_path(std::move(path)) {}
 
 std::unique_ptr<CSqlDatabase> CSqliteDatabase::Open(const std::string& path, std::string& error)
 {
@@ -93,11 +92,7 @@ std::unique_ptr<CSqlDatabase> CSqliteDatabase::Open(const std::string& path, std
         return nullptr;
     }
     ::close(fd);
-    std::unique_ptr<CSqlDatabase> database(new CSqliteDatabase(path));
-    // The first connection proves the file is a database and switches it to WAL mode.
-    if (!database->Acquire(error))
-        return nullptr;
-    return database;
+    return std::unique_ptr<CSqlDatabase>(new CSqliteDatabase(path));
 }
 
 std::unique_ptr<CSqlConnection> CSqliteDatabase::Connect(std::string& error)

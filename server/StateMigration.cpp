@@ -13,6 +13,7 @@
 #include "ClientRegistry.h"
 #include "FileUtil.h"
 #include "ServerStore.h"
+#include "XmlCache.h"
 
 namespace
 {
@@ -55,14 +56,6 @@ bool ReadClients(const std::string& stateDir, std::vector<CServerStore::CVisit>&
     return true;
 }
 
-std::string Property(xmlNodePtr node, const char* name)
-{
-    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-    std::string text = value ? reinterpret_cast<const char*>(value) : "";
-    xmlFree(value);
-    return text;
-}
-
 // One "NNNNNN.xml" file: <report number kind received> with a child element per field.
 bool ReadReport(const std::string& path, CServerStore::CReport& report, std::string& error)
 {
@@ -71,18 +64,19 @@ bool ReadReport(const std::string& path, CServerStore::CReport& report, std::str
         error = "cannot read " + path;
         return false;
     }
-    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
-                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
-    bool ok = root && xmlStrcmp(root->name, reinterpret_cast<const xmlChar*>("report")) == 0;
-    if (ok) {
-        std::string number = Property(root, "number");
-        ok = CClientRegistry::IsClientId(number);  // a positive number, written as ids are
-        report.number = ok ? std::stoll(number) : 0;
-        report.kind = Property(root, "kind");
-        report.received = Property(root, "received");
+    CParsedXml parsed(xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    xmlNodePtr root = parsed.Doc() ? xmlDocGetRootElement(parsed.Doc()) : nullptr;
+    std::string number = root ? CParsedXml::Attribute(root, "number") : std::string();
+    // A positive number, written as ids are.
+    if (!root || !CParsedXml::IsElement(root, "report") || !CClientRegistry::IsClientId(number)) {
+        error = path + " is not a report";
+        return false;
     }
-    for (xmlNodePtr field = ok ? root->children : nullptr; field && ok; field = field->next) {
+    report.number = std::stoll(number);
+    report.kind = CParsedXml::Attribute(root, "kind");
+    report.received = CParsedXml::Attribute(root, "received");
+    for (xmlNodePtr field = root->children; field; field = field->next) {
         if (field->type != XML_ELEMENT_NODE)
             continue;
         std::string name = reinterpret_cast<const char*>(field->name);
@@ -94,17 +88,11 @@ bool ReadReport(const std::string& path, CServerStore::CReport& report, std::str
         if (!target) {
             // Nothing is dropped on the way: a field the store has no place for stops the run.
             error = path + " has a field \"" + name + "\" the store does not keep";
-            xmlFreeDoc(doc);
             return false;
         }
-        xmlChar* value = xmlNodeGetContent(field);
-        *target = value ? reinterpret_cast<const char*>(value) : "";
-        xmlFree(value);
+        *target = CParsedXml::Text(field);
     }
-    xmlFreeDoc(doc);
-    if (!ok)
-        error = path + " is not a report";
-    return ok;
+    return true;
 }
 
 bool ReadReports(const std::string& stateDir, std::vector<CServerStore::CReport>& reports, std::string& error)

@@ -10,7 +10,6 @@
 #include "TestDatabase.h"
 #include "support/TestSite.h"
 #include "XmlAnswer.h"
-#include "support/TestSite.h"
 
 namespace
 {
