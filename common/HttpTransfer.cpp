@@ -36,8 +36,6 @@ std::string EncodeUrlForTransfer(std::string_view url)
 
 bool IsSuccessStatus(long status) { return status >= 200 && status <= 299; }
 
-bool IsPort(int port) { return port > 0 && port <= 65535; }
-
 // What one perform has seen, shared with libcurl's callbacks.
 struct CRun
 {
@@ -120,6 +118,8 @@ bool IsPlainHost(const std::string& host)
         return std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == ':';
     });
 }
+
+bool IsPort(int port) { return port > 0 && port <= 65535; }
 
 std::string HostForUrl(const std::string& host)
 {
