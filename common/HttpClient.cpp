@@ -182,7 +182,7 @@ bool CHttpClient::SetServerProperties(const std::string& host, int port)
         ReportError("no transfer", context);
         return false;
     }
-    if (!IsPlainHost(host) || port <= 0 || port > 65535) {
+    if (!IsPlainHost(host) || !IsPort(port)) {
         ReportError("bad server address \"" + host + "\" port " + std::to_string(port), context);
         return false;
     }

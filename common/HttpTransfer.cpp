@@ -2,16 +2,39 @@
 
 #include <algorithm>
 #include <cctype>
+#include <mutex>
 
 #include "Settings.h"
 #include "SystemCalls.h"
-#include "UrlFetch.h"
 
 namespace
 {
-bool IsSuccessStatus(long status) { return status >= 200 && status <= 299; }
+void InitCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
 
-bool IsPort(int port) { return port > 0 && port <= 65535; }
+// URLs are built by plain concatenation; before one goes on the wire the characters that
+// cannot stand in a URL (blank, controls, '"', '<', '>', non-ASCII) are percent-encoded.
+std::string EncodeUrlForTransfer(std::string_view url)
+{
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(url.size());
+    for (unsigned char c : url) {
+        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>') {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+bool IsSuccessStatus(long status) { return status >= 200 && status <= 299; }
 
 // What one perform has seen, shared with libcurl's callbacks.
 struct CRun
@@ -95,6 +118,8 @@ bool IsPlainHost(const std::string& host)
         return std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == ':';
     });
 }
+
+bool IsPort(int port) { return port > 0 && port <= 65535; }
 
 std::string HostForUrl(const std::string& host)
 {

@@ -10,6 +10,7 @@
 // A host name or address literal; anything else could smuggle user info or a path into
 // a URL built from it.
 bool IsPlainHost(const std::string& host);
+bool IsPort(int port);
 // The host as it stands in a URL (an IPv6 literal in brackets).
 std::string HostForUrl(const std::string& host);
 

@@ -27,6 +27,13 @@ void SetMain(const char* name, const std::string& text)
     RegWriteString(HKEY_LOCAL_MACHINE, kMainKey, name, text);
 }
 
+// A count or a time of the main key; fallback unless it is set above 0.
+int PositiveMain(const char* name, int fallback)
+{
+    int value = std::atoi(Main(name, "0").c_str());
+    return value > 0 ? value : fallback;
+}
+
 // A whole decimal number of the user's key, or none.
 std::optional<int> UserNumber(const std::string& name)
 {
@@ -61,17 +68,8 @@ bool IsOfflineMode()
     return Main("OfflineMode", "0") == "1";
 }
 
-int GetHttpTimeout()
-{
-    int timeout = std::atoi(Main("HttpTimeout", "0").c_str());
-    return timeout > 0 ? timeout : 10;
-}
-
-int GetHttpDeadline()
-{
-    int deadline = std::atoi(Main("HttpDeadline", "0").c_str());
-    return deadline > 0 ? deadline : 60;
-}
+int GetHttpTimeout() { return PositiveMain("HttpTimeout", 10); }
+int GetHttpDeadline() { return PositiveMain("HttpDeadline", 60); }
 
 CFirewallType GetFirewallType() { return static_cast<CFirewallType>(std::atoi(Main("FirewallType").c_str())); }
 void SetFirewallType(CFirewallType type) { SetMain("FirewallType", std::to_string(static_cast<int>(type))); }
@@ -168,8 +166,4 @@ bool SetScanLocations(const std::vector<std::string>& locations)
     return RegReplaceKey(HKEY_LOCAL_MACHINE, kScanLocationsKey, values);
 }
 
-int GetLookupRate()
-{
-    int rate = std::atoi(Main("LookupRate", "0").c_str());
-    return rate > 0 ? rate : 2000;
-}
+int GetLookupRate() { return PositiveMain("LookupRate", 2000); }

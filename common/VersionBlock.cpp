@@ -78,6 +78,11 @@ std::string ModulePathOf(const void* address)
     // The main program's link map has no name; /proc knows its file.
     if (map && map->l_name && *map->l_name)
         return map->l_name;
+    return ProgramPath();
+}
+
+std::string ProgramPath()
+{
     char buffer[4096];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();

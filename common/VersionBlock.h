@@ -39,3 +39,5 @@ std::optional<CVersionBlock> ReadVersionBlock(const std::string& path);
 // The file that holds the code at address (the program or a shared library), as
 // GetModuleFileName gives it.
 std::string ModulePathOf(const void* address);
+// The program's own file, as GetModuleFileName(NULL) gives it; empty when unknown.
+std::string ProgramPath();

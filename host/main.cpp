@@ -19,6 +19,7 @@
 #include "Settings.h"
 #include "UserSetup.h"
 #include "VantrelApp.h"
+#include "VersionBlock.h"
 
 namespace
 {
@@ -74,20 +75,13 @@ private:
     bool m_active;
 };
 
-// The file this process was started from, read before an update can replace it.
-std::string OwnExecutable()
-{
-    char path[4096];
-    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
-}
-
 // Puts in place what the last update left for this start. When something moved, this
 // process may be the old program: the start goes on in the new one, with the same
 // arguments and environment. The list is empty then, so the new one does not come back here.
 void ApplyPendingRenames(char** argv)
 {
-    std::string self = OwnExecutable();
+    // Read before an update can replace the file this process was started from.
+    std::string self = ProgramPath();
     if (CPendingRenames::ForInstallation(GetInstallPath()).ApplyAll() == 0 || self.empty())
         return;
     ::execv(self.c_str(), argv);
@@ -100,7 +94,7 @@ int main(int argc, char** argv)
     // What the last update left for this start goes in before anything of it is loaded.
     ApplyPendingRenames(argv);
     // A packaged program sets up what its user needs itself, at the first start.
-    if (const std::string problem = CUserSetup(OwnExecutable()).Run(); !problem.empty())
+    if (const std::string problem = CUserSetup(ProgramPath()).Run(); !problem.empty())
         ReportError(problem, "CUserSetup::Run");
 
     // The control brings Qt WebEngine in as a plug-in does.

@@ -16,6 +16,7 @@
 #include "support/ProxyProcess.h"
 #include "support/RawHttpServer.h"
 #include "support/RecordingHttpServer.h"
+#include "support/SwappedCall.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -390,23 +391,25 @@ TEST_F(HttpClientTest, EveryRequestIsOnePerformThroughTheSeam)
     server.Start();
     const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/file";
     static std::atomic<int> performs{0};
-    sys::CSystemCalls saved = sys::Calls();
-    sys::Calls().curl_perform = [](CURL* handle) {
-        ++performs;
-        return curl_easy_perform(handle);
-    };
     CHttpDownload client(m_runner);
     Configure(client, server.Port());
     std::string body, error;
-    EXPECT_TRUE(client.Download(false, false));
-    EXPECT_TRUE(FetchUrl(url, body, error, CTransferSettings{}));
-    EXPECT_EQ(performs, 2);
+    {
+        CSwappedCall counting(sys::Calls().curl_perform, [](CURL* handle) {
+            ++performs;
+            return curl_easy_perform(handle);
+        });
+        EXPECT_TRUE(client.Download(false, false));
+        EXPECT_TRUE(FetchUrl(url, body, error, CTransferSettings{}));
+        EXPECT_EQ(performs, 2);
+    }
 
     std::filesystem::remove(m_target);
-    sys::Calls().curl_perform = [](CURL*) { return CURLE_COULDNT_CONNECT; };
-    EXPECT_FALSE(client.Download(true, false));
-    EXPECT_FALSE(FetchUrl(url, body, error, CTransferSettings{}));
-    sys::Calls() = saved;
+    {
+        CSwappedCall failing(sys::Calls().curl_perform, [](CURL*) { return CURLE_COULDNT_CONNECT; });
+        EXPECT_FALSE(client.Download(true, false));
+        EXPECT_FALSE(FetchUrl(url, body, error, CTransferSettings{}));
+    }
     EXPECT_EQ(body, "");
     EXPECT_FALSE(std::filesystem::exists(m_target));
     EXPECT_EQ(server.Requests().size(), 2u);
