@@ -31,6 +31,12 @@ std::string CDisplayPreferences::Path()
     return GetDataDirectory() + "preferences.xml";
 }
 
+bool CDisplayPreferences::IsShown(const std::map<std::string, bool>& shown, const std::string& technology)
+{
+    auto entry = shown.find(technology);
+    return entry == shown.end() || entry->second;
+}
+
 bool CDisplayPreferences::Read(std::map<std::string, bool>& shown, const char* loadContext, std::string_view owner)
 {
     std::unique_ptr<CXmlDocument> preferences;

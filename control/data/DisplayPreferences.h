@@ -15,6 +15,8 @@ public:
     // one is shown. False when the file cannot be read. The error reports name the caller:
     // loadContext for the file, owner for an attribute.
     static bool Read(std::map<std::string, bool>& shown, const char* loadContext, std::string_view owner);
+    // Whether the Java tab shows technology, by what Read gave.
+    static bool IsShown(const std::map<std::string, bool>& shown, const std::string& technology);
 
     // Replaces the display list by technologies (name, shown), in their order, and keeps the
     // rest of the file; a file that cannot be read is started anew. Written beside and

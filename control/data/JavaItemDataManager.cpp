@@ -119,8 +119,7 @@ bool CJavaItemDataManager::ListJavaTechnologies(CItemList& technologies)
     std::map<std::string, bool> shown;
     ListDisplayTechnologies(shown);
     technologies.RemoveIf([&shown](const CTreeItem& item) {
-        auto entry = shown.find(static_cast<const CJavaItem&>(item).GetTechnology());
-        return entry != shown.end() && !entry->second;
+        return !CDisplayPreferences::IsShown(shown, static_cast<const CJavaItem&>(item).GetTechnology());
     });
     return true;
 }

@@ -170,8 +170,7 @@ bool COptionsDlg::LoadTechnologies()
         treeItem->setText(0, QString::fromStdString(technology->GetName()));
         treeItem->setIcon(0, icon);
         treeItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        auto entry = shown.find(technology->GetTechnology());
-        const bool checked = entry == shown.end() || entry->second;
+        const bool checked = CDisplayPreferences::IsShown(shown, technology->GetTechnology());
         treeItem->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
         m_tree->addTopLevelItem(treeItem);
         m_technologies.push_back({std::move(technology), treeItem});
