@@ -94,16 +94,22 @@ std::string FormatCycloneDx(const std::vector<CReportedComponent>& components, c
             bomComponent["publisher"] = component.vendor;
         if (!component.group.empty())
             bomComponent["group"] = component.group;
-        bomComponent["name"] = component.name;
+        // BOM consumers match name, group and version as the purl gives them, so the name is
+        // the artifact's own; the catalogue's title stays as a property.
+        bomComponent["name"] = component.purl.empty() ? component.name : component.artifactId;
         if (!component.version.empty())
             bomComponent["version"] = component.version;
         if (!component.description.empty())
             bomComponent["description"] = component.description;
+        if (!component.sha256.empty())
+            bomComponent["hashes"] = Json::array({{{"alg", "SHA-256"}, {"content", component.sha256}}});
         if (!component.purl.empty())
             bomComponent["purl"] = component.purl;
 
         Json occurrences = Json::array();
         Json properties = Json::array({{{"name", "corvane:scid"}, {"value", component.scid}}});
+        if (!component.title.empty())
+            properties.push_back({{"name", "corvane:title"}, {"value", component.title}});
         std::vector<std::string> locations;
         for (const CFind& find : component.finds) {
             if (std::find(locations.begin(), locations.end(), find.path) == locations.end()) {

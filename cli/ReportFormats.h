@@ -18,8 +18,8 @@ std::string FormatTable(const std::vector<CReportedComponent>& components);
 // A JSON array, one object per component; every object has the same keys, null for what
 // the catalogue does not know.
 std::string FormatJson(const std::vector<CReportedComponent>& components);
-// A CycloneDX 1.5 JSON BOM: one library component per component found, its places as
-// evidence occurrences.
+// A CycloneDX 1.5 JSON BOM: one library component per component found, named by its Maven
+// artifact where the catalogue has coordinates, its places as evidence occurrences.
 std::string FormatCycloneDx(const std::vector<CReportedComponent>& components, const CBomInfo& info);
 
 // Now in UTC, or SOURCE_DATE_EPOCH when set, as CycloneDX writes times.

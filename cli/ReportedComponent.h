@@ -11,20 +11,26 @@ class CCatalogueEntries;
 struct CReportedComponent
 {
     std::string scid;
-    std::string name;  // the SCID when the catalogue has no entry for it
+    std::string title;  // the catalogue's "componentName"; empty when it has none
+    std::string name;   // the title, or the SCID when the catalogue has no title for it
     std::string version;
     std::string vendor;
     std::string description;
-    std::string group;     // Maven coordinates, when the catalogue's "artifact" is "group:artifact"
+    std::string group;       // Maven coordinates, when the catalogue's "artifact" is "group:artifact"
+    std::string artifactId;  // with group: what a BOM names the component by
     std::string artifact;  // the catalogue's "artifact" as it stands
     std::string purl;      // "pkg:maven/group/artifact@version"; empty without Maven coordinates
+    std::string sha256;    // of the archive that is the component's own (see ReportComponents)
     std::vector<CFind> finds;
 };
 
 // The components found, with their catalogue entries, by name and then SCID, so that two
-// scans of the same files list them alike.
+// scans of the same files list them alike. withHashes: also the SHA-256 of each component
+// whose every find is one plain archive file holding it directly and no other component
+// found, so that the hash is that of the component's own artifact (not of a WAR, a shaded
+// or merged JAR, or a class tree).
 std::vector<CReportedComponent> ReportComponents(const std::vector<CFoundComponent>& found,
-                                                 const CCatalogueEntries& catalogue);
+                                                 const CCatalogueEntries& catalogue, bool withHashes = false);
 
 // The package URL of a Maven artifact; empty when group or artifact is missing.
 std::string MavenPurl(const std::string& group, const std::string& artifact, const std::string& version);

@@ -199,7 +199,8 @@ void CScanCommand::ShowProgress(const CClassPathScanThread& scan, bool started, 
 
 std::string CScanCommand::Report(const CClassPathScanThread& scan, size_t& places) const
 {
-    const std::vector<CReportedComponent> components = ReportComponents(scan.GetComponents(), scan.GetCatalogue());
+    const std::vector<CReportedComponent> components =
+        ReportComponents(scan.GetComponents(), scan.GetCatalogue(), m_format == CReportFormat::CycloneDx);
     places = 0;
     for (const CReportedComponent& component : components)
         places += component.finds.size();

@@ -8,6 +8,7 @@ packages=(
   g++ cmake ninja-build pkg-config ccache
   libcurl4-openssl-dev libxml2-dev libxslt1-dev libzip-dev
   libsqlite3-dev libpq-dev
+  libssl-dev  # SHA-256 of archives (libcrypto)
   postgresql  # initdb and postgres for the server's storage tests, which start their own cluster
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libgl-dev
   libdbus-1-dev dbus

@@ -12,10 +12,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CatalogueEntries.h"
 #include "ClassPathScanThread.h"
+#include "FileDigest.h"
 #include "LocalItemDataManager.h"
 #include "MessageQueue.h"
 #include "Messages.h"
+#include "ReportedComponent.h"
 #include "Settings.h"
 #include "support/ChildProcess.h"
 #include "support/HeadlessModalRunner.h"
@@ -177,14 +180,34 @@ TEST_F(CorvaneScanTest, TableJsonAndCycloneDxOfOneFolder)
     EXPECT_EQ(document["specVersion"], "1.5");
     EXPECT_TRUE(std::regex_match(document["serialNumber"].get<std::string>(),
                                  std::regex("urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")));
-    Strings refs, purls, occurrences;
+    Strings refs, names, titles, hashes, purls, occurrences;
     for (const Json& component : document["components"]) {
         refs.push_back(component["bom-ref"]);
+        names.push_back(component.value("group", "-") + " " + component["name"].get<std::string>() + " " +
+                        component.value("version", "-"));
+        for (const Json& property : component["properties"])
+            if (property["name"] == "corvane:title")
+                titles.push_back(property["value"]);
+        hashes.push_back(component.contains("hashes") ? component["hashes"].dump() : "-");
         purls.push_back(component.value("purl", "-"));
         for (const Json& occurrence : component["evidence"]["occurrences"])
             occurrences.push_back(ReplaceAll(occurrence["location"], Lib(), "LIB"));
     }
     EXPECT_EQ(refs, (Strings{"scid:2000001", "scid:2000002", "scid:2000004", "scid:2000005", "scid:2000003"}));
+    // Named as the purl names them; the catalogue's title beside.
+    EXPECT_EQ(names, (Strings{"com.acme parsers 2.1", "org.beta logging 0.9", "org.delta units 1.0+build",
+                              "org.eps web 3.0", "- Gamma Collections -"}));
+    EXPECT_EQ(titles, (Strings{"Acme Parsers", "Beta Logging", "Delta Units", "Epsilon Web", "Gamma Collections"}));
+    // Only an archive that is the component's own has its hash: not two places, a class tree
+    // or a JAR inside a WAR.
+    auto sha256sum = [&](const std::string& path) {
+        CChildProcess tool;
+        EXPECT_TRUE(tool.Start({"/usr/bin/sha256sum", path}, {}, m_files.File("sum")));
+        EXPECT_EQ(tool.Wait(10s), 0);
+        return Json::array({{{"alg", "SHA-256"}, {"content", ReadFileText(m_files.File("sum")).substr(0, 64)}}}).dump();
+    };
+    EXPECT_EQ(hashes, (Strings{sha256sum(Lib() + "/acme-parsers-2.1.jar"), "-", "-", "-",
+                               sha256sum(Lib() + "/stripped.jar")}));
     EXPECT_EQ(purls, (Strings{"pkg:maven/com.acme/parsers@2.1", "pkg:maven/org.beta/logging@0.9",
                               "pkg:maven/org.delta/units@1.0%2Bbuild", "pkg:maven/org.eps/web@3.0", "-"}));
     EXPECT_EQ(occurrences, (Strings{"LIB/acme-parsers-2.1.jar", "LIB/lib-0001.jar", "LIB/shaded.jar", "LIB/classes",
@@ -214,6 +237,46 @@ TEST_F(CorvaneScanTest, TableJsonAndCycloneDxOfOneFolder)
     EXPECT_NE(shown.find("names looked up"), std::string::npos) << shown;
     EXPECT_NE(shown.find("corvane-scan: 5 components in 6 places (7 archives and class trees"), std::string::npos)
         << shown;
+}
+
+// A component's hash is that of its own artifact, so only an archive that holds it directly,
+// alone, and nothing else found is hashed.
+TEST(ReportComponents, HashesOnlyAnArchiveThatIsTheComponentsOwn)
+{
+    CTempDir files;
+    for (const std::string name : {"own.jar", "two.jar", "other.jar", "shaded.jar", "merged.jar", "app.war"})
+        WriteFileText(files.File(name), "bytes of " + name);
+    std::filesystem::create_directories(files.File("classes"));
+    const CCatalogueEntries none;
+    struct Case
+    {
+        CFoundComponent found;
+        bool hashed;
+    };
+    const Case cases[] = {
+        {{"1", {{files.File("own.jar"), CMatch::Direct, 3}}}, true},
+        {{"2", {{files.File("two.jar"), CMatch::Direct, 3}, {files.File("other.jar"), CMatch::Direct, 1}}}, false},
+        {{"3", {{files.File("shaded.jar"), CMatch::Relocated, 3}}}, false},
+        {{"4", {{files.File("app.war") + "!/WEB-INF/lib/x.jar", CMatch::Nested, 3}}}, false},
+        {{"5", {{files.File("classes"), CMatch::Direct, 3}}}, false},
+        {{"6", {{files.File("merged.jar"), CMatch::Direct, 3}}}, false},
+        {{"7", {{files.File("merged.jar"), CMatch::Direct, 1}}}, false},
+        {{"8", {{files.File("gone.jar"), CMatch::Direct, 3}}}, false},
+    };
+    std::vector<CFoundComponent> found;
+    for (const Case& c : cases)
+        found.push_back(c.found);
+    const std::vector<CReportedComponent> reported = ReportComponents(found, none, true);
+    ASSERT_EQ(reported.size(), std::size(cases));
+    for (size_t i = 0; i < reported.size(); ++i) {
+        EXPECT_EQ(reported[i].scid, cases[i].found.scid);
+        EXPECT_EQ(reported[i].name, cases[i].found.scid);  // no catalogue entry: named by the SCID
+        EXPECT_EQ(reported[i].title, "");
+        EXPECT_EQ(reported[i].sha256, cases[i].hashed ? Sha256Hex(cases[i].found.finds[0].path) : "")
+            << reported[i].scid;
+    }
+    EXPECT_EQ(reported[0].sha256.size(), 64u);
+    EXPECT_EQ(ReportComponents(found, none)[0].sha256, "");  // the table and JSON need none
 }
 
 TEST_F(CorvaneScanTest, ExitCodesNameWhatIsAtFault)
