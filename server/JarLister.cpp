@@ -1,6 +1,41 @@
 #include "JarLister.h"
 
+#include <set>
+#include <string_view>
+
 #include <zip.h>
+
+namespace
+{
+// META-INF/versions/9/com/acme/A.class becomes com/acme/A.class; false for other entries.
+bool StripVersionFolder(std::string_view& entry)
+{
+    constexpr std::string_view versions = "META-INF/versions/";
+    if (!entry.starts_with(versions))
+        return false;
+    const size_t slash = entry.find('/', versions.size());
+    if (slash == versions.size() || slash == std::string_view::npos ||
+        entry.substr(versions.size(), slash - versions.size()).find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    entry.remove_prefix(slash + 1);
+    return true;
+}
+
+// com/acme/Parser$Node.class gives com.acme.Parser$Node; empty for what is not a class
+// (other files, module and package descriptors).
+std::string ClassNameOf(std::string_view entry)
+{
+    if (entry.size() <= 6 || !entry.ends_with(".class"))
+        return {};
+    std::string name(entry.substr(0, entry.size() - 6));
+    if (name.ends_with("module-info") || name.ends_with("package-info"))
+        return {};
+    for (char& c : name)
+        if (c == '/' || c == '\\')
+            c = '.';
+    return name;
+}
+}  // namespace
 
 CJarLister::CListing CJarLister::List(std::string_view archive)
 {
@@ -24,21 +59,27 @@ CJarLister::CListing CJarLister::List(std::string_view archive)
         return listing;
     }
     listing.entries = static_cast<size_t>(count);
+    std::vector<std::string> versioned;
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* raw = zip_get_name(zip, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
         if (!raw)
             continue;
-        std::string name = raw;
-        if (name.size() <= 6 || name.compare(name.size() - 6, 6, ".class") != 0 || name.rfind("META-INF/", 0) == 0)
+        std::string_view entry = raw;
+        // A multi-release archive's META-INF/versions/N/ holds classes too; nothing else
+        // below META-INF/ is one.
+        const bool isVersioned = StripVersionFolder(entry);
+        if (!isVersioned && entry.starts_with("META-INF/"))
             continue;
-        name.resize(name.size() - 6);
-        if (name.ends_with("module-info") || name.ends_with("package-info"))
-            continue;
-        for (char& c : name)
-            if (c == '/' || c == '\\')
-                c = '.';
-        listing.classes.push_back(name);
+        std::string name = ClassNameOf(entry);
+        if (!name.empty())
+            (isVersioned ? versioned : listing.classes).push_back(std::move(name));
     }
+    // A versioned copy of a class at the base is the same class; one held only in the
+    // versioned part is listed once.
+    std::set<std::string> seen(listing.classes.begin(), listing.classes.end());
+    for (std::string& name : versioned)
+        if (seen.insert(name).second)
+            listing.classes.push_back(std::move(name));
     zip_discard(zip);
     listing.ok = true;
     return listing;

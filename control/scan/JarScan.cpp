@@ -16,6 +16,7 @@
 
 #include <zip.h>
 
+#include "ClassEntries.h"
 #include "SystemCalls.h"
 #include "ZipCalls.h"
 
@@ -49,25 +50,6 @@ void WriteArchiveError(int code, int systemError)
     zip_error_init_with_code(&error, code);
     WriteArchiveError(error);
     zip_error_fini(&error);
-}
-
-// Walks the path from its start: separators become '.', and the name ends at the first
-// '.' or '$' of its own (so inner classes fold into their outer class).
-void AppendClassName(std::string_view entry, std::vector<std::string>& names)
-{
-    if (entry.size() > CJarScan::kMaxEntryLength || entry.find(".class") == std::string_view::npos)
-        return;
-    std::string name;
-    name.reserve(entry.size());
-    for (char c : entry) {
-        if (c == '/' || c == '\\')
-            name += '.';
-        else if (c == '.' || c == '$')
-            break;
-        else
-            name += c;
-    }
-    names.push_back(std::move(name));
 }
 }  // namespace
 
@@ -112,7 +94,7 @@ bool CJarScan::GetClasses(const std::string& archivePath, std::vector<std::strin
     if (!archive)
         return false;
 
-    std::vector<std::string> found;
+    CClassEntries found;
     bool ok = true;
     zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -122,13 +104,12 @@ bool CJarScan::GetClasses(const std::string& archivePath, std::vector<std::strin
             ok = false;
             break;
         }
-        AppendClassName(entry, found);
+        found.Add(entry);
     }
     zip_discard(archive);
     if (!ok)
         return false;
-
-    names.insert(names.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+    found.MoveTo(names);
     return true;
 }
 
@@ -174,16 +155,18 @@ void ListOpenArchive(zip_t* archive, const std::string& path, int depth, CNested
                      std::vector<CJarScan::CListing>& listings)
 {
     CJarScan::CListing listing{path, depth, {}};
+    CClassEntries classes;
     std::vector<std::pair<zip_uint64_t, std::string>> nested;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* entry = zipsys::getName(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
         if (!entry)
             continue;
-        AppendClassName(entry, listing.names);
+        classes.Add(entry);
         if (depth < CJarScan::kMaxNestingDepth && CJarScan::IsArchiveName(entry))
             nested.emplace_back(static_cast<zip_uint64_t>(i), entry);
     }
+    classes.MoveTo(listing.names);
     listings.push_back(std::move(listing));
     for (const auto& [index, name] : nested) {
         std::optional<std::string> data = ReadEntry(archive, index, std::min(CJarScan::kMaxNestedSize, budget.left));

@@ -4,9 +4,10 @@
 #include <string_view>
 #include <vector>
 
-// Lists the classes of a JAR or ZIP archive by the entry paths in its central directory:
-// com/acme/util/Parser.class and com/acme/util/Parser$Node.class both give
-// com.acme.util.Parser. Any entry with ".class" somewhere in its path counts.
+#include "ClassEntries.h"
+
+// Lists the classes of a JAR or ZIP archive by the entry paths in its central directory,
+// named as CClassEntries says.
 class CJarScan
 {
 public:
@@ -31,7 +32,7 @@ public:
     bool ListNested(const std::string& archivePath, std::vector<CListing>& listings);
 
     // Longer entry paths are skipped.
-    static constexpr size_t kMaxEntryLength = 2047;
+    static constexpr size_t kMaxEntryLength = CClassEntries::kMaxEntryLength;
     // Bounds on what is read into memory below one archive.
     static constexpr int kMaxNestingDepth = 3;
     static constexpr size_t kMaxNestedSize = 64 * 1024 * 1024;

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "ClassEntries.h"
 #include "ClassFile.h"
 #include "ErrorReport.h"
 #include "FileUtil.h"
@@ -114,5 +115,8 @@ void CLocationWalk::AddClassFile(const std::string& directory, const std::string
         DebugOutput("scan: " + path + " is not a class file\n");
         return;
     }
-    m_trees[TreeRoot(directory, *internalName)].push_back(CClassFile::LookupName(*internalName));
+    std::string name = CClassFile::LookupName(*internalName);
+    // A module or package descriptor declares no class to look up.
+    if (CClassEntries::IsClassName(name))
+        m_trees[TreeRoot(directory, *internalName)].push_back(std::move(name));
 }

@@ -33,6 +33,7 @@ final class JarCatalogue {
                      TreeSet<String> packages, TreeSet<String> classes) {}
 
     private static final Pattern VERSIONED = Pattern.compile("(.+?)-(\\d[\\w.+~-]*)\\.jar");
+    private static final Pattern VERSIONED_ENTRY = Pattern.compile("META-INF/versions/\\d+/(.+)");
 
     private final Map<Path, Path> pomOfJar = new HashMap<>();
     private final DocumentBuilder pomParser;
@@ -165,8 +166,13 @@ final class JarCatalogue {
         }
     }
 
-    // Top-level classes in dotted form, as the client's archive scan names them.
+    // Top-level classes in dotted form, as the client's archive scan names them: a class of a
+    // multi-release archive's META-INF/versions/N/ by its own name; nothing else below
+    // META-INF/ is a class.
     static String className(String entry) {
+        Matcher versioned = VERSIONED_ENTRY.matcher(entry);
+        if (versioned.matches())
+            entry = versioned.group(1);
         if (!entry.endsWith(".class") || entry.startsWith("META-INF/"))
             return null;
         String path = entry.substring(0, entry.length() - ".class".length());

@@ -92,9 +92,12 @@ protected:
         m_registry.UseServers("127.0.0.1:" + std::to_string(s_server->HttpPort()), s_server->LookupPort());
         const std::string lib = Lib();
         std::filesystem::create_directories(lib + "/classes/org/delta/units");
-        MakeArchive(lib + "/acme-parsers-2.1.jar", {"META-INF/MANIFEST.MF", "META-INF/maven/com.acme/parsers/pom.properties",
-                                                    "com/acme/parse/Csv.class", "com/acme/parse/Csv$Row.class",
-                                                    "com/acme/parse/Tsv.class"});
+        // Multi-release: one class only in its versioned part, another also there.
+        MakeArchive(lib + "/acme-parsers-2.1.jar",
+                    {"META-INF/MANIFEST.MF", "META-INF/maven/com.acme/parsers/pom.properties",
+                     "META-INF/versions/9/module-info.class", "META-INF/versions/9/com/acme/parse/Tsv.class",
+                     "META-INF/versions/11/com/acme/parse/Tsv.class", "META-INF/versions/11/com/acme/parse/Csv.class",
+                     "com/acme/parse/Csv.class", "com/acme/parse/Csv$Row.class"});
         MakeArchive(lib + "/lib-0001.jar", {"META-INF/MANIFEST.MF", "org/beta/log/Log.class", "org/beta/log/Level.class"});
         MakeArchive(lib + "/stripped.jar", {"net/gamma/coll/Bag.class", "net/gamma/coll/Heap.class"});
         WriteFileText(lib + "/classes/org/delta/units/Meter.class", ClassFileBytes("org/delta/units/Meter"));

@@ -221,8 +221,10 @@ TEST_F(CClassPathScanThreadTest, CancelDuringTheWalkEndsItAndWritesNothing)
 
 TEST_F(CClassPathScanThreadTest, EveryNameIsLookedUpAndEveryOccurrenceSaved)
 {
+    // A versioned copy of a class adds no occurrence; a module descriptor none at all.
     MakeArchive(m_files.File("kit.jar"),
-                {"com/acme/util/Parser.class", "com/acme/util/Parser$Node.class", "com/acme/util/Lexer.class",
+                {"META-INF/versions/9/com/acme/util/Parser.class", "META-INF/versions/9/module-info.class",
+                 "com/acme/util/Parser.class", "com/acme/util/Parser$Node.class", "com/acme/util/Lexer.class",
                  "org/other/Thing.class"});
     Know("com.acme.util.Parser", {"7"});
     Know("com.acme.util.Lexer", {"8", "7"});
@@ -277,14 +279,21 @@ TEST_F(CClassPathScanThreadTest, LocationsFindNestedRelocatedAndClassTreeCompone
                   {{"WEB-INF/classes/com/shop/Cart.class", "x"},
                    {"WEB-INF/lib/parser.jar",
                     ArchiveBytes({{"com/acme/util/Parser.class", "x"}, {"com/acme/util/Lexer.class", "x"}})},
-                   {"WEB-INF/lib/widgets.jar", ArchiveBytes({{"org/widgets/Button.class", "x"}})}});
-    // A copy of the parser kit moved under "shaded.", beside the archive's own class.
+                   {"WEB-INF/lib/widgets.jar", ArchiveBytes({{"META-INF/versions/9/org/widgets/Button.class", "x"},
+                                                             {"META-INF/versions/9/module-info.class", "x"},
+                                                             {"org/widgets/Button.class", "x"}})}});
+    // A copy of the parser kit moved under "shaded.", beside the archive's own class; one of
+    // its classes only in the multi-release part.
     MakeArchive(m_files.File("lib/uber.jar"), {"shaded/com/acme/util/Parser.class", "shaded/com/acme/util/Lexer.class",
-                                               "shaded/com/acme/util/Token.class", "app/Main.class"});
+                                               "META-INF/versions/11/shaded/com/acme/util/Token.class",
+                                               "app/Main.class"});
     // An archive of its own whose one class happens to match once its first segment is cut.
     MakeArchive(m_files.File("lib/mine.jar"), {"mine/org/widgets/Label.class", "mine/a/One.class", "mine/a/Two.class",
                                                "mine/b/Three.class", "mine/b/Four.class"});
     WriteFileText(Dir("project/target/classes/net/tree") + "/Node.class", ClassFileBytes("net/tree/Node"));
+    WriteFileText(m_files.File("project/target/classes/module-info.class"), ClassFileBytes("module-info"));
+    WriteFileText(m_files.File("project/target/classes/net/tree/package-info.class"),
+                  ClassFileBytes("net/tree/package-info"));
 
     CScanOutcome outcome = Scan("", true, {m_files.File("lib"), m_files.File("project/target/classes")});
     EXPECT_EQ(outcome.components,
@@ -294,6 +303,10 @@ TEST_F(CClassPathScanThreadTest, LocationsFindNestedRelocatedAndClassTreeCompone
     Strings requests = m_lookup.Requests();
     EXPECT_EQ(std::count(requests.begin(), requests.end(), "GETSCID com.acme.util.Parser"), 1);
     EXPECT_EQ(outcome.lookupRequests, requests.size());
+    // Multi-release archives are looked up by their classes, descriptors not at all.
+    for (const std::string& request : requests)
+        for (const char* part : {"META-INF", " versions.", " 9.", " 11.", "module-info", "package-info"})
+            EXPECT_EQ(request.find(part), std::string::npos) << request;
     EXPECT_EQ(CatalogueRequests().size(), 3u);
 
     CXmlDocument index;

@@ -52,11 +52,20 @@ TEST(CJarScan, EntriesBecomeClassNames)
         {{"com/acme/util/Parser.class", "com/acme/util/Parser$Node.class", "com/acme/A.class"},
          {"com.acme.util.Parser", "com.acme.util.Parser", "com.acme.A"}},
         {{"com\\acme\\Win.class", "doc/x.classes.txt", "lib/a.class/readme.txt"}, {"com.acme.Win", "doc.x", "lib.a"}},
-        {{"module-info.class", "$Proxy.class", "com/acme/Name With Space.class"},
-         {"module-info", "", "com.acme.Name With Space"}},
+        {{"module-info.class", "$Proxy.class", "com/acme/Name With Space.class", "com/acme/package-info.class"},
+         {"", "com.acme.Name With Space"}},  // descriptors are not classes
         {{"com/acme/Caf\xc3\xa9.class", "caf\x82.class"}, {"com.acme.Caf\xc3\xa9", "caf\xc3\xa9"}},  // 437 → UTF-8
         {{"com/acme/Upper.CLASS", "com/acme/", "com/acme/Parser.java"}, {}},
         {{"META-INF/", "META-INF/MANIFEST.MF"}, {}},
+        // A multi-release archive: a versioned copy is the class at its base; a class held
+        // only under versions/N/ counts once; nothing else below META-INF/ is a class.
+        {{"META-INF/versions/9/com/acme/A.class", "META-INF/versions/9/org/x/Only$1.class", "com/acme/A.class",
+          "META-INF/versions/11/org/x/Only.class", "META-INF/versions/9/module-info.class",
+          "META-INF/versions/9/com/acme/A$Nine.class", "META-INF/versions/9/org/x/package-info.class", "org/y/B.class"},
+         {"com.acme.A", "org.y.B", "org.x.Only"}},
+        {{"META-INF/foo/Bar.class", "META-INF/versions/x/com/B.class", "META-INF/versions/9.class",
+          "META-INF/versions/9/$1.class", "META-INF/versionsX/9/C.class"},
+         {}},
         {{longest, "b" + longest}, {longest.substr(0, longest.size() - 6)}},  // over 2047 bytes: skipped
     };
     CTempDir dir;

@@ -38,6 +38,9 @@ TEST_F(LocationWalkTest, ClassTreesAreNamedByTheirClassesAndArchivesFound)
     Class("project/target/classes/com/acme/Renamed.class", "com/acme/util/Lexer");
     WriteFileText(m_files.File("project/target/classes/com/acme/notes.class"), "not a class file");
     WriteFileText(m_files.File("project/target/classes/Cut.class"), ClassFileBytes("Cut").substr(0, 20));
+    // Module and package descriptors are not classes.
+    Class("project/target/classes/module-info.class", "module-info");
+    Class("project/target/classes/com/acme/util/package-info.class", "com/acme/util/package-info");
     Dir("project/lib/deeper");
     MakeArchive(m_files.File("project/lib/a.jar"), Strings{"com/acme/A.class"});
     MakeArchive(m_files.File("project/lib/deeper/b.WAR"), Strings{"com/acme/B.class"});

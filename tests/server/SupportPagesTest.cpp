@@ -136,6 +136,16 @@ TEST(SupportPagesTest, UploadListsTheClassesAndTheirComponents)
                              "3 classes"})
         EXPECT_NE(listed->body.find(text), std::string::npos) << text << "\n" << listed->body;
 
+    // A multi-release archive: its versioned classes by their own names, each once.
+    std::string multi = MakeJar(dir, {"META-INF/versions/9/module-info.class", "META-INF/versions/9/org/x/Nine.class",
+                                      "META-INF/versions/11/org/x/Nine.class", "META-INF/versions/9/com/acme/parse/Csv.class",
+                                      "META-INF/other/Skip.class", "com/acme/parse/Csv.class"});
+    httplib::MultipartFormDataItems versioned{{"archive", multi, "multi.jar", "application/java-archive"}};
+    auto listedVersions = client->Post("/vantrel/testtab/upload.jsp", versioned);
+    ASSERT_TRUE(listedVersions);
+    EXPECT_NE(listedVersions->body.find("2 classes"), std::string::npos) << listedVersions->body;
+    EXPECT_NE(listedVersions->body.find("org.x.Nine"), std::string::npos) << listedVersions->body;
+
     httplib::MultipartFormDataItems junk{{"archive", "not a zip at all", "junk.jar", "application/java-archive"}};
     auto refused = client->Post("/vantrel/testtab/upload.jsp", junk);
     ASSERT_TRUE(refused);
