@@ -111,19 +111,21 @@ std::string CServerStore::UtcText(std::time_t time)
 bool CServerStore::CreateTables(std::string& error)
 {
     // Servers starting together on a new database create the tables once.
-    CSqlDatabase::CTransaction connection(*m_database, true);
-    if (!connection) {
-        error = connection.Error();
-        return false;
-    }
-    for (const auto& statement : Schema(m_postgres)) {
-        if (Failed(connection->Run(statement), error)) {
-            error = Describe() + ": cannot create the tables: " + error;
-            return false;
-        }
-    }
-    CSqlResult version = connection->Run("SELECT value FROM store_info WHERE name = 'schema'");
-    if (Failed(version, error) || !connection.Commit(error)) {
+    CSqlResult version;
+    bool created = m_database->InTransaction(
+        true,
+        [&](CSqlConnection& connection, std::string& failure) {
+            for (const auto& statement : Schema(m_postgres)) {
+                if (Failed(connection.Run(statement), failure)) {
+                    failure = "cannot create the tables: " + failure;
+                    return CSqlDatabase::CWork::Failed;
+                }
+            }
+            version = connection.Run("SELECT value FROM store_info WHERE name = 'schema'");
+            return Failed(version, failure) ? CSqlDatabase::CWork::Failed : CSqlDatabase::CWork::Commit;
+        },
+        error);
+    if (!created) {
         error = Describe() + ": " + error;
         return false;
     }
@@ -138,74 +140,74 @@ bool CServerStore::CreateTables(std::string& error)
 uint64_t CServerStore::RegisterClient(uint64_t presented, const std::string& email, const std::string& version,
                                       std::string& error)
 {
-    CSqlDatabase::CTransaction connection(*m_database, true);
-    if (!connection) {
-        error = connection.Error();
-        return 0;
-    }
+    uint64_t id = 0;
     std::string now = UtcText(std::time(nullptr));
-    if (presented != 0) {
-        // Known only when this store issued it: an id a client made up gets a new one.
-        CSqlResult seen = connection->Run("INSERT INTO client_visits(client, at, email, version) "
-                                          "SELECT id, CAST($2 AS TEXT), CAST($3 AS TEXT), CAST($4 AS TEXT) "
-                                          "FROM clients WHERE id = $1",
-                                          {static_cast<int64_t>(presented), now, email, version});
-        if (Failed(seen, error))
-            return 0;
-        if (seen.changed == 1)
-            return connection.Commit(error) ? presented : 0;
-    }
-    CSqlResult created = connection->Run("INSERT INTO clients(registered) VALUES ($1) RETURNING id", {now});
-    if (Failed(created, error) || created.rows.empty())
-        return 0;
-    uint64_t id = std::stoull(created.rows[0][0]);
-    CSqlResult visit = connection->Run("INSERT INTO client_visits(client, at, email, version) VALUES ($1, $2, $3, $4)",
-                                       {static_cast<int64_t>(id), now, email, version});
-    if (Failed(visit, error) || !connection.Commit(error))
-        return 0;
-    return id;
+    auto work = [&](CSqlConnection& connection, std::string& failure) {
+        id = 0;
+        if (presented != 0) {
+            // Known only when this store issued it: an id a client made up gets a new one.
+            CSqlResult seen = connection.Run("INSERT INTO client_visits(client, at, email, version) "
+                                             "SELECT id, CAST($2 AS TEXT), CAST($3 AS TEXT), CAST($4 AS TEXT) "
+                                             "FROM clients WHERE id = $1",
+                                             {static_cast<int64_t>(presented), now, email, version});
+            if (Failed(seen, failure))
+                return CSqlDatabase::CWork::Failed;
+            if (seen.changed == 1) {
+                id = presented;
+                return CSqlDatabase::CWork::Commit;
+            }
+        }
+        CSqlResult created = connection.Run("INSERT INTO clients(registered) VALUES ($1) RETURNING id", {now});
+        if (Failed(created, failure) || created.rows.empty())
+            return CSqlDatabase::CWork::Failed;
+        id = std::stoull(created.rows[0][0]);
+        CSqlResult visit = connection.Run("INSERT INTO client_visits(client, at, email, version) "
+                                          "VALUES ($1, $2, $3, $4)",
+                                          {static_cast<int64_t>(id), now, email, version});
+        return Failed(visit, failure) ? CSqlDatabase::CWork::Failed : CSqlDatabase::CWork::Commit;
+    };
+    return m_database->InTransaction(true, work, error) ? id : 0;
 }
 
 CServerStore::CAdded CServerStore::AddReport(const CReport& report, int quota)
 {
     CAdded added;
     std::time_t now = std::time(nullptr);
-    CSqlDatabase::CTransaction connection(*m_database, true);
-    if (!connection) {
-        added.error = connection.Error();
-        return added;
-    }
-    if (quota > 0) {
-        // Two servers counting the same address at once would both find room: one waits.
-        if (m_postgres && Failed(connection->Run("SELECT pg_advisory_xact_lock(hashtextextended($1, 0))", {report.email}),
-                                 added.error))
-            return added;
-        CSqlResult sent = connection->Run("SELECT count(*) FROM reports WHERE email = $1 AND received >= $2",
-                                          {report.email, UtcText(now - kQuotaWindow)});
-        if (Failed(sent, added.error) || sent.rows.empty())
-            return added;
-        if (std::stoll(sent.rows[0][0]) >= quota) {
-            added.outcome = CAddOutcome::OverQuota;
-            return added;
+    auto work = [&](CSqlConnection& connection, std::string& failure) {
+        added.outcome = CAddOutcome::Failed;
+        if (quota > 0) {
+            // Two servers counting the same address at once would both find room: one waits.
+            if (m_postgres &&
+                Failed(connection.Run("SELECT pg_advisory_xact_lock(hashtextextended($1, 0))", {report.email}),
+                       failure))
+                return CSqlDatabase::CWork::Failed;
+            CSqlResult sent = connection.Run("SELECT count(*) FROM reports WHERE email = $1 AND received >= $2",
+                                             {report.email, UtcText(now - kQuotaWindow)});
+            if (Failed(sent, failure) || sent.rows.empty())
+                return CSqlDatabase::CWork::Failed;
+            if (std::stoll(sent.rows[0][0]) >= quota) {
+                added.outcome = CAddOutcome::OverQuota;
+                return CSqlDatabase::CWork::RollBack;
+            }
         }
-    }
-    CSqlResult stored = connection->Run(
-        "INSERT INTO reports(kind, email, platform, summary, details, received) VALUES ($1, $2, $3, $4, $5, $6) "
-        "RETURNING number",
-        {report.kind, report.email, report.platform, report.summary, report.details, UtcText(now)});
-    if (Failed(stored, added.error) || stored.rows.empty() || !connection.Commit(added.error))
-        return added;
-    added.outcome = CAddOutcome::Stored;
-    added.number = std::stoll(stored.rows[0][0]);
+        CSqlResult stored = connection.Run(
+            "INSERT INTO reports(kind, email, platform, summary, details, received) VALUES ($1, $2, $3, $4, $5, $6) "
+            "RETURNING number",
+            {report.kind, report.email, report.platform, report.summary, report.details, UtcText(now)});
+        if (Failed(stored, failure) || stored.rows.empty())
+            return CSqlDatabase::CWork::Failed;
+        added.outcome = CAddOutcome::Stored;
+        added.number = std::stoll(stored.rows[0][0]);
+        return CSqlDatabase::CWork::Commit;
+    };
+    if (!m_database->InTransaction(true, work, added.error))
+        added.outcome = CAddOutcome::Failed;
     return added;
 }
 
 bool CServerStore::ReportsOf(const std::string& email, size_t limit, std::vector<CReport>& reports, std::string& error)
 {
-    auto connection = m_database->Acquire(error);
-    if (!connection)
-        return false;
-    CSqlResult found = connection->Run("SELECT number, kind, email, platform, summary, details, received FROM reports "
+    CSqlResult found = m_database->Run("SELECT number, kind, email, platform, summary, details, received FROM reports "
                                        "WHERE email = $1 ORDER BY received DESC, number DESC LIMIT $2",
                                        {email, static_cast<int64_t>(limit)});
     if (Failed(found, error))
@@ -219,71 +221,69 @@ bool CServerStore::ReportsOf(const std::string& email, size_t limit, std::vector
 
 bool CServerStore::AddMarketSession(const std::string& id, const std::string& look, std::string& error)
 {
-    auto connection = m_database->Acquire(error);
-    return connection && !Failed(connection->Run("INSERT INTO market_sessions(id, created, look) VALUES ($1, $2, $3)",
-                                                 {id, UtcText(std::time(nullptr)), look}),
-                                 error);
+    // Safe to run again after a broken connection: a session already stored fails by its key.
+    return !Failed(m_database->Run("INSERT INTO market_sessions(id, created, look) VALUES ($1, $2, $3)",
+                                   {id, UtcText(std::time(nullptr)), look}),
+                   error);
 }
 
 bool CServerStore::ReplaceSiteTables(const CSiteTables& tables, std::string& error)
 {
-    CSqlDatabase::CTransaction connection(*m_database, true);
-    if (!connection) {
-        error = connection.Error();
-        return false;
-    }
-    if (m_postgres && Failed(connection->Run("SELECT pg_advisory_xact_lock(1986, 2)"), error))
-        return false;
-    if (Failed(connection->Run("DELETE FROM site_documents WHERE path = $1", {std::string(CSite::kCatalogue)}), error) ||
-        Failed(connection->Run("INSERT INTO site_documents(path, content, modified) VALUES ($1, $2, $3)",
-                               {std::string(CSite::kCatalogue), tables.catalogue, static_cast<int64_t>(tables.modified)}),
-               error) ||
-        Failed(connection->Run("DELETE FROM lookup_classes"), error))
-        return false;
-    for (size_t first = 0; first < tables.lookup.size(); first += kRowsPerInsert) {
-        size_t count = std::min(kRowsPerInsert, tables.lookup.size() - first);
-        std::string sql = "INSERT INTO lookup_classes(position, class_name, scid) VALUES ";
-        std::vector<CSqlValue> values;
-        for (size_t i = 0; i < count; ++i) {
-            size_t base = values.size();
-            sql += (i ? ", ($" : "($") + std::to_string(base + 1) + ", $" + std::to_string(base + 2) + ", $" +
-                   std::to_string(base + 3) + ")";
-            values.emplace_back(static_cast<int64_t>(first + i));
-            values.emplace_back(tables.lookup[first + i].first);
-            values.emplace_back(tables.lookup[first + i].second);
+    auto work = [&](CSqlConnection& connection, std::string& failure) {
+        if (m_postgres && Failed(connection.Run("SELECT pg_advisory_xact_lock(1986, 2)"), failure))
+            return CSqlDatabase::CWork::Failed;
+        if (Failed(connection.Run("DELETE FROM site_documents WHERE path = $1", {std::string(CSite::kCatalogue)}),
+                   failure) ||
+            Failed(connection.Run(
+                       "INSERT INTO site_documents(path, content, modified) VALUES ($1, $2, $3)",
+                       {std::string(CSite::kCatalogue), tables.catalogue, static_cast<int64_t>(tables.modified)}),
+                   failure) ||
+            Failed(connection.Run("DELETE FROM lookup_classes"), failure))
+            return CSqlDatabase::CWork::Failed;
+        for (size_t first = 0; first < tables.lookup.size(); first += kRowsPerInsert) {
+            size_t count = std::min(kRowsPerInsert, tables.lookup.size() - first);
+            std::string sql = "INSERT INTO lookup_classes(position, class_name, scid) VALUES ";
+            std::vector<CSqlValue> values;
+            for (size_t i = 0; i < count; ++i) {
+                size_t base = values.size();
+                sql += (i ? ", ($" : "($") + std::to_string(base + 1) + ", $" + std::to_string(base + 2) + ", $" +
+                       std::to_string(base + 3) + ")";
+                values.emplace_back(static_cast<int64_t>(first + i));
+                values.emplace_back(tables.lookup[first + i].first);
+                values.emplace_back(tables.lookup[first + i].second);
+            }
+            if (Failed(connection.Run(sql, values), failure))
+                return CSqlDatabase::CWork::Failed;
         }
-        if (Failed(connection->Run(sql, values), error))
-            return false;
-    }
-    return connection.Commit(error);
+        return CSqlDatabase::CWork::Commit;
+    };
+    return m_database->InTransaction(true, work, error);
 }
 
 bool CServerStore::ReadSiteTables(CSiteTables& tables, bool& found, std::string& error)
 {
     found = false;
     // The catalogue and the lookup table of one load, even while another load runs.
-    CSqlDatabase::CTransaction connection(*m_database, false);
-    if (!connection) {
-        error = connection.Error();
-        return false;
-    }
-    CSqlResult document = connection->Run("SELECT content, modified FROM site_documents WHERE path = $1",
-                                          {std::string(CSite::kCatalogue)});
-    if (Failed(document, error))
-        return false;
-    if (document.rows.empty())
-        return true;
-    CSqlResult lookup = connection->Run("SELECT class_name, scid FROM lookup_classes ORDER BY position");
-    if (Failed(lookup, error))
-        return false;
-    tables.catalogue = std::move(document.rows[0][0]);
-    tables.modified = static_cast<std::time_t>(std::stoll(document.rows[0][1]));
-    tables.lookup.clear();
-    tables.lookup.reserve(lookup.rows.size());
-    for (auto& row : lookup.rows)
-        tables.lookup.emplace_back(std::move(row[0]), std::move(row[1]));
-    found = true;
-    return true;
+    auto work = [&](CSqlConnection& connection, std::string& failure) {
+        CSqlResult document = connection.Run("SELECT content, modified FROM site_documents WHERE path = $1",
+                                             {std::string(CSite::kCatalogue)});
+        if (Failed(document, failure))
+            return CSqlDatabase::CWork::Failed;
+        if (document.rows.empty())
+            return CSqlDatabase::CWork::RollBack;
+        CSqlResult lookup = connection.Run("SELECT class_name, scid FROM lookup_classes ORDER BY position");
+        if (Failed(lookup, failure))
+            return CSqlDatabase::CWork::Failed;
+        tables.catalogue = std::move(document.rows[0][0]);
+        tables.modified = static_cast<std::time_t>(std::stoll(document.rows[0][1]));
+        tables.lookup.clear();
+        tables.lookup.reserve(lookup.rows.size());
+        for (auto& row : lookup.rows)
+            tables.lookup.emplace_back(std::move(row[0]), std::move(row[1]));
+        found = true;
+        return CSqlDatabase::CWork::Commit;
+    };
+    return m_database->InTransaction(false, work, error);
 }
 
 namespace
@@ -371,30 +371,28 @@ bool RenumberClashingReports(CSqlConnection& connection, const std::vector<const
 }
 }  // namespace
 
-bool CServerStore::Import(const std::vector<CVisit>& visits, const std::vector<CReport>& reports,
-                          CImported& imported, std::string& error)
+bool CServerStore::Import(const std::vector<CVisit>& visits, const std::vector<CReport>& reports, CImported& imported,
+                          std::string& error)
 {
-    imported = {};
-    CSqlDatabase::CTransaction connection(*m_database, true);
-    if (!connection) {
-        error = connection.Error();
-        return false;
-    }
-    CSqlConnection& sql = *connection.operator->();
-    std::vector<const CReport*> clashing;
-    if (!ImportClients(sql, visits, imported, error) || !ImportNumberedReports(sql, reports, imported, clashing, error))
-        return false;
-    if (m_postgres) {
-        // Sequences never go back, and move past every id and number just written.
-        for (const char* statement :
-             {"SELECT setval('client_ids', GREATEST((SELECT COALESCE(max(id), 0) FROM clients) + 1, "
-              "nextval('client_ids')), false)",
-              "SELECT setval('report_numbers', GREATEST((SELECT COALESCE(max(number), 0) FROM reports) + 1, "
-              "nextval('report_numbers')), false)"})
-            if (Failed(sql.Run(statement), error))
-                return false;
-    }
-    if (!RenumberClashingReports(sql, clashing, imported, error))
-        return false;
-    return connection.Commit(error);
+    auto work = [&](CSqlConnection& sql, std::string& failure) {
+        imported = {};
+        std::vector<const CReport*> clashing;
+        if (!ImportClients(sql, visits, imported, failure) ||
+            !ImportNumberedReports(sql, reports, imported, clashing, failure))
+            return CSqlDatabase::CWork::Failed;
+        if (m_postgres) {
+            // Sequences never go back, and move past every id and number just written.
+            for (const char* statement :
+                 {"SELECT setval('client_ids', GREATEST((SELECT COALESCE(max(id), 0) FROM clients) + 1, "
+                  "nextval('client_ids')), false)",
+                  "SELECT setval('report_numbers', GREATEST((SELECT COALESCE(max(number), 0) FROM reports) + 1, "
+                  "nextval('report_numbers')), false)"})
+                if (Failed(sql.Run(statement), failure))
+                    return CSqlDatabase::CWork::Failed;
+        }
+        if (!RenumberClashingReports(sql, clashing, imported, failure))
+            return CSqlDatabase::CWork::Failed;
+        return CSqlDatabase::CWork::Commit;
+    };
+    return m_database->InTransaction(true, work, error);
 }

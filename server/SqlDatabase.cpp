@@ -34,14 +34,19 @@ std::unique_ptr<CSqlDatabase> CSqlDatabase::Open(const std::string& location, st
     return database;
 }
 
-CSqlDatabase::CLease CSqlDatabase::Acquire(std::string& error)
+CSqlDatabase::CLease CSqlDatabase::Acquire(std::string& error, bool fresh)
 {
     std::unique_lock lock(m_mutex);
     if (!m_returned.wait_for(lock, kAcquireWait, [this] { return !m_idle.empty() || m_open < kMaxConnections; })) {
         error = Describe() + ": every connection is busy";
         return {};
     }
-    if (!m_idle.empty()) {
+    if (fresh && !m_idle.empty() && m_open >= kMaxConnections) {
+        // Room for the new one: an idle connection is as old as the broken one.
+        m_idle.erase(m_idle.begin());
+        --m_open;
+    }
+    if (!fresh && !m_idle.empty()) {
         auto connection = std::move(m_idle.back());
         m_idle.pop_back();
         return CLease(this, std::move(connection));
@@ -69,6 +74,42 @@ void CSqlDatabase::GiveBack(std::unique_ptr<CSqlConnection> connection)
     m_returned.notify_one();
 }
 
+bool CSqlDatabase::InTransaction(bool write, const std::function<CWork(CSqlConnection&, std::string&)>& work,
+                                 std::string& error)
+{
+    for (bool fresh : {false, true}) {
+        CTransaction transaction(*this, write, fresh);
+        if (!transaction) {
+            if (!fresh && transaction.Broken())
+                continue;
+            error = transaction.Error();
+            return false;
+        }
+        error.clear();
+        CWork done = work(*transaction, error);
+        if (done == CWork::Failed && !fresh && transaction.Broken())
+            continue;
+        if (done != CWork::Commit)
+            return done == CWork::RollBack;
+        return transaction.Commit(error);
+    }
+    return false;
+}
+
+CSqlResult CSqlDatabase::Run(const std::string& sql, const std::vector<CSqlValue>& parameters)
+{
+    CSqlResult result;
+    for (bool fresh : {false, true}) {
+        auto connection = Acquire(result.error, fresh);
+        if (!connection)
+            return result;
+        result = connection->Run(sql, parameters);
+        if (result.ok || connection->Usable())
+            break;
+    }
+    return result;
+}
+
 CSqlDatabase::CLease::CLease(CSqlDatabase* database, std::unique_ptr<CSqlConnection> connection)
     : m_database(database), m_connection(std::move(connection))
 {
@@ -80,8 +121,8 @@ CSqlDatabase::CLease::~CLease()
         m_database->GiveBack(std::move(m_connection));
 }
 
-CSqlDatabase::CTransaction::CTransaction(CSqlDatabase& database, bool write)
-    : m_turn(write ? database.WriteTurn() : std::unique_lock<std::mutex>()), m_lease(database.Acquire(m_error))
+CSqlDatabase::CTransaction::CTransaction(CSqlDatabase& database, bool write, bool fresh)
+    : m_turn(write ? database.WriteTurn() : std::unique_lock<std::mutex>()), m_lease(database.Acquire(m_error, fresh))
 {
     if (!m_lease)
         return;

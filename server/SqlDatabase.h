@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -39,13 +40,14 @@ public:
         std::unique_ptr<CSqlConnection> m_connection;
     };
 
-    // A connection of its own on which statements run together or not at all: rolled back
-    // unless Commit succeeded. A write transaction holds the database's write lock from its
-    // start (SQLite), so that two writers never both read, then both write.
+    // A connection of its own on which statements run together or not at all: rolled back unless
+    // Commit succeeded. A write transaction holds the database's write lock from its start
+    // (SQLite), so that two writers never both read, then both write. fresh: on a new connection,
+    // not one of the pool's.
     class CTransaction
     {
     public:
-        CTransaction(CSqlDatabase& database, bool write);
+        CTransaction(CSqlDatabase& database, bool write, bool fresh = false);
         ~CTransaction();
         CTransaction(const CTransaction&) = delete;
         CTransaction& operator=(const CTransaction&) = delete;
@@ -53,6 +55,9 @@ public:
         // False when no connection was had or the transaction did not begin (see Error).
         explicit operator bool() const { return m_begun; }
         const std::string& Error() const { return m_error; }
+        // True when the connection was had and then found broken.
+        bool Broken() const { return m_lease && !m_lease->Usable(); }
+        CSqlConnection& operator*() const { return *m_lease; }
         CSqlConnection* operator->() const { return m_lease.operator->(); }
         bool Commit(std::string& error);
 
@@ -72,7 +77,28 @@ public:
     CSqlDatabase(const CSqlDatabase&) = delete;
     CSqlDatabase& operator=(const CSqlDatabase&) = delete;
 
-    CLease Acquire(std::string& error);
+    // fresh: a new connection, as after one was found broken (the pool's may all be, after the
+    // database server restarted).
+    CLease Acquire(std::string& error, bool fresh = false);
+
+    // What a unit of work asks for when it is done.
+    enum class CWork
+    {
+        Commit,
+        RollBack,  // nothing to keep, and nothing failed
+        Failed,
+    };
+
+    // Runs work in a transaction. A connection found broken before COMMIT was sent means the
+    // transaction never happened: work runs once more from its start on a new connection. A
+    // connection that breaks during COMMIT leaves the outcome unknown, and fails. work may run
+    // twice, so it sets its results anew each time. False when work failed or nothing could be
+    // committed; RollBack answers true.
+    bool InTransaction(bool write, const std::function<CWork(CSqlConnection&, std::string&)>& work, std::string& error);
+
+    // One statement on a pooled connection, again on a new one when that was found broken. Only for
+    // statements that may run twice: reads, and writes whose second run fails by a key.
+    CSqlResult Run(const std::string& sql, const std::vector<CSqlValue>& parameters = {});
 
     virtual CDialect Dialect() const = 0;
     // For messages: the kind and where it is, never a password.

@@ -10,6 +10,7 @@
 #include "ClientRegistry.h"
 #include "ServerStore.h"
 #include "TestDatabase.h"
+#include "support/PostgresCluster.h"
 #include "support/TestSite.h"
 
 namespace
@@ -229,4 +230,55 @@ TEST_P(ServerStoreTest, EveryServerAnswersFromTheCatalogueInTheStore)
         EXPECT_EQ(count(*server, "com.acme."), "200 2");
         EXPECT_EQ(count(*server, "org.lonely."), "200 0");
     }
+}
+
+// A restart of the database server drops every pooled connection of both servers: each is
+// found broken at its first use and replaced, and the request on it goes through.
+TEST(ServerStoreRestartTest, NoRequestFailsAfterTheDatabaseRestarted)
+{
+    CTestSite site;
+    CTestDatabase database(CDatabaseKind::PostgreSQL);
+    ASSERT_FALSE(database.Location().empty()) << database.Error();
+    CServerOptions options;
+    options.siteDir = site.Root();
+    options.database = database.Location();
+    options.reportQuota = 0;
+    CRunningServer one(options), two(options);
+    const CRunningServer* servers[] = {&one, &two};
+    // Client ids and reports write, the help list reads, a marketplace session writes alone.
+    // Answers the status and what the request handed out: a client id, a report number or "".
+    auto request = [&](size_t i) -> std::pair<int, std::string> {
+        const CRunningServer& server = *servers[i % 2];
+        size_t kind = i / 2 % 4;
+        httplib::Result answer =
+            kind == 0 ? server.Get("/Vantrel/ui/clientid.jsp?exeversion=1&clientid=0&email=dev@example.org")
+            : kind == 1
+                ? server.Client()->Post("/vantrel/ui/support.jsp",
+                                        httplib::Params{{"email", "dev@example.org"}, {"summary", "Restarted"}})
+            : kind == 2 ? server.Get("/vantrel/ui/help/list.jsp?clientid=0&email=dev@example.org")
+                        : server.Get("/Vantrel/markettab/session.jsp?look=plain");
+        if (!answer)
+            return {-1, ""};
+        size_t at = answer->body.find("number <b>");
+        bool numbered = kind == 1 && at != std::string::npos;
+        return {answer->status, kind == 0  ? FirstLine(answer)
+                                : numbered ? answer->body.substr(at, answer->body.find('<', at + 10) - at)
+                                           : ""};
+    };
+    std::set<std::string> handedOut;
+    // More requests at once than a pool holds connections, before and after the restart.
+    for (bool restarted : {false, true}) {
+        if (restarted) {
+            ASSERT_TRUE(CPostgresCluster::Shared().Restart()) << CPostgresCluster::Shared().Error();
+        }
+        std::vector<std::pair<int, std::string>> answers(48);
+        InParallel(answers.size(), [&](size_t i) { answers[i] = request(i); });
+        for (size_t i = 0; i < answers.size(); ++i) {
+            EXPECT_EQ(answers[i].first, 200) << "request " << i << (restarted ? " after" : " before") << " the restart";
+            if (!answers[i].second.empty()) {
+                EXPECT_TRUE(handedOut.insert(answers[i].second).second) << "handed out twice: " << answers[i].second;
+            }
+        }
+    }
+    EXPECT_EQ(handedOut.size(), 48u);
 }

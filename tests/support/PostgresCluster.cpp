@@ -66,18 +66,29 @@ CPostgresCluster::CPostgresCluster()
     Start();
 }
 
-CPostgresCluster::~CPostgresCluster()
+CPostgresCluster::~CPostgresCluster() { Shutdown(); }
+
+void CPostgresCluster::Shutdown()
 {
     if (m_postmaster <= 0)
         return;
     ::kill(m_postmaster, SIGINT);  // fast shutdown: sessions end, the cluster is left clean
     for (int i = 0; i < 400; ++i) {
-        if (::waitpid(m_postmaster, nullptr, WNOHANG) == m_postmaster)
+        if (::waitpid(m_postmaster, nullptr, WNOHANG) == m_postmaster) {
+            m_postmaster = -1;
             return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     ::kill(m_postmaster, SIGKILL);
     ::waitpid(m_postmaster, nullptr, 0);
+    m_postmaster = -1;
+}
+
+bool CPostgresCluster::Restart()
+{
+    Shutdown();
+    return Launch();
 }
 
 pid_t CPostgresCluster::Spawn(const std::vector<std::string>& args, bool tiedToParent)
@@ -133,6 +144,13 @@ bool CPostgresCluster::Start()
         return false;
     }
     m_port = CProxyProcess::FreeLoopbackPort();
+    return Launch();
+}
+
+bool CPostgresCluster::Launch()
+{
+    std::string data = m_dir.File("data");
+    int status = 0;
     // Loopback only, no socket file; durability is not what the tests are about.
     m_postmaster = Spawn({m_bin + "/postgres", "-D", data, "-c", "listen_addresses=127.0.0.1", "-c",
                           "port=" + std::to_string(m_port), "-c", "unix_socket_directories=", "-c", "fsync=off", "-c",

@@ -24,12 +24,18 @@ public:
     // A new empty database: its connection URI, or empty and error.
     std::string CreateDatabase(std::string& error);
 
+    // Stops the server (every session ends, as when the machine's database restarts) and
+    // starts it again on the same data and port; false when it did not come back.
+    bool Restart();
+
     // The one cluster of this test program, started on first use and stopped after the last test.
     static CPostgresCluster& Shared();
 
 private:
     pid_t Spawn(const std::vector<std::string>& argv, bool tiedToParent);
     bool Start();
+    bool Launch();
+    void Shutdown();
 
     CTempDir m_dir;
     std::string m_bin;
