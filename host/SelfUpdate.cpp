@@ -1,5 +1,9 @@
 #include "SelfUpdate.h"
 
+#include <cerrno>
+
+#include <sys/stat.h>
+
 #include "DownloadIfNewer.h"
 #include "ErrorReport.h"
 #include "FileUtil.h"
@@ -10,6 +14,35 @@
 #include "UserPrompt.h"
 #include "VendorServers.h"
 #include "VersionInfo.h"
+
+namespace
+{
+bool IsProgramFile(const std::string& name)
+{
+    return name == "tarnel" || name.ends_with(".so");
+}
+
+// The replacement takes the mode of the file it replaces, so that the program and its
+// libraries stay executable; the download itself is a data file. A file new to the
+// installation gets the mode of its kind within the user's umask. Set before the rename,
+// which stays the one step that puts it in place.
+bool GiveInstalledMode(const std::string& name, const std::string& download, const std::string& installed)
+{
+    struct stat st{};
+    mode_t mode = 0;
+    if (::stat(installed.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else if (errno == ENOENT && ::stat(download.c_str(), &st) == 0) {
+        // Created 0666 less the umask: its read bits tell which execute bits the umask allows.
+        mode = st.st_mode & 0644;
+        if (IsProgramFile(name))
+            mode |= (mode & 0444) >> 2;
+    } else {
+        return false;
+    }
+    return ::chmod(download.c_str(), mode) == 0;
+}
+}  // namespace
 
 const std::array<const char*, 5> CSelfUpdate::kUpdateFiles = {
     "changes.txt", "libtarnelctrl.so", "tarnel", "libtarnelvc.so", "tarnellauncher.jar",
@@ -90,11 +123,12 @@ CSelfUpdate::CFileResult CSelfUpdate::UpdateComponentFile(const std::string& nam
         outcome.accepted = true;
     }
     outcome.result = http.Download(true, true);
-    // A replacement that cannot be scheduled is a failed download of that file: the next
-    // start must offer it again, so its stamp goes with it.
-    if (outcome.result && atRestart &&
-        !CPendingRenames::ForInstallation(GetInstallPath()).Schedule(download, installed)) {
-        ReportError("cannot schedule " + download, "CSelfUpdate::UpdateComponentFile");
+    // A replacement that cannot be made ready or scheduled is a failed download of that
+    // file: the next start must offer it again, so its stamp goes with it.
+    if (outcome.result &&
+        (!GiveInstalledMode(name, download, installed) ||
+         (atRestart && !CPendingRenames::ForInstallation(GetInstallPath()).Schedule(download, installed)))) {
+        ReportError("cannot prepare " + download, "CSelfUpdate::UpdateComponentFile");
         DeleteFileIfExists(CHttpClient::TimeStampFileName(download));
         outcome.result = false;
     }

@@ -1,6 +1,7 @@
 // tarnel: the host program of the Corvane Component Manager.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -78,6 +79,9 @@ private:
 // Puts in place what the last update left for this start. When something moved, this
 // process may be the old program: the start goes on in the new one, with the same
 // arguments and environment. The list is empty then, so the new one does not come back here.
+// When the new one cannot start, this start ends: the old program's file may be gone, and
+// without it it knows neither its version nor its path to register. What moved stays in
+// place for the next start.
 void ApplyPendingRenames(char** argv)
 {
     // Read before an update can replace the file this process was started from.
@@ -85,7 +89,8 @@ void ApplyPendingRenames(char** argv)
     if (CPendingRenames::ForInstallation(GetInstallPath()).ApplyAll() == 0 || self.empty())
         return;
     ::execv(self.c_str(), argv);
-    ReportError(self + ": " + std::strerror(errno), "main");
+    std::fprintf(stderr, "tarnel: cannot start the updated program %s: %s\n", self.c_str(), std::strerror(errno));
+    std::exit(EXIT_FAILURE);
 }
 }  // namespace
 

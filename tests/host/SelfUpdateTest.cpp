@@ -5,6 +5,8 @@
 #include <mutex>
 #include <set>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "HttpClient.h"
@@ -212,4 +214,39 @@ TEST_F(SelfUpdateFixture, AReplacementThatCannotBeScheduledIsOfferedAgain)
     EXPECT_EQ(m_prompt.Shown()[2].text, kQuestion);
     EXPECT_EQ(CPendingRenames::ForInstallation(m_install.Path()).ApplyAll(), 1);
     EXPECT_EQ(Installed("tarnel"), "content of tarnel Tue, 02 Jun 2026 10:00:00 GMT");
+}
+
+TEST_F(SelfUpdateFixture, ReplacementsTakeTheModeOfTheFilesTheyReplace)
+{
+    const struct
+    {
+        const char* name;
+        int installed;  // -1: new to the installation
+        int expected;
+    } cases[] = {
+        {"changes.txt", 0600, 0600},
+        {"libtarnelctrl.so", 0755, 0755},  // replaced at once
+        {"tarnel", 0700, 0700},
+        {"libtarnelvc.so", -1, 0750},  // a library: executable, as far as the umask allows
+        {"tarnellauncher.jar", -1, 0640},
+    };
+    for (const auto& c : cases) {
+        Change(c.name);
+        if (c.installed < 0)
+            std::filesystem::remove(m_install.File(c.name));
+        else
+            std::filesystem::permissions(m_install.File(c.name), static_cast<std::filesystem::perms>(c.installed));
+    }
+    const mode_t previous = ::umask(027);
+    const bool restart = Update({IDYES});
+    ::umask(previous);
+    EXPECT_TRUE(restart);
+    auto mode = [this](const std::string& name) {
+        return static_cast<int>(std::filesystem::status(m_install.File(name)).permissions() &
+                                std::filesystem::perms::mask);
+    };
+    EXPECT_EQ(mode("tarnel_new"), 0700);  // ready before the next start moves it
+    EXPECT_EQ(CPendingRenames::ForInstallation(m_install.Path()).ApplyAll(), 3);
+    for (const auto& c : cases)
+        EXPECT_EQ(mode(c.name), c.expected) << c.name;
 }

@@ -15,8 +15,12 @@
 #include "HostTestSupport.h"
 #include "PendingRenames.h"
 #include "Registry.h"
+#include "SelfUpdate.h"
 #include "Settings.h"
+#include "UserPrompt.h"
+#include "VersionBlock.h"
 #include "support/ChildProcess.h"
+#include "support/HeadlessModalRunner.h"
 #include "support/PrivateBus.h"
 #include "support/QtTestSupport.h"
 #include "support/RecordingHttpServer.h"
@@ -40,6 +44,17 @@ protected:
             std::lock_guard lock(m_mutex);
             m_clientIdTargets.push_back(req.target);
             res.set_content("17\n", "text/plain");
+        });
+        // The distribution server: what a test published, all of one release.
+        m_server.Server().Get(R"(/public/[^/]+)", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard lock(m_mutex);
+            auto it = m_published.find(req.path.substr(std::string("/public/").size()));
+            if (it == m_published.end()) {
+                res.status = 404;
+                return;
+            }
+            res.set_header("Last-Modified", "Tue, 02 Jun 2026 10:00:00 GMT");
+            res.set_content(it->second, "application/octet-stream");
         });
         m_server.Start();
         m_registry.UseServers("127.0.0.1:" + std::to_string(m_server.Port()));
@@ -144,7 +159,24 @@ protected:
     std::vector<std::unique_ptr<CChildProcess>> m_processes;
     std::mutex m_mutex;
     std::vector<std::string> m_clientIdTargets;
+    std::map<std::string, std::string> m_published;
 };
+
+// The built program with another product version patched into its version block.
+std::string WithProductVersion(const std::string& program, std::uint32_t high, std::uint32_t low)
+{
+    std::string bytes = ReadFileText(program);
+    CVersionBlock block = ReadVersionBlock(program).value_or(CVersionBlock{});
+    const std::string old(reinterpret_cast<const char*>(&block), sizeof block);
+    const size_t at = bytes.find(old);
+    EXPECT_TRUE(block.fixed.dwSignature == kVersionSignature && at != std::string::npos &&
+                bytes.find(old, at + 1) == std::string::npos);
+    block.fixed.dwProductVersionMS = high;
+    block.fixed.dwProductVersionLS = low;
+    if (at != std::string::npos)
+        bytes.replace(at, old.size(), reinterpret_cast<const char*>(&block), sizeof block);
+    return bytes;
+}
 
 // The command lines of every process below pid.
 std::vector<std::string> DescendantCommands(std::int64_t pid)
@@ -392,6 +424,41 @@ TEST_F(TarnelFixture, AStartThatReplacesTheProgramGoesOnInTheNewOne)
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(ReadFileText(m_dir.File("started.txt")), "first\ntwo words\nsame environment\n");
     EXPECT_TRUE(CPendingRenames::ForInstallation(m_install.Path()).Entries().empty());
+
+    // A new program that cannot start ends the start, with a message, and stays in place.
+    std::filesystem::copy_file(TARNEL_PROGRAM, program, std::filesystem::copy_options::overwrite_existing);
+    WriteFileText(program + "_new", "not a program");
+    ASSERT_TRUE(CPendingRenames::ForInstallation(m_install.Path()).Schedule(program + "_new", program));
+    ASSERT_TRUE(Ends(Launch({}, {}, program), exitCode));
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_NE(ReadFileText(m_logs.back()).find("cannot start the updated program " + program), std::string::npos);
+    EXPECT_EQ(ReadFileText(program), "not a program");
+}
+
+TEST_F(TarnelFixture, AnUpdatedProgramStartsAndReportsItsVersion)
+{
+    const std::string program = m_install.File("tarnel");
+    std::filesystem::copy_file(TARNEL_PROGRAM, program);
+    m_published = {{"changes.txt", "release 2"},
+                   {"tarnel", WithProductVersion(TARNEL_PROGRAM, 0x00020003, 0x00040005)}};
+    // The update as a start of the installed program runs it, the user saying Yes.
+    CHeadlessModalRunner runner{60s};
+    CScriptedPrompt prompt;
+    prompt.Answer(IDYES);
+    bool restart = false;
+    CSelfUpdate(runner, prompt).UpdateComponents(restart);
+    ASSERT_TRUE(restart);
+
+    // The next start puts the new program in place and goes on in it.
+    CChildProcess& process = Launch({}, {}, program);
+    CTestDisplay::Window window = WaitForMainWindow(process.Pid());
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(std::filesystem::read_symlink("/proc/" + std::to_string(process.Pid()) + "/exe"), program);
+    EXPECT_EQ(m_clientIdTargets, std::vector<std::string>{"/Vantrel/ui/clientid.jsp?exeversion=2.3.4.5&clientid=0&email="});
+    m_display.Close(window);
+    int exitCode = -1;
+    ASSERT_TRUE(Ends(process, exitCode));
+    EXPECT_EQ(exitCode, 0);
 }
 
 // The window the user closed comes back where and as it was; one that would come back
