@@ -6,10 +6,12 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/asio/write.hpp>
@@ -17,7 +19,8 @@
 #include <boost/beast/http.hpp>
 
 #include "AccessLog.h"
-#include "HttpEncoding.h"
+#include "HandlerPool.h"
+#include "HttpAnswer.h"
 #include "PageRenderer.h"
 
 namespace beast = boost::beast;
@@ -81,7 +84,8 @@ struct CHttpFrontEnd::CImpl
 {
     CImpl(CAccessLog& log, CPageRenderer& renderer, CHttpRouter& router, const CServerOptions& options)
         : log(log), renderer(renderer), router(router), idle(options.idleTimeoutSeconds),
-          threadCount(options.threads), connections(options.maxConnections, options.maxConnectionsPerClient)
+          ioThreadCount(options.ioThreads), connections(options.maxConnections, options.maxConnectionsPerClient),
+          handlers(options.threads, static_cast<size_t>(options.handlerQueue))
     {
     }
 
@@ -93,13 +97,18 @@ struct CHttpFrontEnd::CImpl
     CPageRenderer& renderer;
     CHttpRouter& router;
     std::chrono::seconds idle;
-    int threadCount;
+    int ioThreadCount;
     // Declared before the I/O context: the connections it destroys release their count here.
     CConnectionCount connections;
     net::io_context io;
     tcp::acceptor acceptor{io};
     net::steady_timer acceptPause{io};
     std::vector<std::thread> threads;
+    // After the I/O context, so it is gone first: its tasks hold connections of the context.
+    CHandlerPool handlers;
+    // Connections whose request is with a handler; Stop closes them without waiting.
+    std::mutex handlingMutex;
+    std::unordered_set<beast::tcp_stream*> handling;
 };
 
 namespace
@@ -110,7 +119,8 @@ class CHttpConnection : public std::enable_shared_from_this<CHttpConnection>
 {
 public:
     CHttpConnection(tcp::socket socket, CHttpFrontEnd::CImpl& server, std::string address, bool admitted)
-        : m_stream(std::move(socket)), m_server(server), m_address(std::move(address)), m_admitted(admitted)
+        : m_stream(std::move(socket)), m_executor(m_stream.get_executor()), m_server(server),
+          m_address(std::move(address)), m_admitted(admitted)
     {
         m_buffer.max_size(2 * CHttpFrontEnd::kMaxHead);
     }
@@ -127,7 +137,8 @@ public:
             if (self->m_admitted)
                 self->ReadHead();
             else
-                self->RefuseBusy();
+                self->RefuseBusy("(connection)", "",
+                                 "Too many connections from your address or in all; try again later.\n");
         });
     }
 
@@ -203,19 +214,41 @@ private:
     {
         auto message = m_parser->release();
         m_parser.reset();
-        CHttpRequest request;
-        request.method = std::string(message.method_string());
-        request.target = std::string(message.target());
-        request.remoteAddress = m_address;
+        auto request = std::make_shared<CHttpRequest>();
+        request->method = std::string(message.method_string());
+        request->target = std::string(message.target());
+        request->remoteAddress = m_address;
+        request->keepAlive = message.keep_alive();
         for (const auto& field : message)
-            request.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
-        request.body = std::move(message.body());
-        request.ParseTarget();
-        request.ParseForm();
-        CHttpResponse response;
-        m_server.Answer(request, response);
-        Send(request.method, request.target, request.Header("Range"), request.Header("Accept-Encoding"),
-             std::move(response), !message.keep_alive());
+            request->headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+        request->body = std::move(message.body());
+        {
+            std::lock_guard lock(m_server.handlingMutex);
+            m_server.handling.insert(&m_stream);
+        }
+        // The handler, and the shaping of its answer (gzip), on a handler thread; the
+        // bytes come back to this connection's strand to be written.
+        bool queued = m_server.handlers.TrySubmit([self = shared_from_this(), request] {
+            request->ParseTarget();
+            request->ParseForm();
+            CHttpResponse response;
+            self->m_server.Answer(*request, response);
+            auto answer = std::make_shared<CHttpAnswer>(ShapeResponse(*request, std::move(response)));
+            {
+                std::lock_guard lock(self->m_server.handlingMutex);
+                self->m_server.handling.erase(&self->m_stream);
+            }
+            net::post(self->m_executor, [self, request, answer] {
+                self->Send(request->method, request->target, std::move(*answer), !request->keepAlive);
+            });
+        });
+        if (queued)
+            return;
+        {
+            std::lock_guard lock(m_server.handlingMutex);
+            m_server.handling.erase(&m_stream);
+        }
+        RefuseBusy(request->method, request->target, "The server is busy; try again in a moment.\n");
     }
 
     // A fault in the request itself: answered, then the connection ends, so whatever the
@@ -231,78 +264,47 @@ private:
             target = std::string(m_parser->get().target().substr(0, 256));
         }
         m_parser.reset();
+        CHttpRequest request;
+        request.method = method;
+        request.keepAlive = false;
         CHttpResponse response;
         m_server.renderer.SendError(response, status, message);
-        Send(method, target, {}, {}, std::move(response), true);
+        Send(method, target, ShapeResponse(request, std::move(response)), true);
     }
 
-    // Over the connection limits: a short fixed answer, no page rendering.
-    void RefuseBusy()
+    // Over the connection limits or with every handler busy: a short fixed answer, no page
+    // rendering, and the connection closed.
+    void RefuseBusy(const std::string& method, const std::string& target, const std::string& message)
     {
-        m_start = Clock::now();
+        if (m_start == Clock::time_point())
+            m_start = Clock::now();
+        CHttpRequest request;
+        request.method = method;
+        request.keepAlive = false;
         CHttpResponse response;
         response.status = 503;
-        response.SetContent("Too many connections from your address or in all; try again later.\n",
-                            "text/plain; charset=UTF-8");
+        response.SetContent(message, "text/plain; charset=UTF-8");
         response.SetHeader("Retry-After", "5");
-        Send("(connection)", "", {}, {}, std::move(response), true);
+        Send(method, target, ShapeResponse(request, std::move(response)), true);
     }
 
-    void Send(const std::string& method, const std::string& target, const std::string& range,
-              const std::string& acceptEncoding, CHttpResponse response, bool close)
+    void Send(const std::string& method, const std::string& target, CHttpAnswer answer, bool close)
     {
-        auto answer = std::make_shared<http::response<http::string_body>>();
-        answer->version(11);
-        for (const auto& [name, value] : response.headers)
-            answer->set(name, value);
-        if (!response.contentType.empty())
-            answer->set(http::field::content_type, response.contentType);
-        bool head = method == "HEAD";
-        size_t size = response.body.size();
-        bool empty = response.status == 204 || response.status == 304 || response.status < 200;
-        if (response.status == 200 && !head)
-            answer->set(http::field::accept_ranges, "bytes");
-        if (response.status == 200 && !head && !range.empty()) {
-            bool unsatisfiable = false;
-            if (auto part = HttpEncoding::SingleRange(range, size, unsatisfiable)) {
-                response.status = 206;
-                answer->set(http::field::content_range, "bytes " + std::to_string(part->first) + "-" +
-                                                            std::to_string(part->last) + "/" + std::to_string(size));
-                response.body = response.body.substr(part->first, part->last - part->first + 1);
-            } else if (unsatisfiable) {
-                response.status = 416;
-                answer->set(http::field::content_range, "bytes */" + std::to_string(size));
-                response.body.clear();
-            }
-        } else if (!head && !empty && size >= HttpEncoding::kMinCompressed &&
-                   HttpEncoding::IsCompressible(response.contentType) && HttpEncoding::AcceptsGzip(acceptEncoding)) {
-            answer->set(http::field::vary, "Accept-Encoding");
-            if (auto packed = HttpEncoding::Gzip(response.body); packed && packed->size() < size) {
-                answer->set(http::field::content_encoding, "gzip");
-                response.body = std::move(*packed);
-            }
-        }
-        answer->result(static_cast<unsigned>(response.status));
-        answer->keep_alive(!close);
-        if (head) {
-            answer->content_length(size);
-        } else if (!empty) {
-            answer->body() = std::move(response.body);
-            answer->prepare_payload();
-        }
-        m_server.log.LogHttp(m_address, method.empty() ? "-" : method, target, response.status, answer->body().size(),
+        m_server.log.LogHttp(m_address, method.empty() ? "-" : method, target, answer.status, answer.bodyBytes,
                              std::chrono::duration<double, std::milli>(Clock::now() - m_start).count());
         m_start = Clock::time_point();
         m_close = close;
-        m_answer = answer;
-        m_stream.expires_after(m_admitted ? m_server.idle + TransferAllowance(answer->body().size())
+        m_answer = std::move(answer.bytes);
+        m_stream.expires_after(m_admitted ? m_server.idle + TransferAllowance(m_answer.size())
                                           : std::chrono::seconds(2));
-        http::async_write(m_stream, *m_answer, beast::bind_front_handler(&CHttpConnection::OnWritten, shared_from_this()));
+        net::async_write(m_stream, net::buffer(m_answer),
+                         beast::bind_front_handler(&CHttpConnection::OnWritten, shared_from_this()));
     }
 
     void OnWritten(beast::error_code ec, size_t)
     {
-        m_answer.reset();
+        m_answer.clear();
+        m_answer.shrink_to_fit();
         if (ec)
             return;
         if (m_close && !m_admitted) {
@@ -340,12 +342,14 @@ private:
     }
 
     beast::tcp_stream m_stream;
+    // Kept apart from the stream, which Stop may close while a handler thread posts here.
+    net::any_io_executor m_executor;
     CHttpFrontEnd::CImpl& m_server;
     std::string m_address;
     bool m_admitted;
     beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::string_body>> m_parser;
-    std::shared_ptr<http::response<http::string_body>> m_answer;
+    std::string m_answer;
     Clock::time_point m_start;
     Clock::time_point m_bodyStart;
     size_t m_bodyBytes = 0;
@@ -435,7 +439,8 @@ bool CHttpFrontEnd::Start(const CListenAddress& address, std::string& error)
     }
     m_port = acceptor.local_endpoint(ec).port();
     m_impl->Accept();
-    for (int i = 0; i < m_impl->threadCount; ++i)
+    m_impl->handlers.Start();
+    for (int i = 0; i < m_impl->ioThreadCount; ++i)
         m_impl->threads.emplace_back([this] { m_impl->io.run(); });
     return true;
 }
@@ -447,6 +452,14 @@ void CHttpFrontEnd::Stop()
     m_impl->io.stop();
     for (auto& thread : m_impl->threads)
         thread.join();
+    // A handler may take its time; its client is not kept waiting for it.
+    {
+        std::lock_guard lock(m_impl->handlingMutex);
+        beast::error_code ignored;
+        for (beast::tcp_stream* stream : m_impl->handling)
+            stream->socket().close(ignored);
+    }
+    m_impl->handlers.Stop();
     // Destroying the I/O context destroys every connection waiting in it, which closes them.
     m_impl.reset();
 }

@@ -29,6 +29,7 @@ struct CHttpRequest
     CHeaderList params;  // query fields, then form fields
     std::vector<CFormFile> files;
     std::vector<std::string> matches;  // [0] the whole path, then the route's groups
+    bool keepAlive = true;             // the client sends another request on the connection
 
     // First header of that name (any case); empty when absent.
     std::string Header(std::string_view name) const;

@@ -22,8 +22,12 @@ struct CServerOptions
     bool migrate = false;         // bring the state directory's files into the database, then exit
     bool loadSite = false;        // load the site's catalogue and lookup table into the database, then exit
     int idleTimeoutSeconds = 10;  // time for a whole request head; a trickle of bytes does not extend it
-    // Threads that answer HTTP requests; waiting connections hold none.
+    // Threads that run the page handlers; waiting connections hold none.
     int threads = 8;
+    // Threads that read requests and write answers, never held by a handler.
+    int ioThreads = 2;
+    // Requests waiting for a handler thread; past that they are answered 503.
+    int handlerQueue = 256;
     int maxConnections = 512;           // HTTP connections open at once
     int maxConnectionsPerClient = 128;  // of them from one client address
 };

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <zlib.h>
 
+#include "HttpAnswer.h"
 #include "HttpRequest.h"
 
 namespace
@@ -21,6 +24,42 @@ std::string Gunzip(const std::string& packed)
     out.resize(stream.total_out);
     inflateEnd(&stream);
     return result == Z_STREAM_END ? out : "(not gzip)";
+}
+
+std::string CompressibleText()
+{
+    std::string text;
+    for (int i = 0; i < 500; ++i)
+        text += "<class><className>Vector" + std::to_string(i) + "</className></class>\n";
+    return text;
+}
+
+// The status line, the header fields by name and the body of a message as sent.
+struct CParsedAnswer
+{
+    std::string statusLine;
+    std::map<std::string, std::string> fields;
+    std::string body;
+    bool wellFormed = false;
+};
+
+CParsedAnswer Parse(const std::string& bytes)
+{
+    CParsedAnswer parsed;
+    size_t end = bytes.find("\r\n\r\n");
+    if (end == std::string::npos)
+        return parsed;
+    std::string_view head(bytes.data(), end);
+    parsed.statusLine = std::string(NextPiece(head, "\r\n"));
+    parsed.wellFormed = true;
+    while (!head.empty()) {
+        std::string_view line = NextPiece(head, "\r\n");
+        size_t colon = line.find(": ");
+        if (colon == std::string_view::npos || !parsed.fields.emplace(line.substr(0, colon), line.substr(colon + 2)).second)
+            parsed.wellFormed = false;
+    }
+    parsed.body = bytes.substr(end + 4);
+    return parsed;
 }
 }  // namespace
 
@@ -41,9 +80,7 @@ TEST(HttpEncodingTest, GzipOnlyWhereTheClientTakesIt)
     EXPECT_TRUE(HttpEncoding::IsCompressible("text/xml; charset=UTF-8"));
     EXPECT_FALSE(HttpEncoding::IsCompressible("application/java-archive"));
 
-    std::string text;
-    for (int i = 0; i < 500; ++i)
-        text += "<class><className>Vector" + std::to_string(i) + "</className></class>\n";
+    std::string text = CompressibleText();
     auto packed = HttpEncoding::Gzip(text);
     ASSERT_TRUE(packed);
     EXPECT_LT(packed->size(), text.size() / 4);
@@ -113,4 +150,96 @@ TEST(HttpEncodingTest, RequestsParseTheirTargetAndForms)
     EXPECT_EQ(archive->contentType, "application/java-archive");
     EXPECT_EQ(archive->content, "PK\x03\x04");
     EXPECT_FALSE(upload.HasParameter("cut"));  // a part without its end is not taken
+}
+
+TEST(HttpEncodingTest, AnswersAreShapedForTheirRequest)
+{
+    const std::string text = CompressibleText();
+    const std::string size = std::to_string(text.size());
+    struct Case
+    {
+        const char* name;
+        const char* method;
+        const char* range;
+        const char* acceptEncoding;
+        bool keepAlive;
+        int status;
+        std::string body;
+        const char* contentType;
+        const char* statusLine;
+        std::map<std::string, std::string> fields;  // "" for a field that must be absent
+        std::string sent;                            // the body once unpacked
+    };
+    const char* xml = "text/xml; charset=UTF-8";
+    const char* jar = "application/java-archive";
+    const Case cases[] = {
+        {"large text, gzip taken", "GET", "", "deflate, gzip", true, 200, text, xml, "HTTP/1.1 200 OK",
+         {{"Content-Encoding", "gzip"}, {"Vary", "Accept-Encoding"}, {"Accept-Ranges", "bytes"}, {"Connection", ""}},
+         text},
+        {"large text, gzip refused", "GET", "", "gzip;q=0", true, 200, text, xml, "HTTP/1.1 200 OK",
+         {{"Content-Encoding", ""}, {"Vary", ""}, {"Content-Length", size}}, text},
+        {"small text", "GET", "", "gzip", true, 200, "<a/>", xml, "HTTP/1.1 200 OK",
+         {{"Content-Encoding", ""}, {"Content-Length", "4"}, {"Content-Type", xml}}, "<a/>"},
+        {"large archive", "GET", "", "gzip", true, 200, text, jar, "HTTP/1.1 200 OK",
+         {{"Content-Encoding", ""}, {"Content-Length", size}}, text},
+        {"HEAD", "HEAD", "bytes=0-9", "gzip", true, 200, text, xml, "HTTP/1.1 200 OK",
+         {{"Content-Length", size}, {"Content-Encoding", ""}, {"Accept-Ranges", ""}, {"Content-Range", ""}}, ""},
+        {"one range, not packed", "GET", "bytes=5-9", "gzip", true, 200, text, xml, "HTTP/1.1 206 Partial Content",
+         {{"Content-Range", "bytes 5-9/" + size}, {"Content-Length", "5"}, {"Content-Encoding", ""}}, text.substr(5, 5)},
+        {"the last bytes", "GET", "bytes=-3", "", true, 200, text, xml, "HTTP/1.1 206 Partial Content",
+         {{"Content-Range", "bytes " + std::to_string(text.size() - 3) + "-" + std::to_string(text.size() - 1) + "/" + size}},
+         text.substr(text.size() - 3)},
+        {"range past the end", "GET", "bytes=999999-", "gzip", true, 200, text, xml,
+         "HTTP/1.1 416 Range Not Satisfiable", {{"Content-Range", "bytes */" + size}, {"Content-Length", "0"}}, ""},
+        {"several ranges: the whole", "GET", "bytes=0-1,3-4", "gzip", true, 200, text, xml, "HTTP/1.1 200 OK",
+         {{"Content-Range", ""}, {"Content-Encoding", ""}, {"Content-Length", size}}, text},
+        {"malformed range: the whole", "GET", "bytes=x-y", "", true, 200, "abcdef", xml, "HTTP/1.1 200 OK",
+         {{"Content-Range", ""}, {"Content-Length", "6"}}, "abcdef"},
+        {"range of an error page", "GET", "bytes=0-1", "", true, 404, "missing", "text/html", "HTTP/1.1 404 Not Found",
+         {{"Content-Range", ""}, {"Accept-Ranges", ""}, {"Content-Length", "7"}}, "missing"},
+        {"304 has no body", "GET", "", "gzip", true, 304, text, xml, "HTTP/1.1 304 Not Modified",
+         {{"Content-Length", ""}, {"Content-Encoding", ""}}, ""},
+        {"204 has no body", "GET", "", "", true, 204, "x", "", "HTTP/1.1 204 No Content", {{"Content-Length", ""}}, ""},
+        {"closing the connection", "POST", "", "", false, 200, "ok", "text/plain", "HTTP/1.1 200 OK",
+         {{"Connection", "close"}, {"Content-Length", "2"}}, "ok"},
+    };
+    for (const auto& c : cases) {
+        CHttpRequest request;
+        request.method = c.method;
+        request.keepAlive = c.keepAlive;
+        if (*c.range)
+            request.headers.emplace_back("range", c.range);
+        if (*c.acceptEncoding)
+            request.headers.emplace_back("Accept-Encoding", c.acceptEncoding);
+        CHttpResponse response;
+        response.status = c.status;
+        response.SetContent(c.body, c.contentType);
+        CHttpAnswer answer = ShapeResponse(request, std::move(response));
+        CParsedAnswer parsed = Parse(answer.bytes);
+        ASSERT_TRUE(parsed.wellFormed) << c.name << "\n" << answer.bytes.substr(0, 300);
+        EXPECT_EQ(parsed.statusLine, c.statusLine) << c.name;
+        EXPECT_EQ(std::to_string(answer.status), std::string(c.statusLine).substr(9, 3)) << c.name;
+        for (const auto& [field, value] : c.fields) {
+            auto found = parsed.fields.find(field);
+            if (value.empty())
+                EXPECT_EQ(found, parsed.fields.end()) << c.name << ": " << field;
+            else
+                EXPECT_TRUE(found != parsed.fields.end() && found->second == value) << c.name << ": " << field;
+        }
+        EXPECT_EQ(answer.bodyBytes, parsed.body.size()) << c.name;
+        bool packed = parsed.fields.count("Content-Encoding") > 0;
+        EXPECT_EQ(packed ? Gunzip(parsed.body) : parsed.body, c.sent) << c.name;
+        if (packed) {
+            EXPECT_LT(parsed.body.size(), text.size() / 4) << c.name;
+            EXPECT_EQ(parsed.fields["Content-Length"], std::to_string(parsed.body.size())) << c.name;
+        }
+    }
+
+    // A header value that carries a line break cannot start a header of its own.
+    CHttpResponse redirect;
+    redirect.Redirect("/a\r\nSet-Cookie: owned=1");
+    CParsedAnswer parsed = Parse(ShapeResponse(CHttpRequest(), std::move(redirect)).bytes);
+    EXPECT_EQ(parsed.statusLine, "HTTP/1.1 302 Found");
+    EXPECT_EQ(parsed.fields.count("Set-Cookie"), 0u);
+    EXPECT_EQ(parsed.fields["Location"], "/aSet-Cookie: owned=1");
 }
