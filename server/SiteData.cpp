@@ -31,7 +31,7 @@ bool CSiteData::LoadIntoStore(const CSite& site, CServerStore& store, std::strin
     }
     tables.modified = info.st_mtim.tv_sec;
     if (!CLookupDatabase::ReadFile(site.Root() + "/" + CSite::kLookupTable, tables.lookup, error) ||
-        !store.ReplaceSiteTables(tables, error))
+        !store.ReplaceSiteTables(CSite::kCatalogue, tables, error))
         return false;
     summary = "the catalogue (" + std::to_string(tables.catalogue.size()) + " bytes) and the lookup table (" +
               std::to_string(tables.lookup.size()) + " classes) of " + site.Root() + " are in the " + store.Describe();
@@ -43,7 +43,7 @@ bool CSiteData::Apply(const CSite& site, CServerStore& store, CLookupDatabase& l
 {
     CServerStore::CSiteTables tables;
     bool found = false;
-    if (!store.ReadSiteTables(tables, found, error))
+    if (!store.ReadSiteTables(CSite::kCatalogue, tables, found, error))
         return false;
     if (!found) {
         source = "the site's files";

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <map>
 
-#include "Site.h"
 #include "SqlDatabase.h"
 
 namespace
@@ -227,16 +226,16 @@ bool CServerStore::AddMarketSession(const std::string& id, const std::string& lo
                    error);
 }
 
-bool CServerStore::ReplaceSiteTables(const CSiteTables& tables, std::string& error)
+bool CServerStore::ReplaceSiteTables(const std::string& cataloguePath, const CSiteTables& tables, std::string& error)
 {
     auto work = [&](CSqlConnection& connection, std::string& failure) {
         if (m_postgres && Failed(connection.Run("SELECT pg_advisory_xact_lock(1986, 2)"), failure))
             return CSqlDatabase::CWork::Failed;
-        if (Failed(connection.Run("DELETE FROM site_documents WHERE path = $1", {std::string(CSite::kCatalogue)}),
+        if (Failed(connection.Run("DELETE FROM site_documents WHERE path = $1", {cataloguePath}),
                    failure) ||
             Failed(connection.Run(
                        "INSERT INTO site_documents(path, content, modified) VALUES ($1, $2, $3)",
-                       {std::string(CSite::kCatalogue), tables.catalogue, static_cast<int64_t>(tables.modified)}),
+                       {cataloguePath, tables.catalogue, static_cast<int64_t>(tables.modified)}),
                    failure) ||
             Failed(connection.Run("DELETE FROM lookup_classes"), failure))
             return CSqlDatabase::CWork::Failed;
@@ -260,13 +259,13 @@ bool CServerStore::ReplaceSiteTables(const CSiteTables& tables, std::string& err
     return m_database->InTransaction(true, work, error);
 }
 
-bool CServerStore::ReadSiteTables(CSiteTables& tables, bool& found, std::string& error)
+bool CServerStore::ReadSiteTables(const std::string& cataloguePath, CSiteTables& tables, bool& found, std::string& error)
 {
     found = false;
     // The catalogue and the lookup table of one load, even while another load runs.
     auto work = [&](CSqlConnection& connection, std::string& failure) {
         CSqlResult document = connection.Run("SELECT content, modified FROM site_documents WHERE path = $1",
-                                             {std::string(CSite::kCatalogue)});
+                                             {cataloguePath});
         if (Failed(document, failure))
             return CSqlDatabase::CWork::Failed;
         if (document.rows.empty())

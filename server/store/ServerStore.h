@@ -89,10 +89,11 @@ public:
 
     bool AddMarketSession(const std::string& id, const std::string& look, std::string& error);
 
-    // Replaces the catalogue and the lookup table in one step.
-    bool ReplaceSiteTables(const CSiteTables& tables, std::string& error);
+    // cataloguePath: the catalogue's path in the site, its key in the store. Replaces the
+    // catalogue and the lookup table in one step.
+    bool ReplaceSiteTables(const std::string& cataloguePath, const CSiteTables& tables, std::string& error);
     // found is false when no site tables were ever loaded.
-    bool ReadSiteTables(CSiteTables& tables, bool& found, std::string& error);
+    bool ReadSiteTables(const std::string& cataloguePath, CSiteTables& tables, bool& found, std::string& error);
 
     // State written before the store existed: ids and numbers are kept; a report whose number
     // the store already gives to another report gets a new one. Running it again adds nothing.
