@@ -63,7 +63,7 @@ void CMarketPages::Session(const CHttpRequest& request, CHttpResponse& response)
     std::string id = NewSessionId();
     std::string error;
     std::string look = CTransformer::CleanText(request.Parameter("look").substr(0, 64));
-    if (!m_store.AddMarketSession(id, look, error)) {
+    if (!m_store.MarketSessions().Add(id, look, error)) {
         m_store.LogFailure("opening a marketplace session", error);
         // The client keeps no session then and asks again with its next page.
         m_renderer.SendError(response, 503, "No marketplace session can be opened just now; please try again later.");

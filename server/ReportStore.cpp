@@ -13,26 +13,26 @@ std::string Field(const std::map<std::string, std::string>& fields, const std::s
 }
 }  // namespace
 
-CServerStore::CAdded CReportStore::Store(const std::string& kind, const std::map<std::string, std::string>& fields)
+CReportTable::CAdded CReportStore::Store(const std::string& kind, const std::map<std::string, std::string>& fields)
 {
-    CServerStore::CReport report;
+    CReportTable::CReport report;
     report.kind = kind;
     report.email = Field(fields, "email");
     report.platform = Field(fields, "platform");
     report.summary = Field(fields, "summary");
     report.details = Field(fields, "details");
-    CServerStore::CAdded added = m_store.AddReport(report, m_quota);
-    if (added.outcome == CServerStore::CAddOutcome::Failed)
+    CReportTable::CAdded added = m_store.Reports().Add(report, m_quota);
+    if (added.outcome == CReportTable::CAddOutcome::Failed)
         m_store.LogFailure("storing a report", added.error);
     return added;
 }
 
-bool CReportStore::ReportsOf(const std::string& email, std::vector<CServerStore::CReport>& reports, std::string& error)
+bool CReportStore::ReportsOf(const std::string& email, std::vector<CReportTable::CReport>& reports, std::string& error)
 {
     reports.clear();
     if (email.empty())
         return true;
-    if (m_store.ReportsOf(CTransformer::CleanText(email.substr(0, kMaxField)), kListed, reports, error))
+    if (m_store.Reports().ReportsOf(CTransformer::CleanText(email.substr(0, kMaxField)), kListed, reports, error))
         return true;
     m_store.LogFailure("listing reports", error);
     return false;

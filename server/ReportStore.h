@@ -14,9 +14,9 @@ public:
     CReportStore(CServerStore& store, int quota) : m_store(store), m_quota(quota) {}
 
     // fields: "email", "summary", "details" and, for bugs, "platform".
-    CServerStore::CAdded Store(const std::string& kind, const std::map<std::string, std::string>& fields);
+    CReportTable::CAdded Store(const std::string& kind, const std::map<std::string, std::string>& fields);
     // Reports whose address is email, newest first; false when the store failed.
-    bool ReportsOf(const std::string& email, std::vector<CServerStore::CReport>& reports, std::string& error);
+    bool ReportsOf(const std::string& email, std::vector<CReportTable::CReport>& reports, std::string& error);
 
     int Quota() const { return m_quota; }
 

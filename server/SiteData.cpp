@@ -22,7 +22,7 @@ bool CSiteData::LoadIntoStore(const CSite& site, CServerStore& store, std::strin
         error = "the catalogue " + cataloguePath + " is not usable: " + error;
         return false;
     }
-    CServerStore::CSiteTables tables;
+    CSiteTables::CContent tables;
     struct stat info{};
     if (ReadWholeFile(cataloguePath, tables.catalogue, kMaxCatalogue) != CReadResult::Ok ||
         ::stat(cataloguePath.c_str(), &info) != 0) {
@@ -31,7 +31,7 @@ bool CSiteData::LoadIntoStore(const CSite& site, CServerStore& store, std::strin
     }
     tables.modified = info.st_mtim.tv_sec;
     if (!CLookupDatabase::ReadFile(site.Root() + "/" + CSite::kLookupTable, tables.lookup, error) ||
-        !store.ReplaceSiteTables(tables, error))
+        !store.SiteTables().Replace(CSite::kCatalogue, tables, error))
         return false;
     summary = "the catalogue (" + std::to_string(tables.catalogue.size()) + " bytes) and the lookup table (" +
               std::to_string(tables.lookup.size()) + " classes) of " + site.Root() + " are in the " + store.Describe();
@@ -41,9 +41,9 @@ bool CSiteData::LoadIntoStore(const CSite& site, CServerStore& store, std::strin
 bool CSiteData::Apply(const CSite& site, CServerStore& store, CLookupDatabase& lookup, std::string& source,
                       std::string& error)
 {
-    CServerStore::CSiteTables tables;
+    CSiteTables::CContent tables;
     bool found = false;
-    if (!store.ReadSiteTables(tables, found, error))
+    if (!store.SiteTables().Read(CSite::kCatalogue, tables, found, error))
         return false;
     if (!found) {
         source = "the site's files";

@@ -31,7 +31,7 @@ bool Exists(const std::string& path)
 
 // "id<TAB>e-mail<TAB>version<TAB>time", one registration a line; a last line without its
 // line feed was cut short by a crash and never answered.
-bool ReadClients(const std::string& stateDir, std::vector<CServerStore::CVisit>& visits, std::string& error)
+bool ReadClients(const std::string& stateDir, std::vector<CClientTable::CVisit>& visits, std::string& error)
 {
     std::string text;
     CReadResult read = ReadWholeFile(ClientsFile(stateDir), text, kMaxClientsFile);
@@ -57,7 +57,7 @@ bool ReadClients(const std::string& stateDir, std::vector<CServerStore::CVisit>&
 }
 
 // One "NNNNNN.xml" file: <report number kind received> with a child element per field.
-bool ReadReport(const std::string& path, CServerStore::CReport& report, std::string& error)
+bool ReadReport(const std::string& path, CReportTable::CReport& report, std::string& error)
 {
     std::string text;
     if (ReadWholeFile(path, text, kMaxReportFile) != CReadResult::Ok) {
@@ -95,7 +95,7 @@ bool ReadReport(const std::string& path, CServerStore::CReport& report, std::str
     return true;
 }
 
-bool ReadReports(const std::string& stateDir, std::vector<CServerStore::CReport>& reports, std::string& error)
+bool ReadReports(const std::string& stateDir, std::vector<CReportTable::CReport>& reports, std::string& error)
 {
     DIR* dir = ::opendir(ReportsFolder(stateDir).c_str());
     if (!dir) {
@@ -115,7 +115,7 @@ bool ReadReports(const std::string& stateDir, std::vector<CServerStore::CReport>
     ::closedir(dir);
     std::sort(names.begin(), names.end());
     for (const auto& name : names) {
-        CServerStore::CReport report;
+        CReportTable::CReport report;
         if (!ReadReport(ReportsFolder(stateDir) + "/" + name, report, error))
             return false;
         reports.push_back(std::move(report));
@@ -146,8 +146,8 @@ bool CStateMigration::Run(const std::string& stateDir, CServerStore& store, std:
         summary = "nothing to migrate in " + stateDir;
         return true;
     }
-    std::vector<CServerStore::CVisit> visits;
-    std::vector<CServerStore::CReport> reports;
+    std::vector<CClientTable::CVisit> visits;
+    std::vector<CReportTable::CReport> reports;
     CServerStore::CImported imported;
     if (!ReadClients(stateDir, visits, error) || !ReadReports(stateDir, reports, error))
         return false;

@@ -60,8 +60,8 @@ void CSupportPages::ReportSent(const std::string& kind, const CHttpRequest& requ
         response.status = 400;
         return;
     }
-    CServerStore::CAdded added = m_reports.Store(kind, fields);
-    if (added.outcome == CServerStore::CAddOutcome::OverQuota) {
+    CReportTable::CAdded added = m_reports.Store(kind, fields);
+    if (added.outcome == CReportTable::CAddOutcome::OverQuota) {
         // The form comes back filled in, so nothing typed is lost.
         CGeneratedXml page("reportform");
         page.SetAttribute(page.Root(), "kind", kind);
@@ -80,7 +80,7 @@ void CSupportPages::ReportSent(const std::string& kind, const CHttpRequest& requ
         response.SetHeader("Retry-After", "3600");
         return;
     }
-    if (added.outcome != CServerStore::CAddOutcome::Stored) {
+    if (added.outcome != CReportTable::CAddOutcome::Stored) {
         m_renderer.SendError(response, 503, "Your report could not be stored; please try again later.");
         return;
     }
@@ -95,7 +95,7 @@ void CSupportPages::ReportSent(const std::string& kind, const CHttpRequest& requ
 void CSupportPages::HelpList(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string email = request.Parameter("email");
-    std::vector<CServerStore::CReport> reports;
+    std::vector<CReportTable::CReport> reports;
     std::string error;
     if (!m_reports.ReportsOf(email, reports, error)) {
         m_renderer.SendError(response, 503, "The list of your reports is not available; please try again later.");

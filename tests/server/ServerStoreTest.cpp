@@ -8,6 +8,9 @@
 #include <thread>
 
 #include "ClientRegistry.h"
+#include "DatabaseFactory.h"
+#include "Schema.h"
+#include "SqlDatabase.h"
 #include "ServerStore.h"
 #include "TestDatabase.h"
 #include "support/PostgresCluster.h"
@@ -147,8 +150,8 @@ TEST_P(ServerStoreTest, MigrationBringsAnEarlierStateFolderIn)
     {
         auto store = CServerStore::Open(m_database.Location(), error);
         ASSERT_TRUE(store) << error;
-        CServerStore::CReport report{0, "bug", "zed@example.org", "linux", "Already here", "", ""};
-        ASSERT_EQ(store->AddReport(report, 0).number, 1);  // takes the number of an old report
+        CReportTable::CReport report{0, "bug", "zed@example.org", "linux", "Already here", "", ""};
+        ASSERT_EQ(store->Reports().Add(report, 0).number, 1);  // takes the number of an old report
     }
     struct Case
     {
@@ -281,4 +284,56 @@ TEST(ServerStoreRestartTest, NoRequestFailsAfterTheDatabaseRestarted)
         }
     }
     EXPECT_EQ(handedOut.size(), 48u);
+}
+
+TEST_P(ServerStoreTest, ASchemaStepBringsAnExistingDatabaseUpKeepingItsData)
+{
+    std::string error;
+    {
+        // Written by this version of the tables, with a row in each.
+        auto store = CServerStore::Open(m_database.Location(), error);
+        ASSERT_TRUE(store) << error;
+        ASSERT_NE(store->Clients().Register(0, "ada@example.org", "1.0.0.0", error), 0u) << error;
+        ASSERT_EQ(store->Reports().Add({0, "bug", "ada@example.org", "linux", "Kept", "", ""}, 0).outcome,
+                  CReportTable::CAddOutcome::Stored);
+        ASSERT_TRUE(store->MarketSessions().Add("s1", "plain", error)) << error;
+        ASSERT_TRUE(store->SiteTables().Replace("catalogue.xml", {"<components/>", 7, {{"a.B", "1"}}}, error)) << error;
+    }
+    auto data = [&] {
+        std::string text;
+        for (const char* table : {"clients", "client_visits", "reports", "market_sessions", "site_documents",
+                                  "lookup_classes"})
+            text += QueryText(m_database.Location(), std::string("SELECT * FROM ") + table) + "\n";
+        return text;
+    };
+    std::string kept = data();
+    ASSERT_EQ(kept.find("(error"), std::string::npos) << kept;
+    std::string integer = GetParam() == CDatabaseKind::SQLite ? "INTEGER" : "BIGINT";
+    std::string notes = "CREATE TABLE client_notes(client " + integer + " NOT NULL REFERENCES clients(id), note TEXT)";
+    std::string fill = "INSERT INTO client_notes(client, note) SELECT id, 'first' FROM clients";
+    CSchema later = CSchema::Store().Then({{notes, fill}, {notes, fill}});
+
+    // Two servers of the later version start together: the step runs once.
+    size_t applied[2] = {9, 9};
+    std::string errors[2];
+    InParallel(2, [&](size_t i) {
+        auto database = CDatabaseFactory::Open(m_database.Location(), errors[i]);
+        if (database)
+            later.Upgrade(*database, applied[i], errors[i]);
+    });
+    EXPECT_EQ(errors[0] + errors[1], "");
+    EXPECT_EQ(applied[0] + applied[1], 1u);
+    EXPECT_EQ(QueryText(m_database.Location(), "SELECT value FROM store_info WHERE name = 'schema'"), "2|");
+    EXPECT_EQ(QueryText(m_database.Location(), "SELECT count(*) FROM client_notes"), "1|");
+    EXPECT_EQ(data(), kept);
+
+    // Opened again: nothing to do. This version's server refuses the later tables.
+    auto database = CDatabaseFactory::Open(m_database.Location(), error);
+    ASSERT_TRUE(database) << error;
+    ASSERT_TRUE(later.Upgrade(*database, applied[0], error)) << error;
+    EXPECT_EQ(applied[0], 0u);
+    EXPECT_EQ(QueryText(m_database.Location(), "SELECT count(*) FROM client_notes"), "1|");
+    EXPECT_EQ(data(), kept);
+    EXPECT_FALSE(CServerStore::Open(m_database.Location(), error));
+    EXPECT_TRUE(Has(error, "tables version 2")) << error;
 }

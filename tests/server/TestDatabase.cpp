@@ -1,5 +1,6 @@
 #include "TestDatabase.h"
 
+#include "DatabaseFactory.h"
 #include "SqlDatabase.h"
 #include "support/PostgresCluster.h"
 
@@ -16,7 +17,7 @@ const char* DatabaseKindName(CDatabaseKind kind) { return kind == CDatabaseKind:
 std::string QueryText(const std::string& location, const std::string& sql)
 {
     std::string error;
-    auto database = CSqlDatabase::Open(location, error);
+    auto database = CDatabaseFactory::Open(location, error);
     auto connection = database ? database->Acquire(error) : CSqlDatabase::CLease();
     if (!connection)
         return "(error " + error + ")";

@@ -15,6 +15,14 @@ struct CSqlResult
     int64_t changed = 0;                         // rows an INSERT, UPDATE or DELETE touched
 };
 
+// True when result failed; error then says why.
+inline bool Failed(const CSqlResult& result, std::string& error)
+{
+    if (!result.ok)
+        error = result.error;
+    return !result.ok;
+}
+
 // One open connection to the server's database, used by one thread at a time. Statements
 // name their parameters $1, $2, ... in both dialects.
 class CSqlConnection

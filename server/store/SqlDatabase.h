@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -69,10 +70,6 @@ public:
         bool m_done = false;
     };
 
-    // "postgresql://..." or "postgres://..." for PostgreSQL; "sqlite:PATH" or a plain path for
-    // an SQLite file, created when missing. Fails unless a first connection can be made.
-    static std::unique_ptr<CSqlDatabase> Open(const std::string& location, std::string& error);
-
     virtual ~CSqlDatabase() = default;
     CSqlDatabase(const CSqlDatabase&) = delete;
     CSqlDatabase& operator=(const CSqlDatabase&) = delete;
@@ -99,6 +96,9 @@ public:
     // One statement on a pooled connection, again on a new one when that was found broken. Only for
     // statements that may run twice: reads, and writes whose second run fails by a key.
     CSqlResult Run(const std::string& sql, const std::vector<CSqlValue>& parameters = {});
+
+    // A time as the tables keep it, "2024-05-01T12:00:00Z": texts that compare as the times do.
+    static std::string UtcText(std::time_t time);
 
     virtual CDialect Dialect() const = 0;
     // For messages: the kind and where it is, never a password.

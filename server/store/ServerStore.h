@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ClientTable.h"
+#include "MarketSessionTable.h"
+#include "ReportTable.h"
+#include "SiteTables.h"
+
+class CSqlDatabase;
+
+// Everything the server writes (client ids, reports, marketplace sessions) and the site
+// tables it reads (the catalogue and the lookup table), in one database that several servers
+// may share: ids and numbers come from the database, so no two servers hand out the same.
+// Each table keeps its own statements; CSchema keeps their layout.
+class CServerStore
+{
+public:
+    struct CImported
+    {
+        size_t clients = 0;  // ids new to the store
+        size_t visits = 0;
+        size_t reports = 0;
+        std::vector<std::pair<int64_t, int64_t>> renumbered;  // old number, new number
+    };
+
+    // Opens the database (see CDatabaseFactory) and brings its tables up to this version.
+    static std::unique_ptr<CServerStore> Open(const std::string& location, std::string& error);
+
+    explicit CServerStore(std::unique_ptr<CSqlDatabase> database);
+    ~CServerStore();
+    CServerStore(const CServerStore&) = delete;
+    CServerStore& operator=(const CServerStore&) = delete;
+
+    std::string Describe() const;
+    // One line on standard error for the operator: the page the client saw says less.
+    void LogFailure(const std::string& what, const std::string& error) const;
+
+    CClientTable& Clients() { return m_clients; }
+    CReportTable& Reports() { return m_reports; }
+    CMarketSessionTable& MarketSessions() { return m_marketSessions; }
+    CSiteTables& SiteTables() { return m_siteTables; }
+
+    // State written before the store existed: ids and numbers are kept; a report whose number
+    // the store already gives to another report gets a new one. Running it again adds nothing.
+    bool Import(const std::vector<CClientTable::CVisit>& visits, const std::vector<CReportTable::CReport>& reports,
+                CImported& imported, std::string& error);
+
+private:
+    std::unique_ptr<CSqlDatabase> m_database;
+    CClientTable m_clients;
+    CReportTable m_reports;
+    CMarketSessionTable m_marketSessions;
+    CSiteTables m_siteTables;
+};
