@@ -30,22 +30,21 @@ public:
     std::strong_ordering operator<=>(const CMavenVersion& other) const;
     bool operator==(const CMavenVersion& other) const { return (*this <=> other) == 0; }
 
-    // One item of the parsed form; a list holds the items after a hyphen.
-    struct CItem
+private:
+    // The parsed form, flat and in one allocation (catalogues and advisories hold hundreds
+    // of thousands of versions): the items in pre-order, each level a list token followed
+    // by the tokens below it.
+    struct CToken
     {
-        enum class EKind : uint8_t
-        {
-            Qualifier,  // ordered below a list, and a list below a number
-            List,
-            Number,
-        };
-        EKind kind = EKind::List;
-        uint8_t rank = 0;   // a qualifier's place among the known ones; kUnknownRank otherwise
-        std::string text;   // a number's digits without leading zeros, an unknown qualifier
-        std::vector<CItem> items;
+        uint64_t number = 0;  // a number of up to 19 digits
+        uint32_t span = 0;    // a list: how many tokens follow below it; a word: its offset in m_words
+        uint16_t length = 0;  // a number: its digits without leading zeros; a word: its length
+        uint8_t kind = 0;     // EKind in the source
+        uint8_t rank = 0;     // a qualifier's place among the known ones
     };
 
-private:
+    friend struct CVersionWalk;
     std::string m_text;
-    CItem m_root;
+    std::vector<CToken> m_tokens;
+    std::string m_words;  // unknown qualifiers and numbers too long for 64 bits
 };

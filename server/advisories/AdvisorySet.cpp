@@ -37,8 +37,10 @@ CAdvisorySet::CMatch CAdvisorySet::Match(const std::string& package, const CMave
             match.affecting.push_back(record);
     }
     auto byId = [](const COsvRecord* left, const COsvRecord* right) { return left->id < right->id; };
-    std::sort(match.affecting.begin(), match.affecting.end(), byId);
-    std::sort(match.unevaluable.begin(), match.unevaluable.end(), byId);
+    if (match.affecting.size() > 1)
+        std::sort(match.affecting.begin(), match.affecting.end(), byId);
+    if (match.unevaluable.size() > 1)
+        std::sort(match.unevaluable.begin(), match.unevaluable.end(), byId);
     return match;
 }
 

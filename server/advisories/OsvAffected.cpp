@@ -1,5 +1,7 @@
 #include "OsvAffected.h"
 
+#include <algorithm>
+
 namespace
 {
 using EKind = COsvEvent::EKind;
@@ -19,7 +21,7 @@ bool BeforeLimits(const CMavenVersion& version, const COsvRange& range)
         if (event.kind != EKind::Limit)
             continue;
         limited = true;
-        if (event.IsInfinite() || version < *event.version)
+        if (event.IsInfinite() || (event.version && version < *event.version))
             return true;
     }
     return !limited;
@@ -57,11 +59,11 @@ std::string RangeProblem(const COsvRange& range)
 
 std::string COsvAffected::WhyUnevaluable() const
 {
-    if (ranges.empty() && versions.empty())
+    if (ranges.empty() && versionTexts.empty())
         return "neither ranges nor versions for " + package;
-    for (size_t i = 0; i < versions.size(); ++i) {
-        if (!versions[i])
-            return "version \"" + versionTexts[i] + "\" cannot be ordered";
+    for (const std::string& text : versionTexts) {
+        if (versions.size() != versionTexts.size() && !CMavenVersion::Parse(text))
+            return "version \"" + text + "\" cannot be ordered";
     }
     for (const COsvRange& range : ranges) {
         if (std::string problem = RangeProblem(range); !problem.empty())
@@ -72,17 +74,19 @@ std::string COsvAffected::WhyUnevaluable() const
 
 bool COsvAffected::Affects(const CMavenVersion& version) const
 {
-    if (!WhyUnevaluable().empty())
+    if (!unevaluable.empty())
         return false;
-    for (const auto& listed : versions) {
-        if (*listed == version)
-            return true;
-    }
+    if (versions.size() != versionTexts.size())
+        return false;
+    if (std::binary_search(versions.begin(), versions.end(), version))
+        return true;
     for (const COsvRange& range : ranges) {
         if (!BeforeLimits(version, range))
             continue;
         bool vulnerable = false;
         for (const COsvEvent& event : range.events) {
+            if (!event.version && !event.IsInfinite())
+                return false;
             if (event.kind == EKind::Introduced && (event.IsZero() || version >= *event.version))
                 vulnerable = true;
             else if (event.kind == EKind::Fixed && version >= *event.version)
@@ -94,4 +98,15 @@ bool COsvAffected::Affects(const CMavenVersion& version) const
             return true;
     }
     return false;
+}
+
+void COsvAffected::Prepare()
+{
+    versions.clear();
+    for (const std::string& text : versionTexts) {
+        if (auto version = CMavenVersion::Parse(text))
+            versions.push_back(std::move(*version));
+    }
+    std::sort(versions.begin(), versions.end());
+    unevaluable = WhyUnevaluable();
 }

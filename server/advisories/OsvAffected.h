@@ -19,7 +19,7 @@ struct COsvEvent
     };
     EKind kind = EKind::Invalid;
     std::string text;
-    std::optional<CMavenVersion> version;  // none for "0", "*" or a text Maven cannot order
+    std::optional<CMavenVersion> version;  // none for a text Maven cannot order
 
     bool IsZero() const { return kind == EKind::Introduced && text == "0"; }
     bool IsInfinite() const { return kind == EKind::Limit && text.find('*') != std::string::npos; }
@@ -36,8 +36,11 @@ struct COsvAffected
 {
     std::string package;
     std::vector<COsvRange> ranges;
-    std::vector<std::string> versionTexts;
-    std::vector<std::optional<CMavenVersion>> versions;  // versionTexts parsed, index for index
+    std::vector<std::string> versionTexts;  // as listed
+    // Those of versionTexts Maven can order, sorted: the lists OSV.dev fills in run to
+    // hundreds of versions, searched for every component.
+    std::vector<CMavenVersion> versions;
+    std::string unevaluable;  // WhyUnevaluable(), filled once by the reader
 
     // Why Maven's order cannot answer for this entry (empty when it can): a range type other
     // than ECOSYSTEM, no "introduced", both "fixed" and "last_affected", events out of order,
@@ -45,6 +48,9 @@ struct COsvAffected
     // be read as "affects everything" nor as "affects nothing".
     std::string WhyUnevaluable() const;
     // The evaluation of the OSV schema: a listed version, or a version inside a range's
-    // timeline and below one of its limits. False for an entry that cannot be evaluated.
+    // timeline and below one of its limits. False for an entry marked unevaluable or with a
+    // version that cannot be ordered.
+    // Fills versions from versionTexts, and unevaluable.
+    void Prepare();
     bool Affects(const CMavenVersion& version) const;
 };

@@ -112,6 +112,18 @@ bool ReadEvent(CFields& fields, const json& object, COsvEvent& event)
     return true;
 }
 
+bool ReadSeverity(CFields& fields, const json& object, std::vector<COsvSeverity>& out)
+{
+    if (const json* severity = fields.Array(object, "severity", false)) {
+        for (const json& entry : *severity) {
+            COsvSeverity& item = out.emplace_back();
+            if (!fields.String(entry, "type", item.type) || !fields.String(entry, "score", item.score))
+                return false;
+        }
+    }
+    return fields.error.empty();
+}
+
 bool ReadAffected(CFields& fields, const json& object, COsvAffected& affected)
 {
     if (const json* ranges = fields.Array(object, "ranges", false)) {
@@ -131,10 +143,8 @@ bool ReadAffected(CFields& fields, const json& object, COsvAffected& affected)
     if (!fields.error.empty())
         return false;
     if (const json* versions = fields.Array(object, "versions", true)) {
-        for (const json& version : *versions) {
+        for (const json& version : *versions)
             affected.versionTexts.push_back(version.get<std::string>());
-            affected.versions.push_back(CMavenVersion::Parse(affected.versionTexts.back()));
-        }
     }
     return fields.error.empty();
 }
@@ -168,13 +178,8 @@ bool ReadRecord(CFields& fields, const json& root, COsvRecord& record, bool& oth
         for (const json& alias : *aliases)
             record.aliases.push_back(alias.get<std::string>());
     }
-    if (const json* severity = fields.Array(root, "severity", false)) {
-        for (const json& entry : *severity) {
-            COsvSeverity& item = record.severity.emplace_back();
-            if (!fields.String(entry, "type", item.type) || !fields.String(entry, "score", item.score))
-                return false;
-        }
-    }
+    if (!ReadSeverity(fields, root, record.severity))
+        return false;
     if (auto specific = root.find("database_specific"); specific != root.end() && specific->is_object()) {
         if (auto level = specific->find("severity"); level != specific->end() && level->is_string())
             record.databaseSeverity = level->get<std::string>();
@@ -200,10 +205,12 @@ bool ReadRecord(CFields& fields, const json& root, COsvRecord& record, bool& oth
         }
         COsvAffected& maven = record.affected.emplace_back();
         maven.package = name;
-        if (!ReadAffected(fields, entry, maven))
+        // A package's own severity stands where the record gives none for all.
+        if (!ReadAffected(fields, entry, maven) || (record.severity.empty() && !ReadSeverity(fields, entry, record.severity)))
             return false;
+        maven.Prepare();
         if (record.unevaluable.empty())
-            record.unevaluable = maven.WhyUnevaluable();
+            record.unevaluable = maven.unevaluable;
     }
     otherEcosystem = packages > 0 && record.affected.empty();
     return true;

@@ -178,4 +178,8 @@ TEST(OsvRecordTest, SeverityComesFromTheDatabaseOrTheCvssBaseScore)
     };
     for (const auto& [extra, level] : levels)
         EXPECT_EQ(SeverityLevelName(ReadRecord(Record(ranges, extra)).Severity()), SeverityLevelName(level)) << extra;
+    // a package's own severity where the record has none
+    const COsvRecord packageLevel = ReadRecord(Record(ranges + R"(, "severity": [{"type": "CVSS_V3",
+        "score": "CVSS:3.1/AV:N/AC:H/PR:N/UI:N/S:C/C:H/I:N/A:N"}])"));
+    EXPECT_EQ(packageLevel.Severity(), ESeverityLevel::Medium);
 }
