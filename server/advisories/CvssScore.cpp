@@ -7,7 +7,7 @@
 
 namespace
 {
-// The specification's round-up to one decimal, done in integers against float error.
+// CVSS 3.1's round-up to one decimal, done in integers against float error.
 double RoundUp(double value)
 {
     const long scaled = std::lround(value * 100000);
