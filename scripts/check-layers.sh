@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-layers=(common "control/xml control/worker" control/data control/scan control/local "control/shell cli" host)
+layers=("common classfile" "control/xml control/worker" control/data control/scan control/local "control/shell cli" host)
 
 declare -A level owner
 for i in "${!layers[@]}"; do

@@ -18,6 +18,7 @@ packages=(
   x11-apps imagemagick xdotool  # screenshots of the running program under Xvfb, and driving it
   microsocks dante-server tinyproxy
   openjdk-17-jdk-headless
+  libjarjar-java libasm-java  # class relocation for the fingerprint tests; jarjar runs on ASM, which it does not declare
   openjdk-17-doc  # the JDK's reference pages, which the Java tab shows
   wrk
   lintian  # the package test checks the Debian package with it

@@ -36,6 +36,30 @@ std::string ArchiveBytes(const CEntries& entries)
     return ReadFileText(path);
 }
 
+CEntries ArchiveEntries(const std::string& path)
+{
+    CEntries entries;
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    EXPECT_NE(archive, nullptr) << "zip_open " << path << ": " << error;
+    if (!archive)
+        return entries;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        const zip_uint64_t index = static_cast<zip_uint64_t>(i);
+        zip_stat_t st;
+        zip_file_t* file = zip_stat_index(archive, index, 0, &st) == 0 ? zip_fopen_index(archive, index, 0) : nullptr;
+        EXPECT_NE(file, nullptr) << path << " entry " << i;
+        if (!file)
+            continue;
+        std::string content(st.size, '\0');
+        EXPECT_EQ(zip_fread(file, content.data(), content.size()), static_cast<zip_int64_t>(content.size()));
+        zip_fclose(file);
+        entries.emplace_back(st.name, std::move(content));
+    }
+    zip_discard(archive);
+    return entries;
+}
+
 std::string ClassFileBytes(const std::string& internalName, bool withWideConstant)
 {
     std::string out;

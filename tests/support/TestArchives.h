@@ -13,6 +13,9 @@ void MakeArchive(const std::string& path, const std::vector<std::string>& entrie
 using CEntries = std::vector<std::pair<std::string, std::string>>;
 void MakeArchiveOf(const std::string& path, const CEntries& entries);
 std::string ArchiveBytes(const CEntries& entries);
+// The entries of a real archive with their contents, in the archive's order; fails the
+// current test when libzip cannot read it.
+CEntries ArchiveEntries(const std::string& path);
 
 // A minimal, well-formed class file that declares internalName ("com/acme/Parser$Node");
 // withWideConstant puts a long constant (two pool slots) before the class entries.
