@@ -58,15 +58,11 @@ void CMavenCatalogue::Read(const CClassSink& sink)
         version.group = folder.group;
         version.artifact = folder.artifact;
         version.version = folder.version;
-        version.packaging = "jar";
+        version.project.packaging = "jar";
         if (!folder.pom.empty()) {
             if (std::optional<CProject> project = poms.Read(folder.pom)) {
                 version.pom = folder.pom;
-                version.packaging = project->packaging;
-                version.name = std::move(project->name);
-                version.description = std::move(project->description);
-                version.url = std::move(project->url);
-                version.licences = std::move(project->licences);
+                version.project = std::move(*project);
             }
         }
         for (const CVersionFolder::CArchive& component : components) {

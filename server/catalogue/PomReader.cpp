@@ -82,6 +82,8 @@ bool ReadWhole(const std::string& path, std::string& content)
 std::optional<CPom> CPomReader::Parse(std::string_view xml)
 {
     // No network, no DTD loading, no entity substitution; errors are values, not output.
+    if (xml.size() > kMaxPomBytes)
+        return std::nullopt;
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     const std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> document(
         xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "pom.xml", nullptr, options), xmlFreeDoc);
@@ -89,10 +91,11 @@ std::optional<CPom> CPomReader::Parse(std::string_view xml)
     if (!root || !IsElement(root, "project"))
         return std::nullopt;
     CPom pom;
+    CProject& project = pom.project;
     const std::pair<std::string_view, std::string*> fields[] = {
-        {"groupId", &pom.groupId},   {"artifactId", &pom.artifactId},   {"version", &pom.version},
-        {"packaging", &pom.packaging}, {"name", &pom.name},             {"description", &pom.description},
-        {"url", &pom.url},
+        {"groupId", &project.groupId},     {"artifactId", &project.artifactId}, {"version", &project.version},
+        {"packaging", &project.packaging}, {"name", &project.name},             {"description", &project.description},
+        {"url", &project.url},
     };
     for (const xmlNode* node = root->children; node; node = node->next) {
         for (const auto& [name, field] : fields)
@@ -119,7 +122,7 @@ std::optional<CPom> CPomReader::Parse(std::string_view xml)
                         entry.url = TextOf(part);
                 }
                 if (!entry.name.empty() || !entry.url.empty())
-                    pom.licences.push_back(std::move(entry));
+                    project.licences.push_back(std::move(entry));
             }
         } else if (IsElement(node, "properties")) {
             for (const xmlNode* property = node->children; property; property = property->next)
@@ -127,7 +130,7 @@ std::optional<CPom> CPomReader::Parse(std::string_view xml)
                     pom.properties.emplace_back(reinterpret_cast<const char*>(property->name), TextOf(property));
         }
     }
-    if (pom.artifactId.empty())
+    if (project.artifactId.empty())
         return std::nullopt;
     return pom;
 }
@@ -172,19 +175,20 @@ std::optional<CProject> CPomReader::Read(const std::string& path)
         chain.push_back(loaded);
     }
 
-    CProject project;
-    project.artifactId = pom->artifactId;
-    project.groupId = pom->groupId.empty() ? pom->parentGroupId : pom->groupId;
-    project.version = pom->version.empty() ? pom->parentVersion : pom->version;
-    project.packaging = pom->packaging.empty() ? "jar" : pom->packaging;
-    project.name = pom->name;
+    CProject project = pom->project;
+    if (project.groupId.empty())
+        project.groupId = pom->parentGroupId;
+    if (project.version.empty())
+        project.version = pom->parentVersion;
+    if (project.packaging.empty())
+        project.packaging = "jar";
     for (const CPom* ancestor : chain) {
         if (project.description.empty())
-            project.description = ancestor->description;
+            project.description = ancestor->project.description;
         if (project.url.empty())
-            project.url = ancestor->url;
+            project.url = ancestor->project.url;
         if (project.licences.empty())
-            project.licences = ancestor->licences;
+            project.licences = ancestor->project.licences;
     }
 
     // Properties of the nearest POM win; the project's own coordinates are built in.

@@ -14,33 +14,11 @@
 // A POM as written, before its parents and properties are applied.
 struct CPom
 {
-    std::string groupId;
-    std::string artifactId;
-    std::string version;
-    std::string packaging;
-    std::string name;
-    std::string description;
-    std::string url;
-    std::vector<CLicence> licences;
+    CProject project;
     std::string parentGroupId;
     std::string parentArtifactId;
     std::string parentVersion;
     std::vector<std::pair<std::string, std::string>> properties;
-};
-
-// A POM with its parents and properties applied, as Maven's effective model has it: groupId
-// and version fall back to the parent's; description, url and licences are inherited from
-// the nearest ancestor that has them; name and packaging are the POM's own.
-struct CProject
-{
-    std::string groupId;
-    std::string artifactId;
-    std::string version;
-    std::string packaging;
-    std::string name;
-    std::string description;
-    std::string url;
-    std::vector<CLicence> licences;
 };
 
 // Reads POMs from the files of one or more repositories, with no network and no DTD or
@@ -52,7 +30,9 @@ public:
     void AddPom(const std::string& group, const std::string& artifact, const std::string& version,
                 const std::string& path);
 
-    // The POM at path with its parents applied; empty when it is no readable POM. A parent
+    // The POM at path with its parents and properties applied; empty when it is no readable
+    // POM. groupId and version fall back to the parent's; description, url and licences come
+    // from the nearest ancestor that has them; name and packaging are the POM's own. A parent
     // that is missing or broken ends the chain there, as does a loop or kMaxParents.
     std::optional<CProject> Read(const std::string& path);
 

@@ -132,11 +132,11 @@ TEST(MavenRepository, CataloguesEveryVersionOnce)
         const auto& want = expected[i];
         SCOPED_TRACE(want.coordinates);
         EXPECT_EQ(version.group + ":" + version.artifact + ":" + version.version, want.coordinates);
-        EXPECT_EQ(version.packaging, want.packaging);
-        EXPECT_EQ(version.name, want.name);
-        EXPECT_EQ(version.description, want.description);
-        EXPECT_EQ(version.url, want.url);
-        EXPECT_EQ(version.licences, want.licences);
+        EXPECT_EQ(version.project.packaging, want.packaging);
+        EXPECT_EQ(version.project.name, want.name);
+        EXPECT_EQ(version.project.description, want.description);
+        EXPECT_EQ(version.project.url, want.url);
+        EXPECT_EQ(version.project.licences, want.licences);
         EXPECT_EQ(version.pom, want.pom);
         ASSERT_EQ(version.archives.size(), 1u);
         const CArtifactArchive& archive = version.archives[0];
