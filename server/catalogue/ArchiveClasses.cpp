@@ -1,5 +1,6 @@
 #include "ArchiveClasses.h"
 
+#include <filesystem>
 #include <memory>
 #include <unordered_set>
 
@@ -41,6 +42,12 @@ bool ReadEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, std::strin
 CArchiveClasses::CListing CArchiveClasses::Read(const std::string& path, const CClassSink& sink)
 {
     CListing listing;
+    // Only plain files: a pipe or a device under an archive's name would never end.
+    std::error_code notFile;
+    if (!std::filesystem::is_regular_file(path, notFile)) {
+        listing.error = "not a file";
+        return listing;
+    }
     int error = 0;
     const std::unique_ptr<zip_t, void (*)(zip_t*)> archive(zip_open(path.c_str(), ZIP_RDONLY, &error), zip_discard);
     if (!archive) {

@@ -1,5 +1,6 @@
 #include "PomReader.h"
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -67,6 +68,10 @@ std::string Interpolated(const std::string& value, const CValues& values)
 
 bool ReadWhole(const std::string& path, std::string& content)
 {
+    // Only plain files: a pipe or a device under a POM's name would never end.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;

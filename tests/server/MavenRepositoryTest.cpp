@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <map>
 
+#include <sys/stat.h>
+
 #include "FileDigest.h"
 #include "PomReader.h"
 #include "support/TestArchives.h"
@@ -85,6 +87,12 @@ TEST(MavenRepository, CataloguesEveryVersionOnce)
     const std::string brokenJar = Put(first, "org/acme/broken/1.0/broken-1.0.jar", "PK\3\4 not an archive");
     const std::string badPom = Put(first, "org/acme/badpom/1.0/badpom-1.0.pom", "<project><name>unclosed</project>");
     Jar(first, "org/acme/badpom/1.0/badpom-1.0.jar", {"com/acme/Bad"});
+    // Pipes under an archive's and a POM's name are no files to wait on.
+    fs::create_directories(first.File("org/acme/fifo/1.0"));
+    const std::string fifoPom = first.File("org/acme/fifo/1.0/fifo-1.0.pom");
+    const std::string fifoJar = first.File("org/acme/fifo/1.0/fifo-1.0.jar");
+    ASSERT_EQ(::mkfifo(fifoPom.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(fifoJar.c_str(), 0600), 0);
     Put(first, "org/acme/widget/1.0/widget-1.0.pom",
         Pom(Parent("org.acme", "widget-parent", "7") + "<artifactId>widget</artifactId><version>1.0</version>"
             "<name>Widget</name><description>${project.groupId} widget ${pom.version}</description>"));
@@ -162,8 +170,8 @@ TEST(MavenRepository, CataloguesEveryVersionOnce)
     EXPECT_EQ(summary.pomOnlyVersions, 2u);  // the two parents
     EXPECT_EQ(summary.repeatedVersions, 1u);
     EXPECT_EQ(summary.skippedLinks, 2u);  // the loop and the folder outside
-    EXPECT_EQ(summary.skippedPoms, std::vector<std::string>{badPom});
-    EXPECT_EQ(summary.skippedArchives, std::vector<std::string>{brokenJar});
+    EXPECT_EQ(summary.skippedPoms, (std::vector<std::string>{badPom, fifoPom}));
+    EXPECT_EQ(summary.skippedArchives, (std::vector<std::string>{brokenJar, fifoJar}));
     EXPECT_EQ(summary.unreadableRepositories, std::vector<std::string>{first.File("missing")});
 
     // Tests archives are components when asked; sources and javadoc never are.
