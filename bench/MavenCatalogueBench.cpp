@@ -1,7 +1,7 @@
 // Catalogues Maven repositories and prints what it found and how long it took: versions,
 // archives, classes, class files read (the fingerprints' input) and what was skipped.
 //
-// usage: MavenCatalogueBench [--tests] REPOSITORY... (default /usr/share/maven-repo)
+// usage: MavenCatalogueBench [--tests] [--list] REPOSITORY... (default /usr/share/maven-repo)
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -12,10 +12,13 @@
 int main(int argc, char** argv)
 {
     CMavenCatalogue::COptions options;
+    bool list = false;
     std::vector<std::string> repositories;
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--tests")
             options.withTests = true;
+        else if (std::string(argv[i]) == "--list")
+            list = true;
         else
             repositories.push_back(argv[i]);
     }
@@ -39,6 +42,11 @@ int main(int argc, char** argv)
                     withSink ? "names, digests, bytes" : "names and digests", summary.versions, summary.archives,
                     summary.classes, summary.pomOnlyVersions, summary.repeatedVersions, summary.skippedPoms.size(),
                     summary.skippedArchives.size(), summary.skippedLinks, classFiles, classBytes, seconds);
+        for (const CArtifactVersion& version : list && withSink ? catalogue.Versions() : std::vector<CArtifactVersion>()) {
+            std::printf("  %s:%s:%s  \"%s\"  %s  licences %zu  archives %zu\n", version.group.c_str(),
+                        version.artifact.c_str(), version.version.c_str(), version.project.name.c_str(),
+                        version.project.url.c_str(), version.project.licences.size(), version.archives.size());
+        }
         for (const std::string& path : summary.skippedPoms)
             std::printf("  skipped POM %s\n", path.c_str());
         for (const std::string& path : summary.skippedArchives)

@@ -11,6 +11,7 @@ struct CCatalogueSummary
     size_t classes = 0;
     size_t pomOnlyVersions = 0;    // parents and other POM-only versions: not components
     size_t repeatedVersions = 0;   // found again in a later repository
+    size_t aliasVersions = 0;      // Debian's "debian" and "2.x" folders beside the real version
     size_t skippedLinks = 0;       // folder links out of a repository or round in a loop
     std::vector<std::string> skippedPoms;      // paths
     std::vector<std::string> skippedArchives;  // paths

@@ -1,11 +1,11 @@
 #include "MavenCatalogue.h"
 
+#include <filesystem>
 #include <set>
 #include <tuple>
 #include <utility>
 
 #include "FileDigest.h"
-#include "MavenRepository.h"
 #include "PomReader.h"
 
 CMavenCatalogue::CMavenCatalogue(std::vector<std::string> repositories, COptions options)
@@ -19,6 +19,30 @@ bool CMavenCatalogue::IsComponent(const std::string& classifier) const
         classifier == "test-javadoc")
         return false;
     return classifier != "tests" || m_options.withTests;
+}
+
+// Debian's alias folders: "debian" always, and a generic version ("2.x") whose archive is
+// the very file of another version of the artifact. Real versions take their file first.
+std::vector<bool> CMavenCatalogue::Aliases(const std::vector<CVersionFolder>& folders)
+{
+    std::vector<bool> aliases(folders.size());
+    std::set<std::tuple<std::string, std::string, std::string>> files;  // group, artifact, archive
+    for (bool generic : {false, true}) {
+        for (size_t i = 0; i < folders.size(); ++i) {
+            const CVersionFolder& folder = folders[i];
+            if (folder.debianAlias) {
+                aliases[i] = true;
+                continue;
+            }
+            if (folder.version.ends_with(".x") != generic || folder.archives.empty() ||
+                !folder.archives[0].classifier.empty())
+                continue;
+            std::error_code error;
+            const std::string file = std::filesystem::canonical(folder.archives[0].path, error).string();
+            aliases[i] = !error && !files.emplace(folder.group, folder.artifact, file).second;
+        }
+    }
+    return aliases;
 }
 
 void CMavenCatalogue::Read(const CClassSink& sink)
@@ -38,10 +62,14 @@ void CMavenCatalogue::Read(const CClassSink& sink)
         if (!folder.pom.empty())
             poms.AddPom(folder.group, folder.artifact, folder.version, folder.pom);
 
+    const std::vector<bool> aliases = Aliases(folders);
     std::set<std::tuple<std::string, std::string, std::string>> catalogued;
-    for (const CVersionFolder& folder : folders) {
-        if (folder.debianAlias)
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const CVersionFolder& folder = folders[i];
+        if (aliases[i]) {
+            ++m_summary.aliasVersions;
             continue;
+        }
         std::vector<CVersionFolder::CArchive> components;
         for (const CVersionFolder::CArchive& archive : folder.archives)
             if (IsComponent(archive.classifier))

@@ -74,6 +74,10 @@ TEST(MavenRepository, CataloguesEveryVersionOnce)
     Put(first, "org/acme/parser/debian/parser-debian.pom",
         Pom("<groupId>org.acme</groupId><artifactId>parser</artifactId><version>debian</version>"));
     fs::create_symlink("../2.0/parser-2.0.jar", first.File("org/acme/parser/debian/parser-debian.jar"));
+    // And its generic version, the same file again; a generic name with a file of its own is a version.
+    Put(first, "org/acme/parser/2.x/parser-2.x.pom", Pom("<groupId>org.acme</groupId><artifactId>parser</artifactId>"));
+    fs::create_symlink("../2.0/parser-2.0.jar", first.File("org/acme/parser/2.x/parser-2.x.jar"));
+    const std::string generic = Jar(first, "org/acme/parser/1.x/parser-1.x.jar", {"com/acme/Generic"});
     const std::string snapshot = "org/acme/parser/3.0-SNAPSHOT/parser-3.0-";
     Jar(first, snapshot + "20240101.120000-1.jar", {"com/acme/Old"});
     Put(first, snapshot + "20240101.120000-1.pom", Pom("<groupId>org.acme</groupId><artifactId>parser</artifactId>"
@@ -126,6 +130,7 @@ TEST(MavenRepository, CataloguesEveryVersionOnce)
          {"com.acme.Bad"}},
         {"org.acme:parser:1.0", "jar", "Parser 1.0", "Acme's parsing tools", "https://acme.org/", apacheLicence,
          parser1Pom, parser1, {"com.acme.Parser"}},
+        {"org.acme:parser:1.x", "jar", "", "", "", {}, "", generic, {"com.acme.Generic"}},
         // The name is the POM's own, as in Maven's effective model; url and licences are inherited.
         {"org.acme:parser:2.0", "jar", "", "Acme's parsing tools", "https://acme.org/parser/2.0", apacheLicence,
          first.File("org/acme/parser/2.0/parser-2.0.pom"), parser2, {"com.acme.Parser", "com.acme.Lexer"}},
@@ -164,9 +169,10 @@ TEST(MavenRepository, CataloguesEveryVersionOnce)
     EXPECT_EQ(classFiles.count(second.File("org/acme/parser/1.0/parser-1.0.jar")), 0u);
 
     const CCatalogueSummary& summary = catalogue.Summary();
-    EXPECT_EQ(summary.versions, 5u);
-    EXPECT_EQ(summary.archives, 5u);
-    EXPECT_EQ(summary.classes, 6u);
+    EXPECT_EQ(summary.versions, 6u);
+    EXPECT_EQ(summary.archives, 6u);
+    EXPECT_EQ(summary.classes, 7u);
+    EXPECT_EQ(summary.aliasVersions, 2u);
     EXPECT_EQ(summary.pomOnlyVersions, 2u);  // the two parents
     EXPECT_EQ(summary.repeatedVersions, 1u);
     EXPECT_EQ(summary.skippedLinks, 2u);  // the loop and the folder outside
@@ -177,13 +183,13 @@ TEST(MavenRepository, CataloguesEveryVersionOnce)
     // Tests archives are components when asked; sources and javadoc never are.
     CMavenCatalogue withTests({first.Path()}, {.withTests = true});
     withTests.Read();
-    ASSERT_EQ(withTests.Versions().size(), 5u);
+    ASSERT_EQ(withTests.Versions().size(), 6u);
     const CArtifactVersion& parser = withTests.Versions()[1];
     ASSERT_EQ(parser.archives.size(), 2u);
     EXPECT_EQ(parser.archives[1].classifier, "tests");
     EXPECT_EQ(parser.archives[1].path, parser1Tests);
     EXPECT_EQ(parser.archives[1].classes, std::vector<std::string>{"com.acme.ParserTest"});
-    EXPECT_EQ(withTests.Summary().archives, 6u);
+    EXPECT_EQ(withTests.Summary().archives, 7u);
 }
 
 // Hostile and odd POMs: entities are not loaded, properties that refer to themselves and
