@@ -37,10 +37,11 @@ int main(int argc, char** argv)
         catalogue.Read(withSink ? sink : CClassSink());
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const CCatalogueSummary& summary = catalogue.Summary();
-        std::printf("%-22s versions %zu  archives %zu  classes %zu  pom-only %zu  repeated %zu  "
+        std::printf("%-22s versions %zu  archives %zu  classes %zu  pom-only %zu  repeated %zu  aliases %zu  "
                     "skipped poms %zu  archives %zu  links %zu  class files %zu (%zu bytes)  %.3f s\n",
                     withSink ? "names, digests, bytes" : "names and digests", summary.versions, summary.archives,
-                    summary.classes, summary.pomOnlyVersions, summary.repeatedVersions, summary.skippedPoms.size(),
+                    summary.classes, summary.pomOnlyVersions, summary.repeatedVersions, summary.aliasVersions,
+                    summary.skippedPoms.size(),
                     summary.skippedArchives.size(), summary.skippedLinks, classFiles, classBytes, seconds);
         for (const CArtifactVersion& version : list && withSink ? catalogue.Versions() : std::vector<CArtifactVersion>()) {
             std::printf("  %s:%s:%s  \"%s\"  %s  licences %zu  archives %zu\n", version.group.c_str(),

@@ -22,7 +22,8 @@ bool CMavenCatalogue::IsComponent(const std::string& classifier) const
 }
 
 // Debian's alias folders: "debian" always, and a generic version ("2.x") whose archive is
-// the very file of another version of the artifact. Real versions take their file first.
+// the very file of another version of the artifact in the same repository. Real versions
+// take their file first.
 std::vector<bool> CMavenCatalogue::Aliases(const std::vector<CVersionFolder>& folders)
 {
     std::vector<bool> aliases(folders.size());
@@ -51,18 +52,22 @@ void CMavenCatalogue::Read(const CClassSink& sink)
     m_summary = {};
     // Every POM of every repository first, so that a parent may lie in any of them.
     std::vector<CVersionFolder> folders;
+    std::vector<bool> aliases;  // within its own repository
     for (const std::string& root : m_repositories) {
         CMavenRepository repository(root);
-        if (!repository.Walk(folders))
+        std::vector<CVersionFolder> found;
+        if (!repository.Walk(found))
             m_summary.unreadableRepositories.push_back(root);
         m_summary.skippedLinks += repository.SkippedLinks();
+        const std::vector<bool> foundAliases = Aliases(found);
+        aliases.insert(aliases.end(), foundAliases.begin(), foundAliases.end());
+        folders.insert(folders.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
     }
     CPomReader poms;
     for (const CVersionFolder& folder : folders)
         if (!folder.pom.empty())
             poms.AddPom(folder.group, folder.artifact, folder.version, folder.pom);
 
-    const std::vector<bool> aliases = Aliases(folders);
     std::set<std::tuple<std::string, std::string, std::string>> catalogued;
     for (size_t i = 0; i < folders.size(); ++i) {
         const CVersionFolder& folder = folders[i];

@@ -111,6 +111,9 @@ TEST(MavenRepository, CataloguesEveryVersionOnce)
     Put(second, "org/acme/parser/1.0/parser-1.0.pom",
         Pom("<groupId>org.acme</groupId><artifactId>parser</artifactId><version>1.0</version><name>Again</name>"));
     Jar(second, "org/acme/parser/1.0/parser-1.0.jar", {"com/acme/Again"});
+    // The very file of a version in the first repository is a repetition, not an alias.
+    fs::create_directories(second.File("org/acme/parser/2.0"));
+    fs::create_symlink(parser2, second.File("org/acme/parser/2.0/parser-2.0.jar"));
 
     std::map<std::string, std::map<std::string, std::string>> classFiles;  // archive -> entry -> bytes
     CMavenCatalogue catalogue({first.Path(), second.Path(), first.File("missing")}, {});
@@ -174,7 +177,7 @@ TEST(MavenRepository, CataloguesEveryVersionOnce)
     EXPECT_EQ(summary.classes, 7u);
     EXPECT_EQ(summary.aliasVersions, 2u);
     EXPECT_EQ(summary.pomOnlyVersions, 2u);  // the two parents
-    EXPECT_EQ(summary.repeatedVersions, 1u);
+    EXPECT_EQ(summary.repeatedVersions, 2u);
     EXPECT_EQ(summary.skippedLinks, 2u);  // the loop and the folder outside
     EXPECT_EQ(summary.skippedPoms, (std::vector<std::string>{badPom, fifoPom}));
     EXPECT_EQ(summary.skippedArchives, (std::vector<std::string>{brokenJar, fifoJar}));
