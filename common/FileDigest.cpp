@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -14,14 +15,31 @@
 
 namespace
 {
-std::string HexSha256Of(int fd)
+using CContext = std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)>;
+
+std::string HexOf(const unsigned char* digest, unsigned int length)
+{
+    static const char* const hex = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        text += hex[digest[i] >> 4];
+        text += hex[digest[i] & 15];
+    }
+    return text;
+}
+
+// The hex digests of the file's bytes under each algorithm, from one read; empty on failure.
+std::vector<std::string> HexDigestsOf(int fd, const std::vector<const EVP_MD*>& algorithms)
 {
     struct stat st{};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return {};
-    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
-        return {};
+    std::vector<CContext> contexts;
+    for (const EVP_MD* algorithm : algorithms) {
+        contexts.emplace_back(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+        if (!contexts.back() || EVP_DigestInit_ex(contexts.back().get(), algorithm, nullptr) != 1)
+            return {};
+    }
     std::vector<char> buffer(256 * 1024);
     for (;;) {
         const ssize_t n = sys::read(fd, buffer.data(), buffer.size());
@@ -31,29 +49,48 @@ std::string HexSha256Of(int fd)
             return {};
         if (n == 0)
             break;
-        if (EVP_DigestUpdate(context.get(), buffer.data(), static_cast<size_t>(n)) != 1)
+        for (const CContext& context : contexts)
+            if (EVP_DigestUpdate(context.get(), buffer.data(), static_cast<size_t>(n)) != 1)
+                return {};
+    }
+    std::vector<std::string> texts;
+    for (const CContext& context : contexts) {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
             return {};
+        texts.push_back(HexOf(digest, length));
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
+    return texts;
+}
+
+std::vector<std::string> HexDigestsOf(const std::string& path, const std::vector<const EVP_MD*>& algorithms)
+{
+    const int fd = sys::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return {};
-    static const char* const hex = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        text += hex[digest[i] >> 4];
-        text += hex[digest[i] & 15];
-    }
-    return text;
+    std::vector<std::string> digests = HexDigestsOf(fd, algorithms);
+    ::close(fd);
+    return digests;
 }
 }  // namespace
 
 std::string Sha256Hex(const std::string& path)
 {
-    const int fd = sys::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    std::vector<std::string> digests = HexDigestsOf(path, {EVP_sha256()});
+    return digests.empty() ? std::string() : std::move(digests[0]);
+}
+
+std::string Sha1Hex(const std::string& path)
+{
+    std::vector<std::string> digests = HexDigestsOf(path, {EVP_sha1()});
+    return digests.empty() ? std::string() : std::move(digests[0]);
+}
+
+CFileDigests Sha1AndSha256Hex(const std::string& path)
+{
+    std::vector<std::string> digests = HexDigestsOf(path, {EVP_sha1(), EVP_sha256()});
+    if (digests.size() != 2)
         return {};
-    std::string digest = HexSha256Of(fd);
-    ::close(fd);
-    return digest;
+    return {std::move(digests[0]), std::move(digests[1])};
 }
