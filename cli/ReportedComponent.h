@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "LocationScan.h"
+#include "ScanResults.h"
 
 class CCatalogueEntries;
 

@@ -8,12 +8,12 @@
 
 #include <sys/stat.h>
 
-#include "ClassPathScanThread.h"
+#include "ErrorReport.h"
 #include "FileUtil.h"
-#include "MessageQueue.h"
-#include "Messages.h"
+#include "IndexWriter.h"
 #include "RegistryFile.h"
 #include "ReportFormats.h"
+#include "ScanPipeline.h"
 #include "Settings.h"
 
 using namespace std::chrono_literals;
@@ -68,9 +68,9 @@ int CScanCommand::Run()
     if (!CheckPaths())
         return kExitMissingPath;
 
-    CWorker<CClassPathScanThread> scan;
-    scan.SetSaveIndex(false);
-    scan.SetDirectMode(true);
+    // Standard output carries the report: the scan's diagnostics go to standard error, and
+    // only under CORVANE_DEBUG.
+    CScanPipeline scan(CPrefixCache::Process(), DebugOutput);
     if (m_options.paths.empty()) {
         const char* classPath = std::getenv("CLASSPATH");
         scan.SetClassPath(classPath ? classPath : "");
@@ -85,8 +85,8 @@ int CScanCommand::Run()
 
     if (!RunScan(scan)) {
         m_progress.Clear();
-        Message(g_interrupted ? "interrupted; nothing written" : "cannot start the scan");
-        return g_interrupted ? kExitInterrupted : kExitServer;
+        Message("interrupted; nothing written");
+        return kExitInterrupted;
     }
     m_progress.Clear();
 
@@ -106,8 +106,8 @@ int CScanCommand::Run()
 
     size_t places = 0;
     const std::string report = Report(scan, places);
-    if (m_options.updateIndex && !scan.SaveResults()) {
-        Message("cannot write the Local index " + scan.GetOutputPath() + " (setting Data in " +
+    if (m_options.updateIndex && !scan.WriteIndex(CIndexWriter::IndexPath(false))) {
+        Message("cannot write the Local index " + CIndexWriter::IndexPath(false) + " (setting Data in " +
                 CRegistryFile::DefaultPath() + ")");
         return kExitWrite;
     }
@@ -115,7 +115,7 @@ int CScanCommand::Run()
         return kExitWrite;
 
     if (m_progress.IsShown()) {
-        const size_t components = scan.GetComponents().size();
+        const size_t components = scan.GetResults().GetComponents().size();
         Message(std::to_string(components) + (components == 1 ? " component" : " components") + " in " +
                 std::to_string(places) + (places == 1 ? " place" : " places") + " (" +
                 std::to_string(scan.GetItemCount()) + " archives and class trees, " +
@@ -138,42 +138,36 @@ bool CScanCommand::CheckPaths()
     return ok;
 }
 
-bool CScanCommand::RunScan(CClassPathScanThread& scan)
+bool CScanCommand::RunScan(CScanPipeline& scan)
 {
-    CMessageQueue queue;
-    scan.SetTargetWindow(queue.GetHandle());
     CatchInterrupts(true);
     m_started = std::chrono::steady_clock::now();
-    if (scan.Start() == 0)
-        return false;
     bool started = false;
     size_t item = 0;
     auto shown = std::chrono::steady_clock::time_point();
-    for (;;) {
-        CMessage message;
-        const bool got = queue.GetMessage(message, 100ms);
-        if (g_interrupted) {
-            scan.Shutdown();
-            return false;
-        }
-        if (got && message.message == WM_SCAN_FINISHED)
-            break;
-        if (got && message.message == WM_SCAN_STARTED)
-            started = true;
-        if (got && message.message == WM_SCAN_ITEM)
-            item = static_cast<size_t>(message.lParam) + 1;
+    scan.SetProgress([&](CScanPipeline::CEvent event, size_t value) {
+        started = started || event == CScanPipeline::CEvent::Started;
+        if (event == CScanPipeline::CEvent::Item)
+            item = value + 1;
         // A few times a second is enough for the eye and costs the scan nothing.
         if (std::chrono::steady_clock::now() - shown >= 100ms) {
             ShowProgress(scan, started, item);
             shown = std::chrono::steady_clock::now();
         }
+    });
+    ShowProgress(scan, false, 0);
+    // Ctrl-C ends the scan between two steps.
+    if (scan.Begin([] { return g_interrupted.load(); })) {
+        while (!g_interrupted && scan.Step()) {
+        }
     }
-    scan.Shutdown();
+    scan.End();
+    scan.SetProgress({});
     CatchInterrupts(false);
     return !g_interrupted;
 }
 
-void CScanCommand::ShowProgress(const CClassPathScanThread& scan, bool started, size_t item)
+void CScanCommand::ShowProgress(const CScanPipeline& scan, bool started, size_t item)
 {
     if (!m_progress.IsShown())
         return;
@@ -197,10 +191,10 @@ void CScanCommand::ShowProgress(const CClassPathScanThread& scan, bool started, 
     m_progress.Show(text);
 }
 
-std::string CScanCommand::Report(const CClassPathScanThread& scan, size_t& places) const
+std::string CScanCommand::Report(const CScanPipeline& scan, size_t& places) const
 {
     const std::vector<CReportedComponent> components =
-        ReportComponents(scan.GetComponents(), scan.GetCatalogue(), m_format == CReportFormat::CycloneDx);
+        ReportComponents(scan.GetResults().GetComponents(), scan.GetCatalogue(), m_format == CReportFormat::CycloneDx);
     places = 0;
     for (const CReportedComponent& component : components)
         places += component.finds.size();

@@ -6,7 +6,7 @@
 #include "ProgressLine.h"
 #include "ScanOptions.h"
 
-class CClassPathScanThread;
+class CScanPipeline;
 
 // corvane-scan's exit status.
 enum : int
@@ -31,9 +31,9 @@ public:
 private:
     bool CheckPaths();
     // False when interrupted.
-    bool RunScan(CClassPathScanThread& scan);
-    void ShowProgress(const CClassPathScanThread& scan, bool started, size_t item);
-    std::string Report(const CClassPathScanThread& scan, size_t& places) const;
+    bool RunScan(CScanPipeline& scan);
+    void ShowProgress(const CScanPipeline& scan, bool started, size_t item);
+    std::string Report(const CScanPipeline& scan, size_t& places) const;
     bool WriteReport(const std::string& text);
     void Message(const std::string& text) const;
     std::string LookupSource() const;

@@ -37,18 +37,17 @@ void AvoidTimeZoneReloads()
     });
 }
 
-void WriteArchiveError(zip_error_t& error)
+void WriteArchiveError(const CDiagnostics& diagnostics, zip_error_t& error)
 {
-    std::printf("%s\n", zip_error_strerror(&error));
-    std::fflush(stdout);
+    diagnostics(std::string(zip_error_strerror(&error)) + "\n");
 }
 
-void WriteArchiveError(int code, int systemError)
+void WriteArchiveError(const CDiagnostics& diagnostics, int code, int systemError)
 {
     zip_error_t error;
     errno = systemError;
     zip_error_init_with_code(&error, code);
-    WriteArchiveError(error);
+    WriteArchiveError(diagnostics, error);
     zip_error_fini(&error);
 }
 }  // namespace
@@ -57,20 +56,20 @@ CJarScan::CJarScan() { AvoidTimeZoneReloads(); }
 
 namespace
 {
-// Opens an archive file; its error text goes to standard output when it cannot be read.
-zip_t* OpenArchive(const std::string& archivePath)
+// Opens an archive file; its error text goes to diagnostics when it cannot be read.
+zip_t* OpenArchive(const std::string& archivePath, const CDiagnostics& diagnostics)
 {
     // Opened here rather than by libzip, so that a FIFO or a device named like an archive
     // is refused instead of blocking the scan.
     int fd = sys::open(archivePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        WriteArchiveError(ZIP_ER_OPEN, errno);
+        WriteArchiveError(diagnostics, ZIP_ER_OPEN, errno);
         return nullptr;
     }
     struct stat st{};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        WriteArchiveError(ZIP_ER_NOZIP, 0);
+        WriteArchiveError(diagnostics, ZIP_ER_NOZIP, 0);
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -81,7 +80,7 @@ zip_t* OpenArchive(const std::string& archivePath)
     if (!archive) {
         int systemError = errno;
         ::close(fd);
-        WriteArchiveError(code, systemError);
+        WriteArchiveError(diagnostics, code, systemError);
     }
     return archive;
 }
@@ -90,7 +89,7 @@ zip_t* OpenArchive(const std::string& archivePath)
 bool CJarScan::GetClasses(const std::string& archivePath, std::vector<std::string>& names)
 {
     AvoidTimeZoneReloads();
-    zip_t* archive = OpenArchive(archivePath);
+    zip_t* archive = OpenArchive(archivePath, m_diagnostics);
     if (!archive)
         return false;
 
@@ -100,7 +99,7 @@ bool CJarScan::GetClasses(const std::string& archivePath, std::vector<std::strin
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* entry = zipsys::getName(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
         if (!entry) {
-            WriteArchiveError(*zip_get_error(archive));
+            WriteArchiveError(m_diagnostics, *zip_get_error(archive));
             ok = false;
             break;
         }
@@ -191,7 +190,7 @@ void ListOpenArchive(zip_t* archive, const std::string& path, int depth, CNested
 bool CJarScan::ListNested(const std::string& archivePath, std::vector<CListing>& listings)
 {
     AvoidTimeZoneReloads();
-    zip_t* archive = OpenArchive(archivePath);
+    zip_t* archive = OpenArchive(archivePath, m_diagnostics);
     if (!archive)
         return false;
     CNestedBudget budget;

@@ -2,9 +2,11 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ClassEntries.h"
+#include "Diagnostics.h"
 
 // Lists the classes of a JAR or ZIP archive by the entry paths in its central directory,
 // named as CClassEntries says.
@@ -13,8 +15,11 @@ class CJarScan
 public:
     CJarScan();
 
+    // Where the error text of an archive that cannot be read goes (standard output unless set).
+    void SetDiagnostics(CDiagnostics diagnostics) { m_diagnostics = std::move(diagnostics); }
+
     // Appends the class names of the archive's entries to names. False when the archive
-    // cannot be read; its error text then goes to standard output and nothing is added.
+    // cannot be read; its error text then goes to the diagnostics and nothing is added.
     bool GetClasses(const std::string& archivePath, std::vector<std::string>& names);
 
     // One archive's class names, for an archive inside another archive too.
@@ -40,4 +45,7 @@ public:
 
     // Whether a name ends like an archive the location scan reads (.jar, .war, .ear, .zip).
     static bool IsArchiveName(std::string_view name);
+
+private:
+    CDiagnostics m_diagnostics = WriteToStandardOutput;
 };

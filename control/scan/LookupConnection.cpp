@@ -23,12 +23,6 @@ constexpr const char* kSocketFail = "Socket Fail\n";
 constexpr const char* kReadFail = "Socket Read fail\n";
 constexpr size_t kReadSize = 1024;
 
-void Diagnostic(const char* text)
-{
-    std::fputs(text, stdout);
-    std::fflush(stdout);
-}
-
 // The number a text starts with, as atoi reads it, without atoi's overflow.
 int LeadingNumber(const char* text)
 {
@@ -138,6 +132,8 @@ CLookupConnection::CLookupConnection(CPrefixCache& cache) : m_cache(cache) {}
 
 CLookupConnection::~CLookupConnection() { Close(); }
 
+void CLookupConnection::Diagnostic(const char* text) const { m_diagnostics(text); }
+
 bool CLookupConnection::Connect(const std::string& server, int port)
 {
     Close();
@@ -176,7 +172,6 @@ bool CLookupConnection::Connect(const std::string& server, int port)
     size_t received = 0;
     if (ReadSome(greeting, sizeof greeting, received, Clock::now() + m_timeLimit) != CReadResult::Data)
         Diagnostic(kReadFail);
-    std::fflush(stdout);
     return true;
 }
 

@@ -4,13 +4,16 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "Diagnostics.h"
 #include "PrefixCache.h"
 
 // A TCP connection to the component lookup server, which maps class names to component
 // identifiers (SCIDs) with two line requests, "GETCOUNT <prefix>" and "GETSCID <class>".
-// Diagnostics go to standard output only, as the server's operators expect them there.
+// Diagnostics go to standard output, as the server's operators expect them there, unless
+// SetDiagnostics names another place.
 //
 // A request that fails (no answer within the time limit, a read error, the server closing,
 // a reply out of bounds) closes the connection: a late reply would otherwise be read as
@@ -48,6 +51,8 @@ public:
     // Requests sent since the connection was made.
     size_t GetRequestCount() const { return m_requests; }
 
+    void SetDiagnostics(CDiagnostics diagnostics) { m_diagnostics = std::move(diagnostics); }
+
     // How long connecting, the greeting and each whole reply may take.
     void SetTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
 
@@ -75,9 +80,11 @@ private:
     bool SendGroup(const std::string& verb, const std::vector<std::string>& arguments, size_t first, size_t count);
     bool ReadLine(std::string& line, Clock::time_point deadline);
     void Pace(size_t requests);
+    void Diagnostic(const char* text) const;
     CReadResult ReadSome(char* buffer, size_t size, size_t& received, Clock::time_point deadline);
 
     CPrefixCache& m_cache;
+    CDiagnostics m_diagnostics = WriteToStandardOutput;
     int m_socket = -1;
     std::chrono::milliseconds m_timeLimit{10000};
     std::string m_unread;  // what arrived after the last line taken (pipelined side only)

@@ -321,6 +321,16 @@ TEST_F(CorvaneScanTest, ExitCodesNameWhatIsAtFault)
         EXPECT_FALSE(std::filesystem::exists(m_registry.DataDir() + "/Local/components.xml")) << run.err;
         m_registry.UseServers("127.0.0.1:" + std::to_string(s_server->HttpPort()), s_server->LookupPort());
     }
+    // The scan's own diagnostics (here an archive that cannot be read) reach standard error
+    // only under CORVANE_DEBUG, and never the report.
+    WriteFileText(Lib() + "/broken.jar", "not an archive");
+    for (bool debug : {false, true}) {
+        const CEnvironment environment = debug ? CEnvironment().Set("CORVANE_DEBUG", "1") : CEnvironment().Remove("CORVANE_DEBUG");
+        CRun run = Scan({"-f", "json", Lib()}, environment);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(Json::parse(run.out).size(), 5u) << run.out;
+        EXPECT_EQ(run.err.find("Not a zip archive\n") != std::string::npos, debug) << run.err;
+    }
     CRun version = Scan({"--version"});
     EXPECT_EQ(version.out, "corvane-scan 1.0.0\n");
     CRun help = Scan({"--help"});
