@@ -42,7 +42,11 @@ protected:
         options.ioThreads = 1;
         options.threads = handlerThreads;
         options.handlerQueue = handlerQueue;
-        m_frontEnd = std::make_unique<CHttpFrontEnd>(m_log, m_renderer, options);
+        m_frontEnd = std::make_unique<CHttpFrontEnd>(
+            m_log, [this](CHttpResponse& response, int status, const std::string& message) {
+                m_renderer.SendError(response, status, message);
+            },
+            options);
         m_frontEnd->Router().Get("/slow", [this](const CHttpRequest&, CHttpResponse& response) {
             m_entered.fetch_add(1);
             bool released = m_release.wait_for(10s) == std::future_status::ready;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "CleanText.h"
 #include "StyleSheetCache.h"
 #include "XmlCache.h"
 #include "XqlService.h"
@@ -31,7 +32,7 @@ TEST(TransformerTest, ParameterTextIsCleanedToXmlCharacters)
         {"cut\xC3", "cut\xEF\xBF\xBD"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CTransformer::CleanText(c.in), c.out) << c.in;
+        EXPECT_EQ(CleanText(c.in), c.out) << c.in;
 }
 
 TEST(TransformerTest, OnlyXmlNamesBecomeParameters)

@@ -1,12 +1,12 @@
 #include "XqlService.h"
 
 #include "CatalogueSearch.h"
+#include "CleanText.h"
 #include "DistributionFiles.h"
 #include "JavaSearch.h"
 #include "HttpRouter.h"
 #include "PageRenderer.h"
 #include "Site.h"
-#include "Transformer.h"
 #include "XmlCache.h"
 
 bool CXqlService::IsStoreName(const std::string& name)
@@ -106,7 +106,7 @@ bool CXqlService::AnswerSearch(const std::string& document, const std::string& s
         return true;
     }
     response.status = 200;
-    response.SetContent(index->Answer(kind, CTransformer::CleanText(request.Parameter("qtarget"))),
+    response.SetContent(index->Answer(kind, CleanText(request.Parameter("qtarget"))),
                         "text/xml; charset=UTF-8");
     return true;
 }

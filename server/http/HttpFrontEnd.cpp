@@ -21,7 +21,6 @@
 #include "AccessLog.h"
 #include "HandlerPool.h"
 #include "HttpAnswer.h"
-#include "PageRenderer.h"
 
 namespace beast = boost::beast;
 namespace http = beast::http;
@@ -82,8 +81,8 @@ private:
 
 struct CHttpFrontEnd::CImpl
 {
-    CImpl(CAccessLog& log, CPageRenderer& renderer, CHttpRouter& router, const CServerOptions& options)
-        : log(log), renderer(renderer), router(router), idle(options.idleTimeoutSeconds),
+    CImpl(CAccessLog& log, CErrorPage errorPage, CHttpRouter& router, const CServerOptions& options)
+        : log(log), errorPage(std::move(errorPage)), router(router), idle(options.idleTimeoutSeconds),
           ioThreadCount(options.ioThreads), connections(options.maxConnections, options.maxConnectionsPerClient),
           handlers(options.threads, static_cast<size_t>(options.handlerQueue))
     {
@@ -94,7 +93,7 @@ struct CHttpFrontEnd::CImpl
     void Answer(CHttpRequest& request, CHttpResponse& response);
 
     CAccessLog& log;
-    CPageRenderer& renderer;
+    CErrorPage errorPage;
     CHttpRouter& router;
     std::chrono::seconds idle;
     int ioThreadCount;
@@ -268,7 +267,7 @@ private:
         request.method = method;
         request.keepAlive = false;
         CHttpResponse response;
-        m_server.renderer.SendError(response, status, message);
+        m_server.errorPage(response, status, message);
         Send(method, target, ShapeResponse(request, std::move(response)), true);
     }
 
@@ -387,20 +386,20 @@ void CHttpFrontEnd::CImpl::Answer(CHttpRequest& request, CHttpResponse& response
     try {
         if (!router.Dispatch(request, response)) {
             if (response.status == 404)
-                renderer.SendError(response, 404, "There is no page " + request.path + " on this server.");
+                errorPage(response, 404, "There is no page " + request.path + " on this server.");
             else
-                renderer.SendError(response, 405, "This page does not take " + request.method + " requests.");
+                errorPage(response, 405, "This page does not take " + request.method + " requests.");
         }
     } catch (const std::exception& e) {
         response = CHttpResponse();
-        renderer.SendError(response, 500, e.what());
+        errorPage(response, 500, e.what());
     }
     if (response.status >= 400 && response.body.empty())
-        renderer.SendError(response, response.status, "The request could not be served.");
+        errorPage(response, response.status, "The request could not be served.");
 }
 
-CHttpFrontEnd::CHttpFrontEnd(CAccessLog& log, CPageRenderer& renderer, const CServerOptions& options)
-    : m_impl(std::make_unique<CImpl>(log, renderer, m_router, options))
+CHttpFrontEnd::CHttpFrontEnd(CAccessLog& log, CErrorPage errorPage, const CServerOptions& options)
+    : m_impl(std::make_unique<CImpl>(log, std::move(errorPage), m_router, options))
 {
 }
 

@@ -1,7 +1,7 @@
 #include "ClientRegistry.h"
 
+#include "CleanText.h"
 #include "ServerStore.h"
-#include "Transformer.h"
 
 namespace
 {
@@ -22,8 +22,8 @@ std::string CClientRegistry::Register(const std::string& clientId, const std::st
                                       const std::string& version, std::string& error)
 {
     uint64_t presented = IsClientId(clientId) ? std::stoull(clientId) : 0;
-    uint64_t id = m_store.Clients().Register(presented, CTransformer::CleanText(email.substr(0, kMaxField)),
-                                             CTransformer::CleanText(version.substr(0, kMaxField)), error);
+    uint64_t id = m_store.Clients().Register(presented, CleanText(email.substr(0, kMaxField)),
+                                             CleanText(version.substr(0, kMaxField)), error);
     if (id == 0) {
         m_store.LogFailure("handing out a client id", error);
         return {};

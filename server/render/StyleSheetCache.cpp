@@ -6,12 +6,6 @@
 
 #include "Transformer.h"
 
-CStyleSheet::~CStyleSheet()
-{
-    if (m_sheet)
-        xsltFreeStylesheet(m_sheet);
-}
-
 std::shared_ptr<const CStyleSheet> CStyleSheetCache::Get(const std::string& path, std::string& error)
 {
     struct stat info{};

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "CatalogueSearch.h"
+#include "CleanText.h"
 #include "DistributionFiles.h"
 #include "HttpRouter.h"
 #include "PageRenderer.h"
@@ -62,7 +63,7 @@ void CMarketPages::Session(const CHttpRequest& request, CHttpResponse& response)
 {
     std::string id = NewSessionId();
     std::string error;
-    std::string look = CTransformer::CleanText(request.Parameter("look").substr(0, 64));
+    std::string look = CleanText(request.Parameter("look").substr(0, 64));
     if (!m_store.MarketSessions().Add(id, look, error)) {
         m_store.LogFailure("opening a marketplace session", error);
         // The client keeps no session then and asks again with its next page.

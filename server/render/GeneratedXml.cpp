@@ -3,7 +3,7 @@
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
 
-#include "Transformer.h"
+#include "CleanText.h"
 
 namespace
 {
@@ -24,13 +24,13 @@ xmlNodePtr CGeneratedXml::Add(xmlNodePtr parent, const std::string& name, const 
 {
     xmlNodePtr element = xmlNewDocNode(m_doc, nullptr, X(name), nullptr);
     if (!text.empty())
-        xmlAddChild(element, xmlNewDocText(m_doc, X(CTransformer::CleanText(text))));
+        xmlAddChild(element, xmlNewDocText(m_doc, X(CleanText(text))));
     return xmlAddChild(parent ? parent : Root(), element);
 }
 
 void CGeneratedXml::SetAttribute(xmlNodePtr element, const std::string& name, const std::string& value)
 {
-    xmlSetProp(element, X(name), X(CTransformer::CleanText(value)));
+    xmlSetProp(element, X(name), X(CleanText(value)));
 }
 
 void CGeneratedXml::AddCopy(xmlNodePtr parent, xmlNodePtr node)
@@ -41,7 +41,7 @@ void CGeneratedXml::AddCopy(xmlNodePtr parent, xmlNodePtr node)
 
 void CGeneratedXml::AppendEscaped(std::string& out, std::string_view text)
 {
-    for (char c : CTransformer::CleanText(std::string(text))) {
+    for (char c : CleanText(std::string(text))) {
         switch (c) {
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;

@@ -74,7 +74,12 @@ bool CVantrelServer::Start(std::string& error)
     m_documents = std::make_unique<CXmlCache>(kDocumentBudget);
     m_sheets = std::make_unique<CStyleSheetCache>();
     m_renderer = std::make_unique<CPageRenderer>(*m_site, *m_documents, *m_sheets);
-    m_http = std::make_unique<CHttpFrontEnd>(*m_log, *m_renderer, m_options);
+    m_http = std::make_unique<CHttpFrontEnd>(
+        *m_log,
+        [renderer = m_renderer.get()](CHttpResponse& response, int status, const std::string& message) {
+            renderer->SendError(response, status, message);
+        },
+        m_options);
 
     // Every search index is ready before the first client: no search waits for a parse.
     m_javaSearch = std::make_unique<CJavaSearch>(*m_site);

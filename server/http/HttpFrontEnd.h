@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -7,7 +8,9 @@
 #include "ServerOptions.h"
 
 class CAccessLog;
-class CPageRenderer;
+
+// Fills response with the site's page for an error status and its message.
+using CErrorPage = std::function<void(CHttpResponse& response, int status, const std::string& message)>;
 
 // The HTTP listener every web server of the site shares. Connections are served
 // asynchronously, so a slow or silent client holds a connection slot, never a thread; the
@@ -15,7 +18,7 @@ class CPageRenderer;
 class CHttpFrontEnd
 {
 public:
-    CHttpFrontEnd(CAccessLog& log, CPageRenderer& renderer, const CServerOptions& options);
+    CHttpFrontEnd(CAccessLog& log, CErrorPage errorPage, const CServerOptions& options);
     ~CHttpFrontEnd();
     CHttpFrontEnd(const CHttpFrontEnd&) = delete;
     CHttpFrontEnd& operator=(const CHttpFrontEnd&) = delete;

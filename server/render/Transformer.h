@@ -35,8 +35,6 @@ public:
 
     // Parameter names a sheet can declare (an XML name without a prefix).
     static bool IsParameterName(const std::string& name);
-    // Text made safe for XML: invalid UTF-8 becomes U+FFFD, control characters go.
-    static std::string CleanText(const std::string& text);
 
 private:
     static void Init();

@@ -6,22 +6,7 @@
 #include <string>
 #include <unordered_map>
 
-struct _xsltStylesheet;
-
-// A compiled style sheet; libxslt allows one to serve many transformations at once.
-class CStyleSheet
-{
-public:
-    explicit CStyleSheet(_xsltStylesheet* sheet) : m_sheet(sheet) {}
-    ~CStyleSheet();
-    CStyleSheet(const CStyleSheet&) = delete;
-    CStyleSheet& operator=(const CStyleSheet&) = delete;
-
-    _xsltStylesheet* Raw() const { return m_sheet; }
-
-private:
-    _xsltStylesheet* m_sheet;
-};
+#include "StyleSheet.h"
 
 // Style sheets compiled once and kept; a sheet whose file changes is compiled again.
 class CStyleSheetCache

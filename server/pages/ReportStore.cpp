@@ -1,6 +1,6 @@
 #include "ReportStore.h"
 
-#include "Transformer.h"
+#include "CleanText.h"
 
 namespace
 {
@@ -9,7 +9,7 @@ std::string Field(const std::map<std::string, std::string>& fields, const std::s
 {
     auto found = fields.find(name);
     return found == fields.end() ? std::string()
-                                 : CTransformer::CleanText(found->second.substr(0, CReportStore::kMaxField));
+                                 : CleanText(found->second.substr(0, CReportStore::kMaxField));
 }
 }  // namespace
 
@@ -32,7 +32,7 @@ bool CReportStore::ReportsOf(const std::string& email, std::vector<CReportTable:
     reports.clear();
     if (email.empty())
         return true;
-    if (m_store.Reports().ReportsOf(CTransformer::CleanText(email.substr(0, kMaxField)), kListed, reports, error))
+    if (m_store.Reports().ReportsOf(CleanText(email.substr(0, kMaxField)), kListed, reports, error))
         return true;
     m_store.LogFailure("listing reports", error);
     return false;

@@ -1,0 +1,9 @@
+#include "StyleSheet.h"
+
+#include <libxslt/xsltInternals.h>
+
+CStyleSheet::~CStyleSheet()
+{
+    if (m_sheet)
+        xsltFreeStylesheet(m_sheet);
+}
