@@ -26,20 +26,6 @@ bool ClassNameOf(std::string_view entry, std::string& name)
     }
     return CClassEntries::IsClassName(name);
 }
-
-// The path below META-INF/versions/N/; empty when the entry is not versioned.
-std::string_view VersionedPath(std::string_view entry)
-{
-    if (!entry.starts_with(kVersions))
-        return {};
-    entry.remove_prefix(kVersions.size());
-    size_t digits = 0;
-    while (digits < entry.size() && entry[digits] >= '0' && entry[digits] <= '9')
-        ++digits;
-    if (digits == 0 || digits == entry.size() || entry[digits] != '/')
-        return {};
-    return entry.substr(digits + 1);
-}
 }  // namespace
 
 void CClassEntries::Add(std::string_view entry)
@@ -71,6 +57,19 @@ void CClassEntries::MoveTo(std::vector<std::string>& names)
     else
         names.insert(names.end(), std::make_move_iterator(m_names.begin()), std::make_move_iterator(m_names.end()));
     m_names.clear();
+}
+
+std::string_view CClassEntries::VersionedPath(std::string_view entry)
+{
+    if (!entry.starts_with(kVersions))
+        return {};
+    entry.remove_prefix(kVersions.size());
+    size_t digits = 0;
+    while (digits < entry.size() && entry[digits] >= '0' && entry[digits] <= '9')
+        ++digits;
+    if (digits == 0 || digits == entry.size() || entry[digits] != '/')
+        return {};
+    return entry.substr(digits + 1);
 }
 
 bool CClassEntries::IsClassName(std::string_view name)

@@ -19,6 +19,9 @@ public:
     // META-INF/versions/, each once; starts anew.
     void MoveTo(std::vector<std::string>& names);
 
+    // The path below META-INF/versions/N/ of a multi-release archive's entry; empty when
+    // the entry is not versioned.
+    static std::string_view VersionedPath(std::string_view entry);
     // Whether a looked-up name names a class (module-info and package-info do not).
     static bool IsClassName(std::string_view name);
 

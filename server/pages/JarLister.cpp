@@ -5,22 +5,10 @@
 
 #include <zip.h>
 
+#include "ClassEntries.h"
+
 namespace
 {
-// META-INF/versions/9/com/acme/A.class becomes com/acme/A.class; false for other entries.
-bool StripVersionFolder(std::string_view& entry)
-{
-    constexpr std::string_view versions = "META-INF/versions/";
-    if (!entry.starts_with(versions))
-        return false;
-    const size_t slash = entry.find('/', versions.size());
-    if (slash == versions.size() || slash == std::string_view::npos ||
-        entry.substr(versions.size(), slash - versions.size()).find_first_not_of("0123456789") != std::string_view::npos)
-        return false;
-    entry.remove_prefix(slash + 1);
-    return true;
-}
-
 // com/acme/Parser$Node.class gives com.acme.Parser$Node; empty for what is not a class
 // (other files, module and package descriptors).
 std::string ClassNameOf(std::string_view entry)
@@ -28,12 +16,10 @@ std::string ClassNameOf(std::string_view entry)
     if (entry.size() <= 6 || !entry.ends_with(".class"))
         return {};
     std::string name(entry.substr(0, entry.size() - 6));
-    if (name.ends_with("module-info") || name.ends_with("package-info"))
-        return {};
     for (char& c : name)
         if (c == '/' || c == '\\')
             c = '.';
-    return name;
+    return CClassEntries::IsClassName(name) ? name : std::string();
 }
 }  // namespace
 
@@ -67,7 +53,10 @@ CJarLister::CListing CJarLister::List(std::string_view archive)
         std::string_view entry = raw;
         // A multi-release archive's META-INF/versions/N/ holds classes too; nothing else
         // below META-INF/ is one.
-        const bool isVersioned = StripVersionFolder(entry);
+        const std::string_view held = CClassEntries::VersionedPath(entry);
+        const bool isVersioned = !held.empty();
+        if (isVersioned)
+            entry = held;
         if (!isVersioned && entry.starts_with("META-INF/"))
             continue;
         std::string name = ClassNameOf(entry);
