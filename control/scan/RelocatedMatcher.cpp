@@ -41,7 +41,7 @@ bool CRelocatedMatcher::Match(const CScanUnit& unit, CLookupService& lookup, CSc
         if (lookup.ScidsOf(name).empty())
             open.push_back(name);
 
-    std::map<std::string, size_t> counts;
+    std::map<std::string, std::pair<size_t, std::string>> counts;  // SCID -> classes, the prefix first seen
     for (int cut = 1; cut <= 2 && !open.empty(); ++cut) {
         // The names under one cut prefix, each with what is left of it.
         std::map<std::string, std::vector<std::pair<std::string, std::string>>> groups;
@@ -68,12 +68,18 @@ bool CRelocatedMatcher::Match(const CScanUnit& unit, CLookupService& lookup, CSc
                 continue;
             }
             for (const auto& member : members)
-                for (const std::string& scid : lookup.ScidsOf(member.second))
-                    ++counts[scid];
+                for (const std::string& scid : lookup.ScidsOf(member.second)) {
+                    auto& [classes, relocatedPrefix] = counts[scid];
+                    if (classes++ == 0)
+                        relocatedPrefix = prefix;
+                }
         }
         open = std::move(stillOpen);
     }
-    for (const auto& [scid, classes] : counts)
-        results.AddFind(scid, {unit.GetPath(), CMatch::Relocated, classes});
+    for (const auto& [scid, found] : counts) {
+        CFind find(unit.GetPath(), CMatch::Relocated, found.first);
+        find.relocatedPrefix = found.second;
+        results.AddFind(scid, std::move(find));
+    }
     return true;
 }

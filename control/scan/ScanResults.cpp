@@ -16,9 +16,26 @@ const char* MatchName(CMatch match)
     return "direct";
 }
 
+const char* VersionBasisName(CVersionBasis basis)
+{
+    switch (basis) {
+    case CVersionBasis::Fingerprints:
+        return "fingerprints";
+    case CVersionBasis::Metadata:
+        return "metadata";
+    case CVersionBasis::Manifest:
+        return "manifest";
+    case CVersionBasis::FileName:
+        return "filename";
+    case CVersionBasis::Catalogue:
+        break;
+    }
+    return "catalogue";
+}
+
 void CScanResults::AddOccurrence(const std::string& scid, const std::string& source)
 {
-    m_records.push_back({scid, true, {source, CMatch::Direct, 1}});
+    m_records.push_back({scid, true, CFind(source, CMatch::Direct, 1)});
 }
 
 void CScanResults::AddFind(const std::string& scid, CFind find) { m_records.push_back({scid, false, std::move(find)}); }

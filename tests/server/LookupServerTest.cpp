@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "AccessLog.h"
+#include "FingerprintTable.h"
 #include "LookupDatabase.h"
 #include "support/TestSite.h"
 
@@ -80,6 +81,42 @@ TEST_F(LookupServerTest, DatabaseCountsComponentsUnderAPrefix)
         EXPECT_EQ(m_database.CountComponents(c.prefix), c.count) << c.prefix;
     EXPECT_EQ(m_database.FindComponents("com.acme.parse.Csv"), (std::vector<std::string>{"1000001", "1000003"}));
     EXPECT_TRUE(m_database.FindComponents("com.acme.parse").empty());
+}
+
+TEST_F(LookupServerTest, FingerprintTableFindsEveryVersionOnce)
+{
+    // A repeated row, a version holding two classes alike, and lines that are no rows.
+    m_site.Write("lookup/fingerprints.txt",
+                 "# fingerprint, SCID, version\n"
+                 "00000000000000aa\t1000001\t1.0\n"
+                 "00000000000000aa\t1000001\t1.1\n"
+                 "00000000000000AA\t1000001\t1.0\n"
+                 "00000000000000bb\t1000001\t1.1\n"
+                 "00000000000000bb\t1000002\t2.0-beta\n"
+                 "00000000000000cc\t1000001\n"
+                 "00000000000000c\t1000001\t1.0\n"
+                 "00000000000000dg\t1000001\t1.0\n"
+                 "\t1000001\t1.0\n" +
+                     std::string(2000, 'x') + "\n"
+                 "00000000000000cc\t1000003\t3.0");
+    CFingerprintTable table;
+    std::string error;
+    ASSERT_TRUE(table.Load(m_site.Path("lookup/fingerprints.txt"), error)) << error;
+    auto named = [&](uint64_t fingerprint) {
+        std::vector<std::string> versions;
+        for (const auto* version : table.Find(fingerprint))
+            versions.push_back(version->scid + " " + version->version);
+        return versions;
+    };
+    EXPECT_EQ(named(0xaa), (std::vector<std::string>{"1000001 1.0", "1000001 1.1"}));
+    EXPECT_EQ(named(0xbb), (std::vector<std::string>{"1000001 1.1", "1000002 2.0-beta"}));
+    EXPECT_EQ(named(0xcc), (std::vector<std::string>{"1000003 3.0"}));  // the last line has no newline
+    EXPECT_TRUE(named(0xdd).empty());
+    EXPECT_EQ(table.RowCount(), 5u);
+    EXPECT_EQ(table.VersionCount(), 4u);
+    // No table yet is an empty one, not an error.
+    EXPECT_TRUE(table.Load(m_site.Path("lookup/none.txt"), error)) << error;
+    EXPECT_EQ(table.RowCount(), 0u);
 }
 
 TEST_F(LookupServerTest, AnswersTheLineProtocol)
