@@ -88,7 +88,8 @@ http_status() {
 lookup_count() {
   exec 4<>"/dev/tcp/127.0.0.1/${ports[1]}" || return 1
   printf 'GETCOUNT %s\r\nQUIT\r\n' "$1" >&4
-  local line; IFS= read -r line <&4 || line=""
+  # The greeting, then the answer.
+  local line; IFS= read -r line <&4 && IFS= read -r line <&4 || line=""
   exec 4>&-
   echo "${line%$'\r'}"
 }
@@ -100,7 +101,8 @@ echo "check-service: the first site took $((SECONDS - started)) s"
 serve
 [ "$(http_status public/data/java/index.xml)" = "200 OK" ] || fail "the Java index is not served"
 [ "$(lookup_count org.apache.commons.io.)" != "200 0" ] || fail "the lookup server does not know commons-io"
-[ "$(lookup_count org.apache.commons.lang3.)" = "200 0" ] || fail "commons-lang3 is known before it came"
+answer="$(lookup_count org.apache.commons.lang3.)"
+[ "$answer" = "200 0" ] || fail "commons-lang3 is known before it came: $answer"
 [ -f "$state/state/vantrel.db" ] || fail "the server keeps its state elsewhere than in its state directory"
 
 # A library comes; the rebuild runs while requests keep coming, and every one is answered.
@@ -126,6 +128,7 @@ echo "check-service: $(cat "$work/load.log") request pairs answered during the r
 kill "$server_pid"; wait "$server_pid" || true
 serve
 [ "$(lookup_count org.apache.commons.lang3.)" != "200 0" ] || fail "the restarted server does not know commons-lang3"
+[ "$(ls "$state/sites")" = "$(basename "$(readlink "$state/site")")" ] || fail "old sites stay: $(ls "$state/sites")"
 
 # A rebuild that fails (the JDK went) leaves the site and the server as they were.
 cp "$state/site/.data-key" "$work/key-before"
