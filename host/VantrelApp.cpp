@@ -10,6 +10,7 @@
 #include "AutomationRegistration.h"
 #include "AutomationServer.h"
 #include "CommandLine.h"
+#include "NoServerNotice.h"
 #include "SelfUpdate.h"
 #include "Settings.h"
 #include "UserPrompt.h"
@@ -101,6 +102,8 @@ void CVantrelApp::RegisterAndUpdate()
         CSelfUpdate update(m_runner, m_prompt);
         if (update.RegisterClient())
             update.UpdateComponents(restart);
+        else if (const std::string notice = CNoServerNotice::Check(m_systemdDir); !notice.empty())
+            m_prompt.MessageBox(notice, kAppTitle, MB_OK);
     }
     if (restart) {
         m_prompt.MessageBox(kRestartMessage, kAppTitle, MB_OK);

@@ -60,6 +60,8 @@ public:
 
     // The parser library that CheckXmlParser loads (tests name one that cannot serve).
     void SetXmlParserLibrary(std::string library) { m_xmlParserLibrary = std::move(library); }
+    // Present where systemd runs the system; it decides how the no-server notice says to start one.
+    void SetSystemdDirectory(std::string dir) { m_systemdDir = std::move(dir); }
 
     // This program's full path, as the registration entries name it.
     static std::string ProgramPath();
@@ -70,6 +72,7 @@ private:
     IModalRunner& m_runner;
     QDBusConnection m_bus;
     std::string m_xmlParserLibrary;
+    std::string m_systemdDir = "/run/systemd/system";
     bool m_continue = true;
     bool m_standAlone = true;
     bool m_userControl = true;

@@ -22,6 +22,7 @@ packages=(
   openjdk-17-doc  # the JDK's reference pages, which the Java tab shows
   wrk
   lintian  # the package test checks the Debian package with it
+  systemd debootstrap  # systemd-analyze checks the service's units; a clean Debian 12 for the install cycle
   libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
   "$@"
 )

@@ -1,6 +1,10 @@
 // The start-up steps that the program's own tests (TarnelTest) cannot single out.
 #include "VantrelApp.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QDBusConnectionInterface>
 #include <QDesktopServices>
 #include <QUrl>
@@ -26,6 +30,20 @@ public:
 public Q_SLOTS:
     void Open(const QUrl& url) { opened.push_back(url.toString().toStdString()); }
 };
+
+// A loopback port that nothing listens on: bound, read and let go.
+int ClosedPort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
 
 // The start-up sequence in this process: the client-id service on loopback, a bus of the
 // test's own, a registry file of its own, scripted message boxes.
@@ -131,6 +149,48 @@ TEST_F(VantrelAppFixture, AFailedRegistrationOnlySkipsTheUpdate)
     EXPECT_EQ(m_server.RequestLine(), "GET /Vantrel/ui/clientid.jsp");
     EXPECT_TRUE(m_prompt.Shown().empty());
     EXPECT_EQ(GetClientKey(), "99");
+}
+
+// Only a first start that finds nothing listening at the server on this machine says so,
+// and how to start one: with systemd its service, elsewhere the two commands.
+TEST_F(VantrelAppFixture, AFirstStartWithNoServerSaysHowToStartOne)
+{
+    CTempDir systemd;
+    const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
+    const std::string listening = "127.0.0.1:" + std::to_string(m_server.Port());
+    struct
+    {
+        const char* key;
+        std::string componentUrl;
+        bool systemdRuns;
+        const char* advice;  // nullptr: no notice
+    } const cases[] = {
+        {"0", closed, false, "    build-site ~/.cache/corvane/site\n    vantrel-server --site ~/.cache/corvane/site &\n"},
+        {"0", closed, true, "    sudo systemctl start vantrel-server\n"},
+        {"0", listening, false, nullptr},      // it answers, if only with an error
+        {"17", closed, false, nullptr},        // a server registered this program before
+        {"0", "server.invalid", false, nullptr},  // another machine's server is not ours to start
+    };
+    for (const auto& c : cases) {
+        SetClientKey(c.key);
+        m_registry.Set("ComponentUrl", c.componentUrl);
+        m_registry.Set("ComponentWebServer", "http://" + c.componentUrl);
+        const size_t before = m_prompt.Shown().size();
+        CVantrelApp& app = App("");
+        app.SetSystemdDirectory(c.systemdRuns ? systemd.Path() : systemd.Path() + "/none");
+        app.RegisterAndUpdate();
+        EXPECT_TRUE(app.GetContinue()) << c.componentUrl;
+        if (!c.advice) {
+            EXPECT_EQ(m_prompt.Shown().size(), before) << c.key << " " << c.componentUrl;
+            continue;
+        }
+        ASSERT_EQ(m_prompt.Shown().size(), before + 1) << c.componentUrl;
+        const std::string& text = m_prompt.Shown().back().text;
+        EXPECT_EQ(text.rfind("No Corvane server answers at http://" + c.componentUrl + ", so the", 0), 0u) << text;
+        EXPECT_NE(text.find(c.advice), std::string::npos) << text;
+        EXPECT_EQ(text.find(c.systemdRuns ? "build-site" : "systemctl"), std::string::npos) << text;
+        EXPECT_EQ(m_prompt.Shown().back().type, MB_OK);
+    }
 }
 
 TEST_F(VantrelAppFixture, PublishingTakesTheNameAndRewritesTheEntries)

@@ -35,6 +35,8 @@ expected=(
   usr/share/metainfo/com.corvane.Tarnel.metainfo.xml usr/share/dbus-1/services/Vantrel.Application.service
   usr/share/man/man1/tarnel.1.gz usr/share/man/man1/vantrel-server.1.gz usr/share/man/man1/build-site.1.gz
   usr/share/doc/corvane/copyright usr/share/doc/corvane/changelog.Debian.gz usr/share/doc/corvane/examples/haproxy.cfg
+  lib/systemd/system/vantrel-server.service lib/systemd/system/vantrel-server-rebuild.service
+  etc/corvane/vantrel-server.conf
 )
 if [ -f "$source_dir/cli/CMakeLists.txt" ]; then
   expected+=(usr/bin/corvane-scan usr/share/man/man1/corvane-scan.1.gz)
@@ -42,7 +44,7 @@ fi
 diff -u <(printf '%s\n' "${expected[@]}" | sort) \
   <(cd "$root" && find . \( -type f -o -type l \) -not -path './usr/share/corvane/server/*' | sed 's|^\./||' | sort) ||
   fail "the package's files differ from the expected list"
-diff -u <(cd "$source_dir/server" && { echo build-site; find site sitebuilder -type f; } | sort) \
+diff -u <(cd "$source_dir/server" && { echo build-site; echo vantrel-site; find site sitebuilder -type f; } | sort) \
   <(cd "$root/usr/share/corvane/server" && find . -type f | sed 's|^\./||' | sort) ||
   fail "the server's data differ from its source"
 [ "$(readlink "$root/usr/bin/build-site")" = ../share/corvane/server/build-site ] || fail "build-site is no link to its script"
@@ -51,6 +53,12 @@ grep -qx 'Exec=/usr/bin/tarnel -Embedding' "$root/usr/share/dbus-1/services/Vant
 for binary in usr/bin/tarnel "$libdir/corvane/libtarnelctrl.so"; do
   [[ "$(readelf -S "$root/$binary")" == *corvane_version* ]] || fail "$binary lost its version block"
 done
+# The service's settings survive upgrades; a new Java library rebuilds its site, without waiting.
+control="$work/control"
+dpkg-deb -e "$deb" "$control"
+[ "$(cat "$control/conffiles")" = /etc/corvane/vantrel-server.conf ] || fail "conffiles: $(cat "$control/conffiles")"
+diff -u <(printf 'interest-noawait %s\n' /usr/share/java /usr/share/maven-repo) "$control/triggers" ||
+  fail "the package does not watch the Java library folders"
 depends="$(dpkg-deb -f "$deb" Depends)"
 for needed in libqt6webenginecore6-bin libqt6webenginewidgets6 libxml2 libcurl4; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The packaged service without systemd: its units pass systemd-analyze verify, and its own
+# steps, run as an unprivileged user with a state directory of its own, build the site and
+# answer; a rebuild after a library came keeps every request answered, and the restarted
+# server serves the new library.
+#
+#   tests/package/check-service.sh BUILD_DIR
+#
+# BUILD_DIR holds the package that DebianPackage made.
+set -euo pipefail
+
+build="$1"
+fail() { echo "check-service: $*" >&2; exit 1; }
+for tool in systemd-analyze setpriv dpkg-deb; do
+  command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/install-deps.sh"
+done
+deb="$(ls -t "$build"/corvane_*.deb 2>/dev/null | head -1)"
+[ -f "$deb" ] || fail "no package in $build (DebianPackage makes it)"
+
+work="$(mktemp -d)"
+server_pid=""
+load_pid=""
+cleanup() {
+  for pid in $load_pid $server_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+chmod 755 "$work"
+root="$work/root"
+dpkg -x "$deb" "$root"
+
+# The units as systemd reads them: the unpacked files over this machine's units and
+# systemctl, which ExecReload runs; and no exposure above 2.0 ("OK").
+units=(vantrel-server.service vantrel-server-rebuild.service)
+verify_root="$work/verify-root"
+cp -a "$root" "$verify_root"
+cp -an /lib/systemd/system/. "$verify_root/lib/systemd/system/"
+mkdir -p "$verify_root/bin"
+cp "$(command -v systemctl)" "$verify_root/bin/systemctl"
+(cd "$verify_root/lib/systemd/system" && systemd-analyze verify --man=no --root="$verify_root" "${units[@]}") \
+  >"$work/verify.log" 2>&1 || { cat "$work/verify.log" >&2; fail "systemd-analyze verify failed"; }
+[ ! -s "$work/verify.log" ] || { cat "$work/verify.log" >&2; fail "systemd-analyze verify warns"; }
+for unit in "${units[@]}"; do
+  systemd-analyze security --offline=true --root="$verify_root" --threshold=20 "$verify_root/lib/systemd/system/$unit" \
+    >"$work/security.log" 2>&1 || { grep '✗' "$work/security.log" >&2; fail "$unit is exposed beyond 2.0"; }
+  echo "check-service: $(tail -1 "$work/security.log" | sed 's/^→ //')"
+done
+
+# As the unit runs them: the package's settings file, a dynamic user's rights, a state
+# directory of its own; ports the system chooses instead of the defaults, a small library folder.
+ports=()
+state="$work/state"
+jars="$work/jars"
+mkdir -p "$state" "$jars"
+cp -L /usr/share/java/commons-io.jar "$jars/"
+chown -R nobody:nogroup "$state"
+service_env=()
+as_service() {
+  env -i PATH=/usr/bin:/bin STATE_DIRECTORY="$state" VANTREL_SITE_JARS="$jars" "${service_env[@]}" \
+    bash -c 'set -a; . "$0"; set +a; VANTREL_HTTP=127.0.0.1:0 VANTREL_LOOKUP=127.0.0.1:0 exec "$@"' \
+    "$root/etc/corvane/vantrel-server.conf" \
+    setpriv --reuid=nobody --regid=nogroup --clear-groups --no-new-privs \
+    "$root/usr/share/corvane/server/vantrel-site" "$@"
+}
+serve() {
+  : >"$work/server.log"
+  as_service serve >>"$work/server.log" 2>&1 &
+  server_pid=$!
+  for _ in $(seq 100); do
+    if grep -q 'web servers on' "$work/server.log"; then
+      ports=($(sed -n 's|.*web servers on http://[^:]*:\([0-9]*\), lookup server on [^:]*:\([0-9]*\),.*|\1 \2|p' "$work/server.log"))
+      return 0
+    fi
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  cat "$work/server.log" >&2
+  fail "the server did not start"
+}
+http_status() {
+  exec 3<>"/dev/tcp/127.0.0.1/${ports[0]}" || return 1
+  printf 'GET /%s HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' "$1" >&3
+  local line; IFS= read -r line <&3 || line=""
+  exec 3>&-
+  line="${line%$'\r'}"
+  echo "${line#HTTP/1.? }"
+}
+lookup_count() {
+  exec 4<>"/dev/tcp/127.0.0.1/${ports[1]}" || return 1
+  printf 'GETCOUNT %s\r\nQUIT\r\n' "$1" >&4
+  # The greeting, then the answer.
+  local line; IFS= read -r line <&4 && IFS= read -r line <&4 || line=""
+  exec 4>&-
+  echo "${line%$'\r'}"
+}
+
+started=$SECONDS
+as_service prepare >"$work/prepare.log" 2>&1 || { cat "$work/prepare.log" >&2; fail "prepare failed"; }
+echo "check-service: the first site took $((SECONDS - started)) s"
+[ "$(stat -c %U "$state/site/site.xml")" = nobody ] || fail "the site does not belong to the service's user"
+serve
+[ "$(http_status public/data/java/index.xml)" = "200 OK" ] || fail "the Java index is not served"
+[ "$(lookup_count org.apache.commons.io.)" != "200 0" ] || fail "the lookup server does not know commons-io"
+answer="$(lookup_count org.apache.commons.lang3.)"
+[ "$answer" = "200 0" ] || fail "commons-lang3 is known before it came: $answer"
+[ -f "$state/state/vantrel.db" ] || fail "the server keeps its state elsewhere than in its state directory"
+
+# A library comes; the rebuild runs while requests keep coming, and every one is answered.
+cp -L /usr/share/java/commons-lang3.jar "$jars/"
+(
+  answered=0
+  while :; do
+    [ "$(http_status public/data/java/index.xml)" = "200 OK" ] || { echo "lost an HTTP request after $answered" >&2; exit 1; }
+    [ "$(lookup_count org.apache.commons.io.)" != "200 0" ] || { echo "lost a lookup after $answered" >&2; exit 1; }
+    answered=$((answered + 1))
+    [ ! -f "$work/stop" ] || { echo "$answered"; exit 0; }
+  done
+) >"$work/load.log" 2>&1 &
+load_pid=$!
+as_service rebuild >"$work/rebuild.log" 2>&1 || { cat "$work/rebuild.log" >&2; fail "the rebuild failed"; }
+touch "$work/stop"
+wait "$load_pid" || { cat "$work/load.log" >&2; fail "a request went unanswered during the rebuild"; }
+load_pid=""
+echo "check-service: $(cat "$work/load.log") request pairs answered during the rebuild"
+! cmp -s "$state/served-data-key" "$state/site/.data-key" || fail "the rebuild did not mark the site as new"
+
+# What take-new-data has systemd do: the server restarts and serves the new library.
+kill "$server_pid"; wait "$server_pid" || true
+serve
+[ "$(lookup_count org.apache.commons.lang3.)" != "200 0" ] || fail "the restarted server does not know commons-lang3"
+[ "$(ls "$state/sites")" = "$(basename "$(readlink "$state/site")")" ] || fail "old sites stay: $(ls "$state/sites")"
+
+# A rebuild that fails (the JDK went) leaves the site and the server as they were.
+cp "$state/site/.data-key" "$work/key-before"
+rm "$jars/commons-lang3.jar"
+service_env=(JAVA_HOME=/nonexistent)
+if as_service rebuild >"$work/failed.log" 2>&1; then fail "a rebuild without a JDK claimed success"; fi
+grep -q 'keeps the catalogue it has' "$work/failed.log" || { cat "$work/failed.log" >&2; fail "the failed rebuild said nothing"; }
+cmp -s "$work/key-before" "$state/site/.data-key" || fail "the failed rebuild changed the site"
+[ "$(lookup_count org.apache.commons.lang3.)" != "200 0" ] || fail "the server lost its data after a failed rebuild"
+echo "check-service: the service builds its site, answers, and takes new libraries"
