@@ -3,12 +3,15 @@
 #include <cerrno>
 #include <climits>
 #include <algorithm>
+#include <cstdio>
 #include <map>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "LookupService.h"
 #include "ScriptedLookupServer.h"
 #include "SystemCalls.h"
 #include "support/SwappedCall.h"
@@ -147,25 +150,162 @@ TEST_F(CLookupConnectionTest, PipelinedLookupsAnswerAsOneByOne)
         oneByOne[name] = Find(name);
     const size_t sequential = m_connection.GetRequestCount();
     m_connection.Close();  // the scripted server serves one client at a time
-    const size_t before = m_server.Requests().size();
 
-    CPrefixCache cache;
-    CLookupConnection pipelined(cache);
-    pipelined.SetTimeLimit(2s);
-    pipelined.SetRateLimit(100000);
-    ASSERT_TRUE(pipelined.Connect("127.0.0.1", m_server.Port()));
-    std::map<std::string, Strings> found;
-    ASSERT_TRUE(pipelined.FindScidsPipelined(names, found));
-    EXPECT_EQ(found, oneByOne);
-    // Each request once, and fewer than one by one: a.b.One is asked once, and a name
-    // goes to GETSCID without being counted itself.
-    Strings requests = m_server.Requests();
-    requests.erase(requests.begin(), requests.begin() + static_cast<std::ptrdiff_t>(before));
-    EXPECT_EQ(pipelined.GetRequestCount(), requests.size());
-    std::sort(requests.begin(), requests.end());
-    EXPECT_EQ(std::adjacent_find(requests.begin(), requests.end()), requests.end());
-    EXPECT_LT(requests.size(), sequential);
+    // A server of today's kind refuses the first batch and answers its lines one by one;
+    // the rest goes line by line. One that takes batches gets nothing else.
+    for (bool batches : {false, true}) {
+        if (batches)
+            m_server.TakeBatches();
+        const size_t before = m_server.Requests().size();
+        CPrefixCache cache;
+        CLookupConnection pipelined(cache);
+        pipelined.SetTimeLimit(2s);
+        pipelined.SetRateLimit(100000);
+        ASSERT_TRUE(pipelined.Connect("127.0.0.1", m_server.Port()));
+        std::map<std::string, Strings> found;
+        ASSERT_TRUE(pipelined.FindScidsPipelined(names, found));
+        EXPECT_EQ(found, oneByOne) << batches;
+        // Each request once, and fewer than one by one: a.b.One is asked once, and a name
+        // goes to GETSCID without being counted itself.
+        Strings requests = m_server.Requests();
+        requests.erase(requests.begin(), requests.begin() + static_cast<std::ptrdiff_t>(before));
+        const auto headers = std::count_if(requests.begin(), requests.end(),
+                                           [](const std::string& request) { return request.starts_with("BATCH "); });
+        EXPECT_EQ(pipelined.GetRequestCount(), batches ? static_cast<size_t>(headers) : requests.size()) << batches;
+        EXPECT_EQ(headers, batches ? 3 : 1) << "a round of counts per package level, then the names";
+        std::sort(requests.begin(), requests.end());
+        EXPECT_EQ(std::adjacent_find(requests.begin(), requests.end()), requests.end());
+        EXPECT_LT(requests.size(), sequential);
+    }
     EXPECT_EQ(Stdout(), "");
+}
+
+// Batches of up to a thousand lines, each one request against the rate cap, in order.
+TEST_F(CLookupConnectionTest, LargeLookupsGoInBatches)
+{
+    m_connection.Close();
+    m_server.TakeBatches();
+    m_server.Count({"big."}, 1);
+    Strings names;
+    for (int i = 0; i < 2500; ++i) {
+        names.push_back("big.C" + std::to_string(i));
+        if (i % 500 == 0)
+            m_server.Answer("GETSCID " + names.back(), "200 " + std::to_string(i) + "\n201\n");
+    }
+    CLookupConnection connection(m_cache);
+    connection.SetRateLimit(100);  // one name a request would take 25 s
+    ASSERT_TRUE(connection.Connect("127.0.0.1", m_server.Port()));
+    const auto start = std::chrono::steady_clock::now();
+    std::map<std::string, Strings> found;
+    ASSERT_TRUE(connection.FindScidsPipelined(names, found));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(found.size(), names.size());
+    EXPECT_EQ(found["big.C1000"], Strings{"1000"});
+    EXPECT_EQ(found["big.C2000"], Strings{"2000"});
+    EXPECT_TRUE(found["big.C2001"].empty());
+    // The count (the first batch, small until the server has taken one), then full ones.
+    Strings headers;
+    for (const std::string& request : m_server.Requests())
+        if (request.starts_with("BATCH "))
+            headers.push_back(request);
+    EXPECT_EQ(headers, (Strings{"BATCH 1", "BATCH 1000", "BATCH 1000", "BATCH 500"}));
+    EXPECT_EQ(connection.GetRequestCount(), headers.size());
+}
+
+// The versions of fingerprints: answers in any shape, and floods or silence bounded.
+TEST_F(CLookupConnectionTest, FingerprintVersions)
+{
+    using C = CLookupConnection;
+    m_connection.SetTimeLimit(500ms);
+    m_server.TakeBatches();
+    std::string many;
+    for (size_t i = 0; i <= C::kMaxHits; ++i)
+        many += "200 7 1." + std::to_string(i) + "\n";
+    struct CCase
+    {
+        const char* what;
+        CReply reply;
+        Strings hits;  // "SCID version"
+        bool answered;
+    };
+    const CCase cases[] = {
+        {"versions in order", {{"200 1000001 1.0\n200 1000002 2.0-beta\n201 end of list\n"}}, {"1000001 1.0", "1000002 2.0-beta"}, true},
+        {"split across reads", {{"200 10000", "01 1.0\n2", "01\n"}}, {"1000001 1.0"}, true},
+        {"carriage returns", {{"200 7 1.0\r\n201\r\n"}}, {"7 1.0"}, true},
+        {"lines that are no hits", {{"200 7\n200  1.0\n200 7 \n250 8 2.0\n\n201\n"}}, {}, true},
+        {"unknown", {{"201\n"}}, {}, true},
+        {"too many versions", {{many + "201\n"}}, {}, false},
+        {"a version too long", {{"200 7 " + std::string(C::kMaxVersionLength + 1, 'v') + "\n201\n"}}, {}, false},
+        {"endless line", {{"200 7 " + std::string(C::kMaxReplySize + 10, 'v')}}, {}, false},
+        {"silence", {{}}, {}, false},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const uint64_t fingerprint = 0xfeed0000 + i;
+        char text[17];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(fingerprint));
+        m_server.Answer(std::string("GETFP ") + text, cases[i].reply);
+        ASSERT_TRUE(m_connection.Connect("127.0.0.1", m_server.Port()));
+        std::unordered_map<uint64_t, std::vector<CFingerprintHit>> found;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(m_connection.FindVersionsPipelined({fingerprint, fingerprint}, found), cases[i].answered)
+            << cases[i].what;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+        EXPECT_EQ(m_connection.IsConnected(), cases[i].answered) << cases[i].what;
+        EXPECT_EQ(found.count(fingerprint), cases[i].answered ? 1u : 0u) << cases[i].what;
+        Strings hits;
+        for (const CFingerprintHit& hit : found[fingerprint])
+            hits.push_back(hit.scid + " " + hit.version);
+        EXPECT_EQ(hits, cases[i].hits) << cases[i].what;
+    }
+
+    // A scan asks each fingerprint once, and makes the connection anew once when it failed.
+    ASSERT_TRUE(m_connection.Connect("127.0.0.1", m_server.Port()));
+    int reconnects = 0;
+    CLookupService service(m_connection, [&] {
+        ++reconnects;
+        return m_connection.Connect("127.0.0.1", m_server.Port());
+    });
+    EXPECT_TRUE(service.LookUpFingerprints({0xfeed0000, 0xfeed0004, 0xfeed0000}));
+    const size_t asked = m_server.Requests().size();
+    EXPECT_TRUE(service.LookUpFingerprints({0xfeed0004, 0xfeed0000}));
+    EXPECT_EQ(m_server.Requests().size(), asked);
+    ASSERT_EQ(service.VersionsOf(0xfeed0000).size(), 2u);
+    EXPECT_EQ(service.VersionsOf(0xfeed0000)[1].version, "2.0-beta");
+    EXPECT_TRUE(service.VersionsOf(0xfeed0004).empty());
+    EXPECT_TRUE(service.VersionsOf(0xbad).empty());  // never asked
+    EXPECT_FALSE(service.LookUpFingerprints({0xfeed0000 + std::size(cases) - 1}));  // silence, twice
+    EXPECT_EQ(reconnects, 1);
+}
+
+// However a server answers a batch, all of it together stays bounded.
+TEST_F(CLookupConnectionTest, AllAnswersOfABatchTogetherAreBounded)
+{
+    using C = CLookupConnection;
+    m_connection.Close();
+    m_server.TakeBatches();
+    // Replies just inside the bounds of one reply each.
+    std::string full;
+    for (size_t i = 0; i < C::kMaxHits && full.size() + 70 < C::kMaxReplySize; ++i)
+        full += "200 " + std::string(30, 's') + " " + std::string(30, 'v') + "\n";
+    full += "201\n";
+    const size_t needed = C::kMaxBatchReplySize / full.size() + 2;
+    std::vector<uint64_t> fingerprints;
+    for (uint64_t i = 1; i <= needed; ++i) {
+        char text[17];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(i));
+        m_server.Answer(std::string("GETFP ") + text, full);
+        fingerprints.push_back(i);
+    }
+    CLookupConnection connection(m_cache);
+    ASSERT_TRUE(connection.Connect("127.0.0.1", m_server.Port()));
+    std::unordered_map<uint64_t, std::vector<CFingerprintHit>> found;
+    // The first batch is small; once the server has taken one, they are whole.
+    ASSERT_TRUE(connection.FindVersionsPipelined({0}, found));
+    found.clear();
+    EXPECT_FALSE(connection.FindVersionsPipelined(fingerprints, found));
+    EXPECT_FALSE(connection.IsConnected());
+    EXPECT_LT(found.size(), needed - 1);
+    EXPECT_GT(found.size(), 0u);  // what was whole before stays
 }
 
 TEST_F(CLookupConnectionTest, LastLineWithoutLineFeedCountsWhenTheServerCloses)
