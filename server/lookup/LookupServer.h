@@ -11,6 +11,7 @@
 #include "ServerOptions.h"
 
 class CAccessLog;
+class CFingerprintTable;
 class CLookupDatabase;
 
 // What one lookup client may hold. Only request lines count as activity: empty lines, a
@@ -41,6 +42,9 @@ public:
     // Closes the listener and every connection, and waits for them.
     void Stop();
     int Port() const { return m_port; }
+    // The catalogue's class fingerprints, set before Start; none until then.
+    void SetFingerprints(const CFingerprintTable* fingerprints) { m_fingerprints = fingerprints; }
+    const CFingerprintTable* Fingerprints() const { return m_fingerprints; }
 
     // The answer to one request line (line feed removed); close is set when the connection
     // is to end after it.
@@ -59,6 +63,7 @@ private:
     bool SendAll(int socket, std::string_view data);
 
     const CLookupDatabase& m_database;
+    const CFingerprintTable* m_fingerprints = nullptr;
     CAccessLog& m_log;
     CLookupLimits m_limits;
     int m_listen = -1;
