@@ -10,6 +10,7 @@
 #   VERSIONS      default 100000; FINGERPRINTS default 20000000; SECONDS of look-ups, default 10
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/postgres-common.sh
 bash scripts/install-deps.sh postgresql-client >/dev/null
 
 build="${1:-build/package}"
@@ -33,13 +34,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 40000))
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then echo "$port"; return; fi
-  done
-}
 seconds_since() { echo "$(( $(date +%s%N) / 1000000 - $1 ))" | awk '{printf "%.1f", $1 / 1000}'; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
@@ -81,20 +75,8 @@ measure() {
 mkdir "$work/state-sqlite"
 measure SQLite "$work/state-sqlite/vantrel.db" bash -c "du -cm '$work/state-sqlite'/vantrel.db* | tail -1 | cut -f1"
 
-# A PostgreSQL cluster of the benchmark's own, as nobody when run as root, default settings.
-pg_bin="$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)"
-as_owner=()
-mkdir "$work/pg"
-if [ "$(id -u)" -eq 0 ]; then
-  chmod 711 "$work"
-  chown nobody "$work/pg"
-  as_owner=(runuser -u nobody --)
-fi
-"${as_owner[@]}" "$pg_bin/initdb" -D "$work/pg/data" -U postgres -A trust -E UTF8 --locale=C >/dev/null
-pg_port="$(free_port)"
-"${as_owner[@]}" "$pg_bin/pg_ctl" -D "$work/pg/data" -l "$work/pg/log" -w \
-  -o "-c listen_addresses=127.0.0.1 -c port=$pg_port -c unix_socket_directories=''" start >/dev/null
-pg_stop=("${as_owner[@]}" "$pg_bin/pg_ctl" -D "$work/pg/data" -m fast stop)
+# A PostgreSQL cluster of the benchmark's own.
+start_postgres "$work"
 psql -q -h 127.0.0.1 -p "$pg_port" -U postgres -c "CREATE DATABASE vantrel"
 mkdir "$work/state-pg"
 measure PostgreSQL "postgresql://postgres@127.0.0.1:$pg_port/vantrel" \
