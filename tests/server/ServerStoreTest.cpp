@@ -427,3 +427,63 @@ TEST_P(ServerStoreTest, AServerFindsTheFingerprintsOfTheLastLoad)
     EXPECT_EQ(QueryText(m_database.Location(), "SELECT version FROM catalogue_versions ORDER BY id"),
               "2.0|\n1.0|\n3.0|");
 }
+
+TEST_P(ServerStoreTest, IntegerRowsGoInAndComeOutInBulkUnchanged)
+{
+    std::string error;
+    auto database = CDatabaseFactory::Open(m_database.Location(), error);
+    ASSERT_TRUE(database) << error;
+    auto connection = database->Acquire(error);
+    ASSERT_TRUE(connection) << error;
+    std::string integer = GetParam() == CDatabaseKind::SQLite ? "INTEGER" : "BIGINT";
+    ASSERT_TRUE(connection->Run("CREATE TABLE bulk(a " + integer + ", b " + integer + ", note TEXT)").ok);
+    // The ends of the range, and more rows than one piece of a COPY holds.
+    std::vector<std::pair<int64_t, int64_t>> rows = {{INT64_MIN, INT64_MAX}, {-1, 0}, {0, -1}};
+    for (int64_t i = 0; i < 40000; ++i)
+        rows.emplace_back(i * 7919 - 1000000, -i);
+    size_t next = 0;
+    ASSERT_TRUE(connection->Run("BEGIN").ok);  // as within a load: one commit, not one a row
+    CSqlResult put = connection->InsertIntegers("bulk", {"a", "b"}, [&](int64_t* row) {
+        if (next == rows.size())
+            return false;
+        row[0] = rows[next].first;
+        row[1] = rows[next++].second;
+        return true;
+    });
+    ASSERT_TRUE(put.ok) << put.error;
+    ASSERT_TRUE(connection->Run("COMMIT").ok);
+    EXPECT_EQ(put.changed, static_cast<int64_t>(rows.size()));
+    struct Case
+    {
+        const char* select;
+        size_t columns;
+        bool ok;
+        size_t rows;
+    };
+    const Case cases[] = {
+        {"SELECT a, b FROM bulk", 2, true, rows.size()},
+        {"SELECT a, b FROM bulk WHERE a > 0 AND a < 0", 2, true, 0},
+        {"SELECT a, note FROM bulk", 2, false, 0},     // NULL is no integer
+        {"SELECT a, 'x' FROM bulk LIMIT 1", 2, false, 0},  // nor is text
+        {"SELECT a, b, a FROM bulk", 2, false, 0},     // more columns than asked
+        {"SELECT a FROM no_such_table", 1, false, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::pair<int64_t, int64_t>> read;
+        CSqlResult got = connection->ReadIntegers(c.select, c.columns, [&](const int64_t* row) {
+            read.emplace_back(row[0], c.columns > 1 ? row[1] : 0);
+        });
+        EXPECT_EQ(got.ok, c.ok) << c.select << ": " << got.error;
+        if (c.ok) {
+            EXPECT_EQ(read.size(), c.rows) << c.select;
+        }
+        // A failed read leaves the connection as usable as before.
+        EXPECT_EQ(connection->Run("SELECT count(*) FROM bulk").rows.at(0).at(0), std::to_string(rows.size()))
+            << c.select;
+        if (c.rows == rows.size()) {
+            std::sort(read.begin(), read.end());
+            std::sort(rows.begin(), rows.end());
+            EXPECT_EQ(read, rows);
+        }
+    }
+}
