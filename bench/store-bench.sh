@@ -11,6 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source bench/server-common.sh
+source bench/postgres-common.sh
 # The peers: the balancer, and the database clients that fill the stores.
 bash scripts/install-deps.sh haproxy sqlite3 postgresql-client >/dev/null
 
@@ -24,14 +25,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 40000))
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then echo "$port"; return; fi
-  done
-}
 
 # serve NAME ARGS...: a server with its state in $work/NAME; its base URL in $base.
 serve() {
@@ -81,21 +74,8 @@ echo "== SQLite: help-list query: $(sqlite3 "$work/sqlite/vantrel.db" "EXPLAIN Q
 measure "one server on SQLite" "$base"
 echo "== SQLite: $(sqlite3 "$work/sqlite/vantrel.db" 'SELECT count(*), count(DISTINCT id) FROM clients') clients (rows, distinct ids)"
 
-# A PostgreSQL cluster of the benchmark's own, as nobody when run as root, with the
-# distribution's default settings (durable commits, as SQLite's FULL sync).
-pg_bin="$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)"
-as_owner=()
-mkdir "$work/pg"
-if [ "$(id -u)" -eq 0 ]; then
-  chmod 711 "$work"
-  chown nobody "$work/pg"
-  as_owner=(runuser -u nobody --)
-fi
-"${as_owner[@]}" "$pg_bin/initdb" -D "$work/pg/data" -U postgres -A trust -E UTF8 --locale=C >/dev/null
-pg_port="$(free_port)"
-"${as_owner[@]}" "$pg_bin/pg_ctl" -D "$work/pg/data" -l "$work/pg/log" -w \
-  -o "-c listen_addresses=127.0.0.1 -c port=$pg_port -c unix_socket_directories=''" start >/dev/null
-pg_stop=("${as_owner[@]}" "$pg_bin/pg_ctl" -D "$work/pg/data" -m fast stop)
+# A PostgreSQL cluster of the benchmark's own.
+start_postgres "$work"
 psql -q -h 127.0.0.1 -p "$pg_port" -U postgres -c "CREATE DATABASE vantrel"
 database="postgresql://postgres@127.0.0.1:$pg_port/vantrel"
 

@@ -9,6 +9,7 @@
 #include "CatalogueSearch.h"
 #include "ClientRegistry.h"
 #include "DistributionFiles.h"
+#include "FingerprintTable.h"
 #include "HttpFrontEnd.h"
 #include "JavaPages.h"
 #include "JavaSearch.h"
@@ -66,7 +67,8 @@ bool CVantrelServer::Start(std::string& error)
         return false;
     }
     m_lookupData = std::make_unique<CLookupDatabase>();
-    if (!CSiteData::Apply(*m_site, *m_store, *m_lookupData, m_dataSource, error))
+    m_fingerprints = std::make_unique<CFingerprintTable>();
+    if (!CSiteData::Apply(*m_site, *m_store, *m_lookupData, *m_fingerprints, m_dataSource, error))
         return false;
     m_clients = std::make_unique<CClientRegistry>(*m_store);
     m_reports = std::make_unique<CReportStore>(*m_store, m_options.reportQuota);
@@ -107,6 +109,7 @@ bool CVantrelServer::Start(std::string& error)
     router.Get("/", [](const CHttpRequest&, CHttpResponse& response) { response.Redirect("/vantrel/javatab/home.jsp"); });
 
     m_lookup = std::make_unique<CLookupServer>(*m_lookupData, *m_log, m_options.idleTimeoutSeconds);
+    m_lookup->SetFingerprints(m_fingerprints.get());
     if (!m_http->Start(m_options.http, error) || !m_lookup->Start(m_options.lookup, error)) {
         Stop();
         return false;
@@ -146,7 +149,8 @@ bool CVantrelServer::RunStep(const CServerOptions& options, std::string& summary
 
 std::string CVantrelServer::Describe() const
 {
-    return m_store ? "state in the " + m_store->Describe() + "; catalogue and lookup table from " + m_dataSource
+    return m_store ? "state in the " + m_store->Describe() + "; catalogue, lookup table and " +
+                         std::to_string(m_fingerprints->RowCount()) + " class fingerprints from " + m_dataSource
                    : std::string("not started");
 }
 

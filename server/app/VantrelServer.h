@@ -23,6 +23,7 @@ class CTestingPages;
 class CClientRegistry;
 class CReportStore;
 class CLookupDatabase;
+class CFingerprintTable;
 class CLookupServer;
 class CServerStore;
 
@@ -47,7 +48,7 @@ public:
     int HttpPort() const;
     int LookupPort() const;
     const CServerOptions& Options() const { return m_options; }
-    // Where the state is kept, and where the catalogue and lookup table came from.
+    // Where the state is kept, and where the catalogue, lookup table and fingerprints came from.
     std::string Describe() const;
 
 private:
@@ -62,6 +63,7 @@ private:
     std::unique_ptr<CClientRegistry> m_clients;
     std::unique_ptr<CReportStore> m_reports;
     std::unique_ptr<CLookupDatabase> m_lookupData;
+    std::unique_ptr<CFingerprintTable> m_fingerprints;
     std::unique_ptr<CJavaSearch> m_javaSearch;
     std::unique_ptr<CCatalogueSearch> m_catalogueSearch;
     std::unique_ptr<CXqlService> m_xql;

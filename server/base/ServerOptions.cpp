@@ -53,7 +53,7 @@ const char* ServerUsage()
            "  --max-connections N HTTP connections open at once (default 512)\n"
            "  --max-per-client N  HTTP connections open from one address (default 128)\n"
            "  --migrate           bring clients.txt and reports/ of the state directory into the database\n"
-           "  --load-site         load the site's catalogue and lookup table into the database\n";
+           "  --load-site         load the site's catalogue, lookup table and fingerprints into the database\n";
 }
 
 std::optional<CServerOptions> ParseServerOptions(int argc, const char* const argv[], std::string& error, bool& help)

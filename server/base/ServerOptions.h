@@ -20,7 +20,7 @@ struct CServerOptions
     std::string database;         // empty: the SQLite file vantrel.db in the state directory
     int reportQuota = 100;        // reports one address may send in a day; 0: no limit
     bool migrate = false;         // bring the state directory's files into the database, then exit
-    bool loadSite = false;        // load the site's catalogue and lookup table into the database, then exit
+    bool loadSite = false;        // load the site's catalogue, lookup table and fingerprints into the database, then exit
     int idleTimeoutSeconds = 10;  // time for a whole request head; a trickle of bytes does not extend it
     // Threads that run the page handlers; waiting connections hold none.
     int threads = 8;

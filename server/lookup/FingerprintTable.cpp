@@ -12,6 +12,12 @@ namespace
 constexpr size_t kMaxLine = 1024;
 }  // namespace
 
+bool CFingerprintTable::IsName(std::string_view text)
+{
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > ' ' && c != 0x7f; });
+}
+
 bool CFingerprintTable::ParseFingerprint(std::string_view text, uint64_t& fingerprint)
 {
     if (text.size() != 16)
@@ -36,12 +42,23 @@ bool CFingerprintTable::ParseFingerprint(std::string_view text, uint64_t& finger
 bool CFingerprintTable::Load(const std::string& path, std::string& error)
 {
     Clear();
+    bool read = ReadFile(
+        path, [this](uint64_t fingerprint, std::string_view scid, std::string_view version) {
+            Add(fingerprint, scid, version);
+        },
+        error);
+    if (!read)
+        Clear();
+    Build();
+    return read;
+}
+
+bool CFingerprintTable::ReadFile(const std::string& path, const CRowSink& row, std::string& error)
+{
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "re"), std::fclose);
     if (!file) {
-        if (errno == ENOENT) {
-            Build();
+        if (errno == ENOENT)
             return true;
-        }
         error = "cannot read the fingerprint table " + path + ": " + std::strerror(errno);
         return false;
     }
@@ -55,10 +72,11 @@ bool CFingerprintTable::Load(const std::string& path, std::string& error)
         size_t first = text.find('\t');
         size_t second = first == std::string_view::npos ? first : text.find('\t', first + 1);
         uint64_t fingerprint;
-        if (second == std::string_view::npos || second == first + 1 || second + 1 == text.size() ||
-            !ParseFingerprint(text.substr(0, first), fingerprint))
+        if (second == std::string_view::npos || !ParseFingerprint(text.substr(0, first), fingerprint))
             return;
-        Add(fingerprint, text.substr(first + 1, second - first - 1), text.substr(second + 1));
+        std::string_view scid = text.substr(first + 1, second - first - 1), version = text.substr(second + 1);
+        if (IsName(scid) && IsName(version))
+            row(fingerprint, scid, version);
     };
     while (std::fgets(buffer, sizeof buffer, file.get())) {
         size_t length = std::strlen(buffer);
@@ -81,12 +99,10 @@ bool CFingerprintTable::Load(const std::string& path, std::string& error)
     }
     if (std::ferror(file.get())) {
         error = "cannot read the fingerprint table " + path;
-        Clear();
         return false;
     }
     if (!tooLong)
         take();
-    Build();
     return true;
 }
 

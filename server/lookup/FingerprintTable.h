@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,6 +23,10 @@ public:
 
     // Reads the file line by line (it may hold millions); a missing file is an empty table.
     bool Load(const std::string& path, std::string& error);
+    // The rows of such a file in file order, one call each, never the whole file at once;
+    // comments and lines that are no row (torn, malformed, too long) are left out.
+    using CRowSink = std::function<void(uint64_t fingerprint, std::string_view scid, std::string_view version)>;
+    static bool ReadFile(const std::string& path, const CRowSink& row, std::string& error);
 
     // Another source of rows (a database): Clear, Add every row, then Build; Find answers
     // from the last Build.
@@ -37,6 +42,8 @@ public:
 
     // "0123456789abcdef" to its value; false for anything but 16 hex digits.
     static bool ParseFingerprint(std::string_view text, uint64_t& fingerprint);
+    // A SCID or a version as a row may name it and an answer line carry it: printable, no blank.
+    static bool IsName(std::string_view text);
 
 private:
     struct CRow

@@ -53,6 +53,7 @@ public:
     // The table GETFP answers from; without one every fingerprint is unknown. The table
     // must outlive the server or the next call.
     void SetFingerprints(const CFingerprintTable* table) { m_fingerprints = table; }
+    const CFingerprintTable* Fingerprints() const { return m_fingerprints; }
 
     // The answer to one request line (line feed removed); close is set when the connection
     // is to end after it.

@@ -1,11 +1,15 @@
 #include "PostgresDatabase.h"
 
+#include <charconv>
 #include <cstdlib>
 
 #include <libpq-fe.h>
 
 namespace
 {
+// Rows sent to COPY in pieces of about this size.
+constexpr size_t kCopyChunk = 256 * 1024;
+
 void IgnoreNotice(void*, const char*) {}
 
 std::string Trimmed(const char* message)
@@ -56,9 +60,112 @@ public:
         return result;
     }
 
+    CSqlResult InsertIntegers(const std::string& table, const std::vector<std::string>& columns,
+                              const std::function<bool(int64_t* row)>& next) override
+    {
+        std::string sql = "COPY " + table + "(";
+        for (size_t i = 0; i < columns.size(); ++i)
+            sql += (i ? ", " : "") + columns[i];
+        CSqlResult result;
+        if (!StartCopy(sql + ") FROM STDIN", PGRES_COPY_IN, result))
+            return result;
+        std::vector<int64_t> row(columns.size());
+        std::string buffer;
+        buffer.reserve(kCopyChunk + 32 * columns.size());
+        bool sent = true;
+        int64_t rows = 0;
+        while (sent && next(row.data())) {
+            for (size_t i = 0; i < row.size(); ++i) {
+                char digits[24];
+                auto end = std::to_chars(digits, digits + sizeof digits, row[i]).ptr;
+                buffer.append(digits, end).push_back(i + 1 < row.size() ? '\t' : '\n');
+            }
+            ++rows;
+            if (buffer.size() >= kCopyChunk) {
+                sent = PQputCopyData(m_connection, buffer.data(), static_cast<int>(buffer.size())) == 1;
+                buffer.clear();
+            }
+        }
+        if (sent && !buffer.empty())
+            sent = PQputCopyData(m_connection, buffer.data(), static_cast<int>(buffer.size())) == 1;
+        PQputCopyEnd(m_connection, sent ? nullptr : "the rows could not all be sent");
+        FinishCopy(result);
+        if (result.ok)
+            result.changed = rows;
+        return result;
+    }
+
+    CSqlResult ReadIntegers(const std::string& select, size_t columns,
+                            const std::function<void(const int64_t* row)>& each) override
+    {
+        CSqlResult result;
+        if (!StartCopy("COPY (" + select + ") TO STDOUT", PGRES_COPY_OUT, result))
+            return result;
+        std::vector<int64_t> row(columns);
+        std::string failure;
+        char* line = nullptr;
+        int length;
+        // One call per row; the rows that follow a bad one are still taken, so the connection
+        // stays usable.
+        while ((length = PQgetCopyData(m_connection, &line, 0)) > 0) {
+            if (failure.empty() && !ParseRow(line, line + length, row))
+                failure = "a row that is not " + std::to_string(columns) + " integers";
+            else if (failure.empty())
+                each(row.data());
+            PQfreemem(line);
+        }
+        FinishCopy(result);
+        if (result.ok && !failure.empty()) {
+            result.ok = false;
+            result.error = failure;
+        }
+        return result;
+    }
+
     bool Usable() const override { return PQstatus(m_connection) == CONNECTION_OK; }
 
 private:
+    bool StartCopy(const std::string& sql, ExecStatusType expected, CSqlResult& result)
+    {
+        PGresult* answer = PQexec(m_connection, sql.c_str());
+        bool started = PQresultStatus(answer) == expected;
+        if (!started)
+            result.error = Trimmed(answer ? PQresultErrorMessage(answer) : PQerrorMessage(m_connection));
+        PQclear(answer);
+        return started;
+    }
+
+    // The outcome of a COPY, once the server has said it.
+    void FinishCopy(CSqlResult& result)
+    {
+        result.ok = true;
+        while (PGresult* answer = PQgetResult(m_connection)) {
+            if (PQresultStatus(answer) != PGRES_COMMAND_OK && result.ok) {
+                result.ok = false;
+                result.error = Trimmed(PQresultErrorMessage(answer));
+            }
+            PQclear(answer);
+        }
+        if (result.ok && !Usable()) {
+            result.ok = false;
+            result.error = Trimmed(PQerrorMessage(m_connection));
+        }
+    }
+
+    // "1\t-2\n" in COPY's text form; NULL ("\N") or anything else is no row of integers.
+    static bool ParseRow(const char* at, const char* end, std::vector<int64_t>& row)
+    {
+        if (end > at && end[-1] == '\n')
+            --end;
+        for (size_t i = 0; i < row.size(); ++i) {
+            auto [next, problem] = std::from_chars(at, end, row[i]);
+            if (problem != std::errc() || (i + 1 < row.size() ? next == end || *next != '\t' : next != end))
+                return false;
+            at = next + 1;
+        }
+        return true;
+    }
+
     PGconn* m_connection;
 };
 

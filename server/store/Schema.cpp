@@ -51,6 +51,21 @@ std::vector<std::string> FirstTables(bool postgres)
     return schema;
 }
 
+// Every catalogued version and the fingerprints of its classes (CCatalogueTables). The
+// fingerprints' key is the table itself in SQLite (no row ids beside it); no foreign key, so
+// that tens of millions of rows go in without a check each: one load writes both tables.
+std::vector<std::string> CatalogueTables(bool postgres)
+{
+    std::string versions = "CREATE TABLE IF NOT EXISTS catalogue_versions(id INTEGER PRIMARY KEY, scid TEXT NOT NULL, "
+                           "version TEXT NOT NULL, sha1 TEXT NOT NULL, sha256 TEXT NOT NULL, class_count " +
+                           std::string(postgres ? "BIGINT" : "INTEGER") + " NOT NULL, UNIQUE (scid, version))";
+    if (postgres)
+        return {versions, "CREATE TABLE IF NOT EXISTS catalogue_fingerprints(fingerprint BIGINT NOT NULL, version "
+                          "INTEGER NOT NULL, CONSTRAINT catalogue_fingerprints_key PRIMARY KEY (fingerprint, version))"};
+    return {versions, "CREATE TABLE IF NOT EXISTS catalogue_fingerprints(fingerprint INTEGER NOT NULL, version INTEGER "
+                      "NOT NULL, PRIMARY KEY (fingerprint, version)) WITHOUT ROWID"};
+}
+
 // A version as store_info holds it; false for anything else.
 bool ParseVersion(const std::string& text, size_t& version)
 {
@@ -66,6 +81,7 @@ CSchema CSchema::Store()
     // Each step: its SQLite statements, then its PostgreSQL statements. A new one goes last.
     return CSchema({
         {FirstTables(false), FirstTables(true)},
+        {CatalogueTables(false), CatalogueTables(true)},
     });
 }
 

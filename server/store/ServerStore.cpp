@@ -8,7 +8,7 @@
 
 CServerStore::CServerStore(std::unique_ptr<CSqlDatabase> database)
     : m_database(std::move(database)), m_clients(*m_database), m_reports(*m_database),
-      m_marketSessions(*m_database), m_siteTables(*m_database)
+      m_marketSessions(*m_database), m_siteTables(*m_database), m_catalogueTables(*m_database)
 {
 }
 
@@ -45,4 +45,35 @@ bool CServerStore::Import(const std::vector<CClientTable::CVisit>& visits,
                    : CSqlDatabase::CWork::Failed;
     };
     return m_database->InTransaction(true, work, error);
+}
+
+bool CServerStore::LoadSite(const std::string& cataloguePath, const CSiteTables::CContent& site,
+                            const CCatalogueTables::CContent& catalogue, std::string& error)
+{
+    auto work = [&](CSqlConnection& connection, std::string& failure) {
+        return m_siteTables.Replace(connection, cataloguePath, site, failure) &&
+                       m_catalogueTables.Replace(connection, catalogue, failure)
+                   ? CSqlDatabase::CWork::Commit
+                   : CSqlDatabase::CWork::Failed;
+    };
+    if (!m_database->InTransaction(true, work, error))
+        return false;
+    // The load passed through the write-ahead log whole: give that room back now rather than
+    // keep a log as large as the tables beside them.
+    if (m_database->Dialect() == CSqlDatabase::CDialect::SQLite)
+        m_database->Run("PRAGMA wal_checkpoint(TRUNCATE)");
+    return true;
+}
+
+bool CServerStore::ReadSite(const std::string& cataloguePath, CSiteTables::CContent& site, bool& found,
+                            CCatalogueTables::CReceiver& catalogue, bool& versionsFound, std::string& error)
+{
+    auto work = [&](CSqlConnection& connection, std::string& failure) {
+        versionsFound = false;
+        if (!m_siteTables.Read(connection, cataloguePath, site, found, failure) ||
+            (found && !m_catalogueTables.Read(connection, catalogue, versionsFound, failure)))
+            return CSqlDatabase::CWork::Failed;
+        return CSqlDatabase::CWork::RollBack;
+    };
+    return m_database->InTransaction(false, work, error);
 }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "CatalogueTables.h"
 #include "ClientTable.h"
 #include "MarketSessionTable.h"
 #include "ReportTable.h"
@@ -45,6 +46,15 @@ public:
     CMarketSessionTable& MarketSessions() { return m_marketSessions; }
     CSiteTables& SiteTables() { return m_siteTables; }
 
+    // What --load-site brings: the site tables with the catalogue's versions and fingerprints,
+    // in place of the previous ones in one transaction.
+    bool LoadSite(const std::string& cataloguePath, const CSiteTables::CContent& site,
+                  const CCatalogueTables::CContent& catalogue, std::string& error);
+    // One load's site tables (found false when none were loaded) and, when that load brought
+    // them, its versions and fingerprints (versionsFound), as of one moment.
+    bool ReadSite(const std::string& cataloguePath, CSiteTables::CContent& site, bool& found,
+                  CCatalogueTables::CReceiver& catalogue, bool& versionsFound, std::string& error);
+
     // State written before the store existed: ids and numbers are kept; a report whose number
     // the store already gives to another report gets a new one. Running it again adds nothing.
     bool Import(const std::vector<CClientTable::CVisit>& visits, const std::vector<CReportTable::CReport>& reports,
@@ -56,4 +66,5 @@ private:
     CReportTable m_reports;
     CMarketSessionTable m_marketSessions;
     CSiteTables m_siteTables;
+    CCatalogueTables m_catalogueTables;
 };

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+class CSqlConnection;
 class CSqlDatabase;
 
 // The site's catalogue (a row of site_documents) and lookup table (lookup_classes), loaded by
@@ -26,6 +27,11 @@ public:
     bool Replace(const std::string& cataloguePath, const CContent& content, std::string& error);
     // found is false when no site tables were ever loaded.
     bool Read(const std::string& cataloguePath, CContent& content, bool& found, std::string& error);
+    // The same within a transaction of the caller's, beside other tables.
+    bool Replace(CSqlConnection& connection, const std::string& cataloguePath, const CContent& content,
+                 std::string& error);
+    bool Read(CSqlConnection& connection, const std::string& cataloguePath, CContent& content, bool& found,
+              std::string& error);
 
 private:
     CSqlDatabase& m_database;

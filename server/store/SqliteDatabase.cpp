@@ -14,6 +14,27 @@ constexpr int kBusyMilliseconds = 15000;
 // Statements prepared once per connection and kept; the rest are prepared for one use.
 constexpr size_t kKeptStatements = 64;
 
+// A statement prepared for one use, finalized when it goes.
+class CStatement
+{
+public:
+    CStatement(sqlite3* db, const std::string& sql, CSqlResult& result)
+    {
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &m_statement, nullptr) != SQLITE_OK ||
+            !m_statement)
+            result.error = sqlite3_errmsg(db);
+    }
+    ~CStatement() { sqlite3_finalize(m_statement); }
+    CStatement(const CStatement&) = delete;
+    CStatement& operator=(const CStatement&) = delete;
+
+    explicit operator bool() const { return m_statement != nullptr; }
+    operator sqlite3_stmt*() const { return m_statement; }
+
+private:
+    sqlite3_stmt* m_statement = nullptr;
+};
+
 class CSqliteConnection : public CSqlConnection
 {
 public:
@@ -70,6 +91,65 @@ public:
             else
                 sqlite3_finalize(statement);
         }
+        return result;
+    }
+
+    CSqlResult InsertIntegers(const std::string& table, const std::vector<std::string>& columns,
+                              const std::function<bool(int64_t* row)>& next) override
+    {
+        std::string sql = "INSERT INTO " + table + "(", values;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            sql += (i ? ", " : "") + columns[i];
+            values += (i ? ", ?" : "?") + std::to_string(i + 1);
+        }
+        sql += ") VALUES (" + values + ")";
+        CSqlResult result;
+        CStatement statement(m_db, sql, result);
+        if (!statement)
+            return result;
+        std::vector<int64_t> row(columns.size());
+        result.ok = true;
+        while (next(row.data())) {
+            for (size_t i = 0; i < row.size(); ++i)
+                sqlite3_bind_int64(statement, static_cast<int>(i + 1), row[i]);
+            if (sqlite3_step(statement) != SQLITE_DONE) {
+                result.ok = false;
+                result.error = sqlite3_errmsg(m_db);
+                break;
+            }
+            sqlite3_reset(statement);
+            ++result.changed;
+        }
+        return result;
+    }
+
+    CSqlResult ReadIntegers(const std::string& select, size_t columns,
+                            const std::function<void(const int64_t* row)>& each) override
+    {
+        CSqlResult result;
+        CStatement statement(m_db, select, result);
+        if (!statement)
+            return result;
+        if (static_cast<size_t>(sqlite3_column_count(statement)) != columns) {
+            result.error = "the query answers " + std::to_string(sqlite3_column_count(statement)) + " columns, not " +
+                           std::to_string(columns);
+            return result;
+        }
+        std::vector<int64_t> row(columns);
+        int step;
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            for (size_t i = 0; i < columns; ++i) {
+                if (sqlite3_column_type(statement, static_cast<int>(i)) != SQLITE_INTEGER) {
+                    result.error = "a value that is not an integer in column " + std::to_string(i + 1);
+                    return result;
+                }
+                row[i] = sqlite3_column_int64(statement, static_cast<int>(i));
+            }
+            each(row.data());
+        }
+        result.ok = step == SQLITE_DONE;
+        if (!result.ok)
+            result.error = sqlite3_errmsg(m_db);
         return result;
     }
 

@@ -9,9 +9,13 @@
 
 #include "ClientRegistry.h"
 #include "DatabaseFactory.h"
+#include "FingerprintTable.h"
+#include "LookupDatabase.h"
 #include "Schema.h"
 #include "SqlDatabase.h"
 #include "ServerStore.h"
+#include "Site.h"
+#include "SiteData.h"
 #include "TestDatabase.h"
 #include "support/PostgresCluster.h"
 #include "support/TestSite.h"
@@ -52,6 +56,24 @@ std::string FirstLine(const httplib::Result& answer)
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Every fingerprint of the table as "fingerprint: SCID version, ..." with the versions in order,
+// one line each, for the fingerprints asked about.
+std::string Versions(const CFingerprintTable& table, const std::vector<uint64_t>& fingerprints)
+{
+    std::string text;
+    for (uint64_t fingerprint : fingerprints) {
+        std::vector<std::string> found;
+        for (const auto* version : table.Find(fingerprint))
+            found.push_back(version->scid + " " + version->version);
+        std::sort(found.begin(), found.end());
+        text += std::to_string(fingerprint) + ":";
+        for (const auto& version : found)
+            text += " " + version;
+        text += "\n";
+    }
+    return text;
+}
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Both, ServerStoreTest, ::testing::Values(CDatabaseKind::SQLite, CDatabaseKind::PostgreSQL),
@@ -297,12 +319,13 @@ TEST_P(ServerStoreTest, ASchemaStepBringsAnExistingDatabaseUpKeepingItsData)
         ASSERT_EQ(store->Reports().Add({0, "bug", "ada@example.org", "linux", "Kept", "", ""}, 0).outcome,
                   CReportTable::CAddOutcome::Stored);
         ASSERT_TRUE(store->MarketSessions().Add("s1", "plain", error)) << error;
-        ASSERT_TRUE(store->SiteTables().Replace("catalogue.xml", {"<components/>", 7, {{"a.B", "1"}}}, error)) << error;
+        CCatalogueTables::CContent catalogue{{{"1", "2.0", "ab", "cd", 3}}, {{0xfedcba9876543210u, 0}}};
+        ASSERT_TRUE(store->LoadSite("catalogue.xml", {"<components/>", 7, {{"a.B", "1"}}}, catalogue, error)) << error;
     }
     auto data = [&] {
         std::string text;
         for (const char* table : {"clients", "client_visits", "reports", "market_sessions", "site_documents",
-                                  "lookup_classes"})
+                                  "lookup_classes", "catalogue_versions", "catalogue_fingerprints"})
             text += QueryText(m_database.Location(), std::string("SELECT * FROM ") + table) + "\n";
         return text;
     };
@@ -323,7 +346,9 @@ TEST_P(ServerStoreTest, ASchemaStepBringsAnExistingDatabaseUpKeepingItsData)
     });
     EXPECT_EQ(errors[0] + errors[1], "");
     EXPECT_EQ(applied[0] + applied[1], 1u);
-    EXPECT_EQ(QueryText(m_database.Location(), "SELECT value FROM store_info WHERE name = 'schema'"), "2|");
+    std::string laterVersion = std::to_string(later.Version());
+    EXPECT_EQ(QueryText(m_database.Location(), "SELECT value FROM store_info WHERE name = 'schema'"),
+              laterVersion + "|");
     EXPECT_EQ(QueryText(m_database.Location(), "SELECT count(*) FROM client_notes"), "1|");
     EXPECT_EQ(data(), kept);
 
@@ -335,5 +360,130 @@ TEST_P(ServerStoreTest, ASchemaStepBringsAnExistingDatabaseUpKeepingItsData)
     EXPECT_EQ(QueryText(m_database.Location(), "SELECT count(*) FROM client_notes"), "1|");
     EXPECT_EQ(data(), kept);
     EXPECT_FALSE(CServerStore::Open(m_database.Location(), error));
-    EXPECT_TRUE(Has(error, "tables version 2")) << error;
+    EXPECT_TRUE(Has(error, "tables version " + laterVersion)) << error;
+}
+
+TEST_P(ServerStoreTest, AServerFindsTheFingerprintsOfTheLastLoad)
+{
+    const std::string catalogue =
+        "<components><component SCID=\"1000001\"><componentName>Acme</componentName><versions>"
+        "<version name=\"2.0\" sha1=\"a1\" sha256=\"b2\" classCount=\"2\"/><version name=\"1.0\" "
+        "sha1=\"c3\" sha256=\"d4\" classCount=\"1\"/></versions></component></components>";
+    m_site.Write(CSite::kCatalogue, catalogue);
+    m_site.Write("lookup/classes.txt", "com.acme.A\t1000001\n");
+    // Rows of both versions, one twice, one of a version the catalogue does not list, and
+    // lines that are no rows: a bad digit, a field missing, a blank in the version, and a
+    // last line torn in its fingerprint.
+    const std::string first = "# fingerprints\n"
+                              "00000000000000aa\t1000001\t2.0\n00000000000000aa\t1000001\t1.0\n"
+                              "ffffffffffffffff\t1000001\t2.0\n00000000000000bb\t1000001\t1.0\n"
+                              "00000000000000bb\t1000001\t1.0\n00000000000000cc\t1000009\t0.1\n"
+                              "00000000000000gg\t1000001\t2.0\n00000000000000dd\t1000001\n"
+                              "00000000000000ee\t1000001\t2 .0\n00000000000000f";
+    const std::string second = "# fingerprints\n00000000000000aa\t1000001\t3.0\n";
+    const std::vector<uint64_t> asked = {0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xf, 0xffffffffffffffffu};
+    CSite site, bare;
+    std::string error, source, summary;
+    ASSERT_TRUE(site.Open(m_site.Root(), error)) << error;
+    CTestSite other;  // a server's site without a fingerprint table
+    ASSERT_TRUE(bare.Open(other.Root(), error)) << error;
+    auto store = CServerStore::Open(m_database.Location(), error);
+    ASSERT_TRUE(store) << error;
+    auto apply = [&](const CSite& on, CFingerprintTable& table) {
+        CLookupDatabase lookup;
+        EXPECT_TRUE(CSiteData::Apply(on, *store, lookup, table, source, error)) << error;
+    };
+
+    m_site.Write(CSiteData::kFingerprints, first);
+    CFingerprintTable fromFile, served;
+    ASSERT_TRUE(fromFile.Load(m_site.Path(CSiteData::kFingerprints), error)) << error;
+    ASSERT_EQ(Versions(fromFile, {0xaa, 0xcc})[0], '1') << "the file gives rows to compare";
+    // A store loaded before it kept fingerprints: the site's file answers.
+    ASSERT_TRUE(store->SiteTables().Replace(CSite::kCatalogue, {catalogue, 7, {}}, error)) << error;
+    apply(site, served);
+    EXPECT_TRUE(Has(source, "fingerprints from the site's file")) << source;
+    EXPECT_EQ(Versions(served, asked), Versions(fromFile, asked));
+
+    CServerOptions load = Options();
+    load.loadSite = true;
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    EXPECT_TRUE(Has(summary, "3 versions") && Has(summary, "fingerprint table (5 rows)")) << summary;
+    EXPECT_EQ(QueryText(m_database.Location(),
+                        "SELECT scid, version, sha1, sha256, class_count FROM catalogue_versions ORDER BY id"),
+              "1000001|2.0|a1|b2|2|\n1000001|1.0|c3|d4|1|\n1000009|0.1|||0|");
+    CFingerprintTable loaded;
+    apply(bare, loaded);
+    EXPECT_FALSE(Has(source, "site's file")) << source;
+    EXPECT_EQ(loaded.RowCount(), 5u);
+    EXPECT_EQ(Versions(loaded, asked), Versions(fromFile, asked));
+
+    // Loaded again from another table: only its rows are left.
+    m_site.Write(CSiteData::kFingerprints, second);
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    CFingerprintTable reloaded;
+    apply(bare, reloaded);
+    EXPECT_EQ(Versions(reloaded, asked), "170: 1000001 3.0\n187:\n204:\n221:\n238:\n15:\n18446744073709551615:\n");
+    EXPECT_EQ(QueryText(m_database.Location(), "SELECT count(*) FROM catalogue_fingerprints"), "1|");
+    EXPECT_EQ(QueryText(m_database.Location(), "SELECT version FROM catalogue_versions ORDER BY id"),
+              "2.0|\n1.0|\n3.0|");
+}
+
+TEST_P(ServerStoreTest, IntegerRowsGoInAndComeOutInBulkUnchanged)
+{
+    std::string error;
+    auto database = CDatabaseFactory::Open(m_database.Location(), error);
+    ASSERT_TRUE(database) << error;
+    auto connection = database->Acquire(error);
+    ASSERT_TRUE(connection) << error;
+    std::string integer = GetParam() == CDatabaseKind::SQLite ? "INTEGER" : "BIGINT";
+    ASSERT_TRUE(connection->Run("CREATE TABLE bulk(a " + integer + ", b " + integer + ", note TEXT)").ok);
+    // The ends of the range, and more rows than one piece of a COPY holds.
+    std::vector<std::pair<int64_t, int64_t>> rows = {{INT64_MIN, INT64_MAX}, {-1, 0}, {0, -1}};
+    for (int64_t i = 0; i < 40000; ++i)
+        rows.emplace_back(i * 7919 - 1000000, -i);
+    size_t next = 0;
+    ASSERT_TRUE(connection->Run("BEGIN").ok);  // as within a load: one commit, not one a row
+    CSqlResult put = connection->InsertIntegers("bulk", {"a", "b"}, [&](int64_t* row) {
+        if (next == rows.size())
+            return false;
+        row[0] = rows[next].first;
+        row[1] = rows[next++].second;
+        return true;
+    });
+    ASSERT_TRUE(put.ok) << put.error;
+    ASSERT_TRUE(connection->Run("COMMIT").ok);
+    EXPECT_EQ(put.changed, static_cast<int64_t>(rows.size()));
+    struct Case
+    {
+        const char* select;
+        size_t columns;
+        bool ok;
+        size_t rows;
+    };
+    const Case cases[] = {
+        {"SELECT a, b FROM bulk", 2, true, rows.size()},
+        {"SELECT a, b FROM bulk WHERE a > 0 AND a < 0", 2, true, 0},
+        {"SELECT a, note FROM bulk", 2, false, 0},     // NULL is no integer
+        {"SELECT a, 'x' FROM bulk LIMIT 1", 2, false, 0},  // nor is text
+        {"SELECT a, b, a FROM bulk", 2, false, 0},     // more columns than asked
+        {"SELECT a FROM no_such_table", 1, false, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::pair<int64_t, int64_t>> read;
+        CSqlResult got = connection->ReadIntegers(c.select, c.columns, [&](const int64_t* row) {
+            read.emplace_back(row[0], c.columns > 1 ? row[1] : 0);
+        });
+        EXPECT_EQ(got.ok, c.ok) << c.select << ": " << got.error;
+        if (c.ok) {
+            EXPECT_EQ(read.size(), c.rows) << c.select;
+        }
+        // A failed read leaves the connection as usable as before.
+        EXPECT_EQ(connection->Run("SELECT count(*) FROM bulk").rows.at(0).at(0), std::to_string(rows.size()))
+            << c.select;
+        if (c.rows == rows.size()) {
+            std::sort(read.begin(), read.end());
+            std::sort(rows.begin(), rows.end());
+            EXPECT_EQ(read, rows);
+        }
+    }
 }
