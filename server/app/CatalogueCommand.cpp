@@ -14,8 +14,6 @@ bool CCatalogueCommand::Run(const CServerOptions& options, std::string& summary,
         if (std::filesystem::is_directory(kDefaultRepository, absent))
             folders.mavenRepositories.push_back(kDefaultRepository);
     }
-    std::error_code created;
-    std::filesystem::create_directories(options.siteDir + "/lookup", created);
     CCatalogueWriter writer(options.siteDir);
     CCatalogueBuilder builder(folders);
     if (!builder.Read(writer.SpoolPath(), error))

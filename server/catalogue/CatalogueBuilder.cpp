@@ -106,6 +106,8 @@ bool CCatalogueBuilder::Read(const std::string& spoolPath, std::string& error)
     m_spoolFailed = false;
     if (m_spool)
         std::fclose(m_spool);
+    std::error_code ignored;
+    fs::create_directories(fs::path(spoolPath).parent_path(), ignored);
     m_spool = std::fopen(spoolPath.c_str(), "wb");
     if (!m_spool) {
         error = "cannot write " + spoolPath;
