@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "ArchiveDescriber.h"
 #include "CatalogueBuilder.h"
 #include "CatalogueWriter.h"
 #include "ClassFingerprint.h"
@@ -374,4 +375,85 @@ TEST(MavenRepository, CatalogueFilesHoldEveryVersion)
     EXPECT_EQ(summary.fingerprints, wanted.size());
     EXPECT_FALSE(fs::exists(writer.SpoolPath()));
     EXPECT_EQ(Joined(CXmlAnswer(ReadFileText(site.File("site.xml"))).Values("/site/counts/@components")), "4");
+}
+
+// A plain folder's archive described from what it carries, each field from the first source
+// that has it: pom.properties, the archive's pom.xml (or the repository's POM), the
+// manifest, the publishers the catalogue knows, the file name.
+TEST(MavenRepository, PlainArchivesDescribeThemselves)
+{
+    CTempDir repo;
+    const std::string repoPom = Put(repo, "g/x/1.5/x-1.5.pom",
+        Pom("<groupId>org.example</groupId><artifactId>x</artifactId><name>From the repository</name>"));
+    const std::string properties = "# comment\n! also\ngroupId = org.slf4j\nartifactId:slf4j-api\n"
+                                   "version 1.7.\\\n   32\n";
+    const struct
+    {
+        std::string fileName;
+        CArchiveMetadata metadata;
+        std::string repositoryPom, repositoryVersion;
+        std::string fields;  // artifact|version|name|vendor|description|url
+    } cases[] = {
+        {"slf4j-api.jar", {properties, "", ""}, "", "",
+         "org.slf4j:slf4j-api|1.7.32|slf4j-api|QOS.ch|slf4j-api, a Java library (slf4j-api.jar).|"},
+        {"a.jar", {properties, Pom("<artifactId>ignored</artifactId><name> SLF4J\n  API </name><url>https://slf4j.org"
+                                   "</url><organization><name>QOS</name></organization>"
+                                   "<description>${unresolved}</description>"), ""}, "", "",
+         "org.slf4j:slf4j-api|1.7.32|SLF4J API|QOS|SLF4J API, a Java library (a.jar).|https://slf4j.org"},
+        {"tool-2.1.0+b3.jar", {"", "", "Manifest-Version: 1.0\r\nBundle-Name: The\r\n  Tool\r\nBundle-Vendor: Me\r\n"
+                                       "Bundle-DocURL: https://tool.example/\r\n\r\nName: x\r\nBundle-Version: 9\r\n"},
+         "", "", "tool|2.1.0+b3|The Tool|Me|The Tool, a Java library (tool-2.1.0+b3.jar).|https://tool.example/"},
+        {"commons-cli-1.5.jar", {"", "", "implementation-version: 1.5.0\nImplementation-Vendor: ASF\n"}, "", "",
+         "commons-cli|1.5.0|commons-cli|ASF|commons-cli, a Java library (commons-cli-1.5.jar).|"},
+        {"commons-io.jar", {"", "", ""}, "", "",
+         "commons-io||commons-io|The Apache Software Foundation|commons-io, a Java library (commons-io.jar).|"},
+        {"x.jar", {"", "", ""}, repoPom, "1.5",
+         "org.example:x|1.5|From the repository|Unknown vendor|From the repository, a Java library (x.jar).|"},
+        {"x-1.5.jar", {"", "<project><name>broken", ""}, repoPom, "1.5",
+         "org.example:x|1.5|From the repository|Unknown vendor|From the repository, a Java library (x-1.5.jar).|"},
+        {"lib-x.jar", {"", "", ""}, "", "", "lib-x||lib-x|Unknown vendor|lib-x, a Java library (lib-x.jar).|"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fileName);
+        const CCatalogueEntry entry = CArchiveDescriber::Describe(c.fileName, c.metadata, c.repositoryPom,
+                                                                  c.repositoryVersion);
+        EXPECT_EQ(Joined({entry.artifact, entry.version, entry.name, entry.vendor, entry.description, entry.url}),
+                  c.fields);
+        EXPECT_EQ(entry.archive, c.fileName);
+    }
+}
+
+// Archives whose pom.properties is a shaded library's take the repository's coordinates; two
+// libraries of one name are told apart by their archives; one version in two repositories is
+// one version; a class file that cannot be parsed gives no fingerprint.
+TEST(MavenRepository, CatalogueTakesTheRepositorysWord)
+{
+    CTempDir jars, first, second, site;
+    fs::create_directories(jars.Path());
+    MakeArchiveOf(jars.File("wrapper.jar"),
+                  {{"META-INF/maven/cglib/cglib/pom.properties", "groupId=cglib\nartifactId=cglib\nversion=3.2\n"},
+                   {"org/wrap/Wrapper.class", ClassFileBytes("org/wrap/Wrapper")},
+                   {"org/wrap/Torn.class", "\xCA\xFE\xBA\xBE torn"}});
+    Put(first, "org/wrap/wrapper/4.0/wrapper-4.0.pom", Pom("<groupId>org.wrap</groupId><artifactId>wrapper</artifactId>"
+                                                          "<name>Same</name>"));
+    fs::create_symlink(jars.File("wrapper.jar"), first.File("org/wrap/wrapper/4.0/wrapper-4.0.jar"));
+    Put(first, "org/other/same/1/same-1.pom", Pom("<groupId>org.other</groupId><artifactId>same</artifactId>"
+                                                  "<name>Same</name>"));
+    Jar(first, "org/other/same/1/same-1.jar", {"org/other/Same"});
+    Jar(second, "org/other/same/1/same-1.jar", {"org/other/Again"});
+    Jar(second, "org/other/same/2/same-2.jar", {"org/other/Same", "org/other/Extra"});
+
+    CCatalogueWriter writer(site.Path());
+    CCatalogueBuilder builder({{jars.Path()}, {first.Path(), second.Path()}, false});
+    std::string error;
+    ASSERT_TRUE(builder.Read(writer.SpoolPath(), error)) << error;
+    CCatalogueSummary summary = builder.Summary();
+    ASSERT_TRUE(writer.Write(builder.Components(), summary, error)) << error;
+    CXmlAnswer catalogue(ReadFileText(site.File("stores/components/vendors/components.bnd")));
+    EXPECT_EQ(Joined(catalogue.Values("/components/component/artifact")), "org.other:same|org.wrap:wrapper");
+    EXPECT_EQ(Joined(catalogue.Values("/components/component/componentName")), "same (same-2)|Same (wrapper)");
+    EXPECT_EQ(Joined(catalogue.Values("/components/component/versions/version/@name")), "2|1|4.0");
+    EXPECT_EQ(Joined(catalogue.Values("/components/component[artifact='org.wrap:wrapper']/classCount")), "2");  // Torn is a class name, with no fingerprint
+    EXPECT_EQ(summary.repeatedVersions, 1u);
+    EXPECT_EQ(summary.fingerprints, 4u);  // Wrapper, Same in versions 1 and 2, Extra
 }
