@@ -36,12 +36,15 @@ sed -e "s|^Exec=tarnel\$|Exec=\"$path/tarnel\"|" -e "s|^TryExec=tarnel\$|TryExec
   host/tarnel.desktop >"$share/applications/tarnel.desktop"
 install -m 644 host/tarnel.svg "$share/icons/hicolor/scalable/apps/tarnel.svg"
 
-# The reference vendor server: its site data is built once per JDK and set of archives, then
-# reused; the server is (re)started in the background on the default endpoints.
+# The reference vendor server: its site data (the JDK's, and the catalogue of /usr/share/java
+# and /usr/share/maven-repo) is built once per JDK and set of archives, then reused; the
+# server is (re)started in the background on the default endpoints.
 state="${XDG_CACHE_HOME:-$HOME/.cache}/corvane"
 site="$state/site"
 mkdir -p "$state"
-server/build-site "$site"
+catalogue=(--jars /usr/share/java)
+if [ -d /usr/share/maven-repo ]; then catalogue+=(--maven-repo /usr/share/maven-repo); fi
+server/build-site "$site" "${catalogue[@]}"
 pidfile="$state/vantrel-server.pid"
 if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
   kill "$(cat "$pidfile")"

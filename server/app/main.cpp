@@ -3,6 +3,7 @@
 
 #include <pthread.h>
 
+#include "CatalogueCommand.h"
 #include "VantrelServer.h"
 
 int main(int argc, char* argv[])
@@ -24,9 +25,11 @@ int main(int argc, char* argv[])
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    if (options->migrate || options->loadSite) {
+    if (options->migrate || options->loadSite || options->buildCatalogue) {
         std::string summary;
-        if (!CVantrelServer::RunStep(*options, summary, error)) {
+        const bool done = options->buildCatalogue ? CCatalogueCommand::Run(*options, summary, error)
+                                                  : CVantrelServer::RunStep(*options, summary, error);
+        if (!done) {
             std::fprintf(stderr, "vantrel-server: %s\n", error.c_str());
             return 1;
         }

@@ -40,6 +40,7 @@ const char* ServerUsage()
            "                      [--idle-timeout SECONDS] [--threads N] [--max-connections N] [--max-per-client N]\n"
            "       vantrel-server --site DIR [--state DIR] [--database URL] --migrate\n"
            "       vantrel-server --site DIR [--state DIR] [--database URL] --load-site\n"
+           "       vantrel-server --site DIR --build-catalogue [--jars DIR]... [--maven-repo DIR]... [--with-tests]\n"
            "  --site DIR          site directory written by server/build-site (required)\n"
            "  --http HOST:PORT    web servers' listener (default 127.0.0.1:8380; port 0 picks a free one)\n"
            "  --lookup HOST:PORT  lookup server's listener (default 127.0.0.1:8321)\n"
@@ -53,7 +54,11 @@ const char* ServerUsage()
            "  --max-connections N HTTP connections open at once (default 512)\n"
            "  --max-per-client N  HTTP connections open from one address (default 128)\n"
            "  --migrate           bring clients.txt and reports/ of the state directory into the database\n"
-           "  --load-site         load the site's catalogue, lookup table and fingerprints into the database\n";
+           "  --load-site         load the site's catalogue, lookup table and fingerprints into the database\n"
+           "  --build-catalogue   write the site's component catalogue, lookup table and fingerprints from\n"
+           "                      the archives of --jars folders and every version in --maven-repo\n"
+           "                      repositories (default /usr/share/java and /usr/share/maven-repo)\n"
+           "  --with-tests        with --build-catalogue: a repository's tests archives are components\n";
 }
 
 std::optional<CServerOptions> ParseServerOptions(int argc, const char* const argv[], std::string& error, bool& help)
@@ -66,8 +71,11 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
             help = true;
             return std::nullopt;
         }
-        if (name == "--migrate" || name == "--load-site") {
-            (name == "--migrate" ? options.migrate : options.loadSite) = true;
+        if (name == "--migrate" || name == "--load-site" || name == "--build-catalogue" || name == "--with-tests") {
+            (name == "--migrate"           ? options.migrate
+             : name == "--load-site"       ? options.loadSite
+             : name == "--build-catalogue" ? options.buildCatalogue
+                                           : options.catalogueTests) = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -77,6 +85,8 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
         std::string value = argv[++i];
         if (name == "--site") {
             options.siteDir = value;
+        } else if (name == "--jars" || name == "--maven-repo") {
+            (name == "--jars" ? options.catalogueJars : options.catalogueRepositories).push_back(value);
         } else if (name == "--http" || name == "--lookup") {
             auto address = ParseListenAddress(value);
             if (!address) {
@@ -117,8 +127,13 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
         error = "--site DIR is required (build one with server/build-site DIR)";
         return std::nullopt;
     }
-    if (options.migrate && options.loadSite) {
-        error = "--migrate and --load-site are separate steps: give one of them";
+    if (options.migrate + options.loadSite + options.buildCatalogue > 1) {
+        error = "--migrate, --load-site and --build-catalogue are separate steps: give one of them";
+        return std::nullopt;
+    }
+    if (!options.buildCatalogue && (options.catalogueTests || !options.catalogueJars.empty() ||
+                                    !options.catalogueRepositories.empty())) {
+        error = "--jars, --maven-repo and --with-tests go with --build-catalogue";
         return std::nullopt;
     }
     return options;

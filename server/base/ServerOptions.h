@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 struct CListenAddress
 {
@@ -21,6 +22,11 @@ struct CServerOptions
     int reportQuota = 100;        // reports one address may send in a day; 0: no limit
     bool migrate = false;         // bring the state directory's files into the database, then exit
     bool loadSite = false;        // load the site's catalogue, lookup table and fingerprints into the database, then exit
+    // Write the site's component catalogue from these folders and repositories, then exit.
+    bool buildCatalogue = false;
+    std::vector<std::string> catalogueJars;          // plain folders of archives
+    std::vector<std::string> catalogueRepositories;  // Maven-layout repositories
+    bool catalogueTests = false;                     // tests archives are components too
     int idleTimeoutSeconds = 10;  // time for a whole request head; a trickle of bytes does not extend it
     // Threads that run the page handlers; waiting connections hold none.
     int threads = 8;

@@ -37,9 +37,32 @@ bool ReadEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, std::strin
     char extra = 0;
     return zip_fread(file.get(), &extra, 1) == 0;  // also checks the CRC at the end
 }
+// A metadata entry's text; empty when it is missing, too large or unreadable.
+std::string MetadataText(zip_t* archive, zip_int64_t index)
+{
+    zip_stat_t st;
+    std::string bytes;
+    if (index < 0 || zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+        !(st.valid & ZIP_STAT_SIZE) || st.size > CArchiveClasses::kMaxMetadataBytes ||
+        !ReadEntry(archive, static_cast<zip_uint64_t>(index), st.size, bytes))
+        return {};
+    return bytes;
+}
 }  // namespace
 
 CArchiveClasses::CListing CArchiveClasses::Read(const std::string& path, const CClassSink& sink)
+{
+    return Read(path, sink, nullptr);
+}
+
+CArchiveClasses::CListing CArchiveClasses::Read(const std::string& path, const CClassSink& sink,
+                                                CArchiveMetadata& metadata)
+{
+    return Read(path, sink, &metadata);
+}
+
+CArchiveClasses::CListing CArchiveClasses::Read(const std::string& path, const CClassSink& sink,
+                                                CArchiveMetadata* metadata)
 {
     CListing listing;
     // Only plain files: a pipe or a device under an archive's name would never end.
@@ -64,6 +87,7 @@ CArchiveClasses::CListing CArchiveClasses::Read(const std::string& path, const C
     }
     CClassEntries entries;
     std::string bytes;
+    zip_int64_t pomProperties = -1;
     for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
         zip_stat_t st;
         if (zip_stat_index(archive.get(), i, ZIP_FL_ENC_RAW, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
@@ -72,6 +96,8 @@ CArchiveClasses::CListing CArchiveClasses::Read(const std::string& path, const C
         }
         const std::string_view name(st.name);
         entries.Add(name);
+        if (pomProperties < 0 && name.starts_with("META-INF/maven/") && name.ends_with("/pom.properties"))
+            pomProperties = static_cast<zip_int64_t>(i);
         if (!sink || !IsClassFile(name) || name.size() > CClassEntries::kMaxEntryLength)
             continue;
         if (!(st.valid & ZIP_STAT_SIZE) || st.size > kMaxClassBytes || !ReadEntry(archive.get(), i, st.size, bytes)) {
@@ -79,6 +105,17 @@ CArchiveClasses::CListing CArchiveClasses::Read(const std::string& path, const C
             return listing;
         }
         sink(path, std::string(name), bytes);
+    }
+    if (metadata) {
+        metadata->manifest = MetadataText(archive.get(), zip_name_locate(archive.get(), "META-INF/MANIFEST.MF", 0));
+        if (pomProperties >= 0) {
+            metadata->pomProperties = MetadataText(archive.get(), pomProperties);
+            if (const char* name = zip_get_name(archive.get(), static_cast<zip_uint64_t>(pomProperties), ZIP_FL_ENC_RAW)) {
+                std::string pom(name);
+                pom.replace(pom.size() - std::string_view("pom.properties").size(), std::string::npos, "pom.xml");
+                metadata->pomXml = MetadataText(archive.get(), zip_name_locate(archive.get(), pom.c_str(), ZIP_FL_ENC_RAW));
+            }
+        }
     }
     entries.MoveTo(listing.classes);
     // A class in several entries (inner classes, versioned copies) is listed once.

@@ -33,6 +33,7 @@ struct CProject
     std::string name;
     std::string description;
     std::string url;
+    std::string organization;  // its name
     std::vector<CLicence> licences;
 };
 

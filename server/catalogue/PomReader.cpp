@@ -115,6 +115,10 @@ std::optional<CPom> CPomReader::Parse(std::string_view xml)
                 else if (IsElement(part, "version"))
                     pom.parentVersion = TextOf(part);
             }
+        } else if (IsElement(node, "organization")) {
+            for (const xmlNode* part = node->children; part; part = part->next)
+                if (IsElement(part, "name"))
+                    project.organization = TextOf(part);
         } else if (IsElement(node, "licenses")) {
             for (const xmlNode* licence = node->children; licence; licence = licence->next) {
                 if (!IsElement(licence, "license"))
@@ -192,6 +196,8 @@ std::optional<CProject> CPomReader::Read(const std::string& path)
             project.description = ancestor->project.description;
         if (project.url.empty())
             project.url = ancestor->project.url;
+        if (project.organization.empty())
+            project.organization = ancestor->project.organization;
         if (project.licences.empty())
             project.licences = ancestor->project.licences;
     }
@@ -214,7 +220,7 @@ std::optional<CProject> CPomReader::Read(const std::string& path)
     values["project.parent.artifactId"] = values["parent.artifactId"] = pom->parentArtifactId;
     values["project.parent.version"] = values["parent.version"] = pom->parentVersion;
     for (std::string* field : {&project.groupId, &project.version, &project.packaging, &project.name,
-                               &project.description, &project.url})
+                               &project.description, &project.url, &project.organization})
         *field = Interpolated(*field, values);
     for (CLicence& licence : project.licences) {
         licence.name = Interpolated(licence.name, values);

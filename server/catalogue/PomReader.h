@@ -31,7 +31,7 @@ public:
                 const std::string& path);
 
     // The POM at path with its parents and properties applied; empty when it is no readable
-    // POM. groupId and version fall back to the parent's; description, url and licences come
+    // POM. groupId and version fall back to the parent's; description, url, organization and licences come
     // from the nearest ancestor that has them; name and packaging are the POM's own. A parent
     // that is missing or broken ends the chain there, as does a loop or kMaxParents.
     std::optional<CProject> Read(const std::string& path);

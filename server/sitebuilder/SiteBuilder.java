@@ -1,9 +1,6 @@
-import java.io.BufferedWriter;
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
 import java.time.Instant;
 import java.util.ArrayList;
 import java.util.List;
@@ -12,10 +9,11 @@ import java.util.Map;
 import java.util.TreeMap;
 
 /**
- * Writes the data of a vantrel-server site: the Java technologies of the running JDK, the
- * component catalogue of the library archives on the machine, and the lookup database.
+ * Writes the Java data of a vantrel-server site: the technologies of the running JDK. The
+ * component catalogue and its lookup tables are vantrel-server --build-catalogue's, which
+ * also adds their counts to site.xml.
  *
- * Usage: SiteBuilder OUT [--jars DIR]... [--maven-repo DIR] [--docs DIR]
+ * Usage: SiteBuilder OUT [--docs DIR]
  */
 public final class SiteBuilder {
     private static final Map<String, String> TITLES = Map.ofEntries(
@@ -45,12 +43,10 @@ public final class SiteBuilder {
 
     public static void main(String[] args) throws Exception {
         if (args.length < 1) {
-            System.err.println("usage: SiteBuilder OUT [--jars DIR]... [--maven-repo DIR] [--docs DIR]");
+            System.err.println("usage: SiteBuilder OUT [--docs DIR]");
             System.exit(2);
         }
         Path out = Path.of(args[0]);
-        List<Path> jarFolders = new ArrayList<>();
-        Path mavenRepo = Path.of("/usr/share/maven-repo");
         int feature = Runtime.version().feature();
         Path docs = Path.of("/usr/share/doc/openjdk-" + feature + "-jre-headless/api");
         for (int i = 1; i < args.length; ++i) {
@@ -59,8 +55,6 @@ public final class SiteBuilder {
                 System.exit(2);
             }
             switch (args[i]) {
-            case "--jars" -> jarFolders.add(Path.of(args[++i]));
-            case "--maven-repo" -> mavenRepo = Path.of(args[++i]);
             case "--docs" -> docs = Path.of(args[++i]);
             default -> {
                 System.err.println("SiteBuilder: unknown option " + args[i]);
@@ -68,19 +62,12 @@ public final class SiteBuilder {
             }
             }
         }
-        if (jarFolders.isEmpty())
-            jarFolders.add(Path.of("/usr/share/java"));
-
         long start = System.nanoTime();
         List<JdkReader.Technology> technologies = new JdkReader().read();
         int[] counts = writeJava(out, technologies, docs);
-        List<JarCatalogue.Component> components = new JarCatalogue(mavenRepo).read(jarFolders);
-        int lookupClasses = writeCatalogue(out, components);
-        writeSiteInfo(out, technologies.size(), counts, components.size(), lookupClasses);
-        System.out.printf(Locale.ROOT, "site data: %d technologies, %d packages, %d classes, %d methods; "
-                        + "%d components, %d catalogued classes (%.1f s)%n",
-                technologies.size(), counts[0], counts[1], counts[2], components.size(), lookupClasses,
-                (System.nanoTime() - start) / 1e9);
+        writeSiteInfo(out, technologies.size(), counts);
+        System.out.printf(Locale.ROOT, "site data: %d technologies, %d packages, %d classes, %d methods (%.1f s)%n",
+                technologies.size(), counts[0], counts[1], counts[2], (System.nanoTime() - start) / 1e9);
     }
 
     private static int[] writeJava(Path out, List<JdkReader.Technology> technologies, Path docs) throws IOException {
@@ -206,54 +193,14 @@ public final class SiteBuilder {
         return String.join(".", java.util.Arrays.copyOfRange(parts, first, parts.length));
     }
 
-    private static int writeCatalogue(Path out, List<JarCatalogue.Component> components) throws IOException {
-        TreeMap<String, List<String>> lookup = new TreeMap<>();
-        try (XmlWriter xml = new XmlWriter(out.resolve("stores/components/vendors/components.bnd"))) {
-            xml.start("components");
-            for (JarCatalogue.Component component : components) {
-                xml.start("component").attr("SCID", component.scid());
-                xml.element("componentName", component.name()).element("vendor", component.vendor())
-                        .element("version", component.version()).element("description", component.description())
-                        .element("url", component.url()).element("artifact", component.artifact())
-                        .element("archive", component.archive())
-                        .element("classCount", Integer.toString(component.classes().size()));
-                xml.start("categories");
-                for (CatalogueMap.Placement placement : component.placements())
-                    xml.start("category").element("primaryCategory", placement.primary())
-                            .element("secondaryCategory", placement.secondary()).end();
-                xml.end();
-                xml.start("packages");
-                for (String pkg : component.packages())
-                    xml.element("package", pkg);
-                xml.end();
-                xml.end();
-                for (String name : component.classes())
-                    lookup.computeIfAbsent(name, k -> new ArrayList<>()).add(component.scid());
-            }
-        }
-        Path file = out.resolve("lookup/classes.txt");
-        Files.createDirectories(file.getParent());
-        Path temp = file.resolveSibling("classes.txt.tmp");
-        try (BufferedWriter writer = Files.newBufferedWriter(temp, StandardCharsets.UTF_8)) {
-            writer.write("# class name, tab, SCID; sorted by class name\n");
-            for (Map.Entry<String, List<String>> entry : lookup.entrySet())
-                for (String scid : entry.getValue())
-                    writer.write(entry.getKey() + "\t" + scid + "\n");
-        }
-        Files.move(temp, file, StandardCopyOption.REPLACE_EXISTING, StandardCopyOption.ATOMIC_MOVE);
-        return lookup.size();
-    }
-
-    private static void writeSiteInfo(Path out, int technologies, int[] counts, int components, int lookupClasses)
-            throws IOException {
+    private static void writeSiteInfo(Path out, int technologies, int[] counts) throws IOException {
         try (XmlWriter xml = new XmlWriter(out.resolve("site.xml"))) {
             xml.start("site").attr("jdk", Runtime.version().toString())
                     .attr("javaVendor", System.getProperty("java.vendor", ""))
                     .attr("built", Instant.now().toString());
             xml.start("counts").attr("technologies", Integer.toString(technologies))
                     .attr("packages", Integer.toString(counts[0])).attr("classes", Integer.toString(counts[1]))
-                    .attr("methods", Integer.toString(counts[2])).attr("components", Integer.toString(components))
-                    .attr("catalogedClasses", Integer.toString(lookupClasses)).end();
+                    .attr("methods", Integer.toString(counts[2])).end();
             xml.end();
         }
     }

@@ -150,6 +150,15 @@ TEST_F(BuiltSiteTest, CatalogueAndLookupKnowTheMachinesLibraries)
     EXPECT_EQ(components.Values("//component[@SCID=\"" + scids[0] + "\"]/categories/category/primaryCategory"),
               (std::vector<std::string>{"Utilities"}));
     EXPECT_GT(components.Count("//component"), 5u);
+    // Debian's Maven repository links its archives into /usr/share/java: one component, whose
+    // versions carry the archive's digests.
+    EXPECT_EQ(components.Count("//component[artifact='org.apache.commons:commons-lang3']"), 1u);
+    const std::string lang = "//component[@SCID=\"" + scids[0] + "\"]/versions/version";
+    ASSERT_GE(components.Count(lang), 1u);
+    EXPECT_EQ(components.Values(lang + "[1]/@name"), components.Values("//component[@SCID=\"" + scids[0] + "\"]/version"));
+    EXPECT_EQ(components.Values(lang + "[1]/@sha256").at(0).size(), 64u);
+    const std::string fingerprints = ReadFileText(std::string(BUILT_SITE) + "/lookup/fingerprints.txt");
+    EXPECT_NE(fingerprints.find("\t" + scids[0] + "\t"), std::string::npos);
 
     int socket = ConnectLoopback(s_server->LookupPort());
     ASSERT_GE(socket, 0);

@@ -159,6 +159,17 @@ TEST_F(CatalogueContractTest, PagesAnswerHtml)
         {"/components/productlist.jsp?framework=Java&category=Data%20Formats&subcategory=Parsing&sid=s1",
          "Acme Parsers Extras"},
         {"/components/view.jsp?prodid=1000001&sid=s1", "Acme &amp; Sons"},
+        // Every version newest first, its SHA-256 shortened, licences escaped and linked only over http(s).
+        {"/components/view.jsp?prodid=1000001&sid=s1", "Versions in the catalogue <span class=\"count\">(2)</span>"},
+        {"/components/view.jsp?prodid=1000001&sid=s1",
+         "<td>2.1</td>\n<td>2</td>\n<td><code title=\"2f1a7c3e9b0d45e6a8c1f2e3d4b5a6c7e8f90a1b2c3d4e5f6a7b8c9d0e1f2a3b\">"
+         "2f1a7c3e9b0d</code></td>"},
+        {"/components/view.jsp?prodid=1000001&sid=s1",
+         "<a href=\"https://acme.example/licence\">Acme &amp; &lt;Sons&gt; Licence</a>; Script</td>"},
+        {"/components/view.jsp?prodid=1000001&sid=s1", "<td>2.0-beta&lt;1&gt;</td>\n<td>1</td>"},
+        {"/xql.dll/components/vendors/components.bnd?scid=1000001"
+         "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd",
+         "<td>2.0-beta&lt;1&gt;</td>"},
         {"/components/view.jsp?prodid=0&sid=s1", "no product"},
     };
     for (const auto& c : cases) {

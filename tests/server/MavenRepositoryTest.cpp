@@ -4,11 +4,18 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
+#include <sstream>
 
 #include <sys/stat.h>
 
+#include "ArchiveDescriber.h"
+#include "CatalogueBuilder.h"
+#include "CatalogueWriter.h"
+#include "ClassFingerprint.h"
 #include "FileDigest.h"
 #include "PomReader.h"
+#include "XmlAnswer.h"
 #include "support/TestArchives.h"
 #include "support/TestSupport.h"
 
@@ -246,4 +253,207 @@ TEST(MavenRepository, PomsAreReadSafely)
     EXPECT_EQ(project->version, "1");
     EXPECT_EQ(project->description, "from b");
     EXPECT_EQ(project->url, "");
+}
+
+// The site files written from a plain folder and a repository built in the test: every
+// version in one component per artifact (also when the folder's archive is one of the
+// repository's, as Debian links them), the SCIDs the catalogue always had, lookup and
+// fingerprint rows of every class, and broken archives and POMs counted, not fatal.
+TEST(MavenRepository, CatalogueFilesHoldEveryVersion)
+{
+    CTempDir jars, repo, site;
+    Put(repo, "org/acme/acme-parent/5/acme-parent-5.pom",
+        Pom("<groupId>org.acme</groupId><artifactId>acme-parent</artifactId><version>5</version><packaging>pom"
+            "</packaging><organization><name>Acme &amp; Sons</name></organization><licenses><license><name>MIT"
+            "</name><url>https://mit.example/</url></license></licenses>"));
+    for (const char* version : {"1.0", "2.0", "10.0-beta"})
+        Put(repo, std::string("org/acme/parser/") + version + "/parser-" + version + ".pom",
+            Pom(Parent("org.acme", "acme-parent", "5") + "<artifactId>parser</artifactId><name>Acme Parser</name>"));
+    Jar(repo, "org/acme/parser/1.0/parser-1.0.jar", {"com/acme/Parser", "com/acme/Parser$Node"});
+    Jar(repo, "org/acme/parser/2.0/parser-2.0.jar", {"com/acme/Parser", "com/acme/Lexer"});
+    Jar(repo, "org/acme/parser/10.0-beta/parser-10.0-beta.jar", {"com/acme/Lexer"});
+    Put(repo, "org/acme/badpom/1.0/badpom-1.0.pom", "<project><name>unclosed</project>");
+    Jar(repo, "org/acme/badpom/1.0/badpom-1.0.jar", {"com/acme/Bad"});
+    const std::string brokenJar = Put(repo, "org/acme/broken/1.0/broken-1.0.jar", "PK\3\4 not an archive");
+    // A plain folder's archive that the repository links to, and one of its own.
+    fs::create_directories(jars.Path());
+    const std::string lang = jars.File("commons-lang3-3.12.0.jar");
+    MakeArchiveOf(lang, {{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\nBundle-Name: Lang\n"},
+                         {"META-INF/maven/org.apache.commons/commons-lang3/pom.properties",
+                          "#generated\ngroupId=org.apache.commons\nartifactId = commons-lang3\nversion:3.12.0\n"},
+                         {"org/apache/commons/lang3/StringUtils.class", ClassFileBytes("org/apache/commons/lang3/StringUtils")}});
+    fs::create_symlink("commons-lang3-3.12.0.jar", jars.File("commons-lang3.jar"));
+    Put(repo, "org/apache/commons/commons-lang3/3.12.0/commons-lang3-3.12.0.pom",
+        Pom("<groupId>org.apache.commons</groupId><artifactId>commons-lang3</artifactId><version>3.12.0</version>"));
+    fs::create_symlink(lang, repo.File("org/apache/commons/commons-lang3/3.12.0/commons-lang3-3.12.0.jar"));
+    Jar(repo, "org/apache/commons/commons-lang3/3.9/commons-lang3-3.9.jar", {"org/apache/commons/lang3/Old"});
+    MakeArchiveOf(jars.File("plain-tool.jar"),
+                  {{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\nImplementation-Title: Plain T\n ool\n"
+                                            "Implementation-Version: 0.3\n"},
+                   {"tool/Main.class", ClassFileBytes("tool/Main")}});
+    const std::string brokenPlain = Put(jars, "broken.jar", "PK\3\4 broken too");
+
+    CCatalogueWriter writer(site.Path());
+    CCatalogueBuilder builder({{jars.Path()}, {repo.Path()}, false});
+    std::string error;
+    ASSERT_TRUE(builder.Read(writer.SpoolPath(), error)) << error;
+    CCatalogueSummary summary = builder.Summary();
+    ASSERT_TRUE(writer.Write(builder.Components(), summary, error)) << error;
+    EXPECT_EQ(summary.skippedArchives, (std::vector<std::string>{brokenJar, brokenPlain}));
+    EXPECT_EQ(summary.skippedPoms, std::vector<std::string>{repo.File("org/acme/badpom/1.0/badpom-1.0.pom")});
+    EXPECT_EQ(summary.components, 4u);
+    EXPECT_EQ(summary.versions, 7u);
+
+    CXmlAnswer catalogue(ReadFileText(site.File("stores/components/vendors/components.bnd")));
+    ASSERT_TRUE(catalogue.WellFormed());
+    const struct
+    {
+        const char* artifact;
+        const char* scid;  // as the site builder before this one made them
+        const char* fields;  // name|vendor|version|archive|classCount
+        const char* versions;
+        const char* licences;
+    } expected[] = {
+        {"org.acme:badpom", "", "badpom|Unknown vendor|1.0|badpom-1.0.jar|1", "1.0", ""},
+        {"org.acme:parser", "3171440", "Acme Parser|Acme & Sons|10.0-beta|parser-10.0-beta.jar|2",
+         "10.0-beta|2.0|1.0", "MIT|MIT|MIT"},
+        {"org.apache.commons:commons-lang3", "2043715",
+         "Lang|The Apache Software Foundation|3.12.0|commons-lang3-3.12.0.jar|2", "3.12.0|3.9", ""},
+        {"plain-tool", "6279160", "Plain Tool|Unknown vendor|0.3|plain-tool.jar|1", "0.3", ""},
+    };
+    EXPECT_EQ(catalogue.Count("/components/component"), std::size(expected));
+    for (const auto& want : expected) {
+        SCOPED_TRACE(want.artifact);
+        const std::string component = "/components/component[artifact='" + std::string(want.artifact) + "']";
+        ASSERT_EQ(catalogue.Count(component), 1u);
+        if (*want.scid) {
+            EXPECT_EQ(Joined(catalogue.Values(component + "/@SCID")), want.scid);
+        }
+        std::vector<std::string> fields;
+        for (const char* field : {"componentName", "vendor", "version", "archive", "classCount"})
+            fields.push_back(Joined(catalogue.Values(component + "/" + field)));
+        EXPECT_EQ(Joined(fields), want.fields);
+        EXPECT_EQ(Joined(catalogue.Values(component + "/versions/version/@name")), want.versions);
+        EXPECT_EQ(Joined(catalogue.Values(component + "/versions/version/licence/@name")), want.licences);
+    }
+    const std::string langVersion = "/components/component[artifact='org.apache.commons:commons-lang3']/versions/version";
+    EXPECT_EQ(Joined(catalogue.Values(langVersion + "/@sha256")),
+              Sha256Hex(lang) + "|" + Sha256Hex(repo.File("org/apache/commons/commons-lang3/3.9/commons-lang3-3.9.jar")));
+    EXPECT_EQ(Joined(catalogue.Values(langVersion + "[1]/@sha1")), Sha1Hex(lang));
+
+    std::map<std::string, std::string> scids;  // artifact -> SCID
+    for (const auto& want : expected)
+        scids[want.artifact] = Joined(catalogue.Values("/components/component[artifact='" + std::string(want.artifact) +
+                                                       "']/@SCID"));
+    const std::string parser = scids["org.acme:parser"], lang3 = scids["org.apache.commons:commons-lang3"];
+    EXPECT_EQ(ReadFileText(site.File("lookup/classes.txt")),
+              "# class name, tab, SCID; sorted by class name\ncom.acme.Bad\t" + scids["org.acme:badpom"] +
+                  "\ncom.acme.Lexer\t" + parser + "\ncom.acme.Parser\t" + parser +
+                  "\norg.apache.commons.lang3.Old\t" + lang3 + "\norg.apache.commons.lang3.StringUtils\t" + lang3 +
+                  "\ntool.Main\t" + scids["plain-tool"] + "\n");
+
+    // One row per class file of every version, by its fingerprint.
+    auto row = [](const std::string& internalName, const std::string& scid, const std::string& version) {
+        return CClassFingerprint::ToText(*CClassFingerprint::Compute(ClassFileBytes(internalName))) + "\t" + scid +
+               "\t" + version;
+    };
+    const std::set<std::string> wanted = {
+        row("com/acme/Parser", parser, "1.0"),         row("com/acme/Parser$Node", parser, "1.0"),
+        row("com/acme/Parser", parser, "2.0"),         row("com/acme/Lexer", parser, "2.0"),
+        row("com/acme/Lexer", parser, "10.0-beta"),    row("com/acme/Bad", scids["org.acme:badpom"], "1.0"),
+        row("org/apache/commons/lang3/StringUtils", lang3, "3.12.0"),
+        row("org/apache/commons/lang3/Old", lang3, "3.9"), row("tool/Main", scids["plain-tool"], "0.3"),
+    };
+    std::istringstream fingerprints(ReadFileText(site.File("lookup/fingerprints.txt")));
+    std::string line;
+    ASSERT_TRUE(std::getline(fingerprints, line));
+    EXPECT_TRUE(line.starts_with("#"));
+    std::multiset<std::string> rows;
+    while (std::getline(fingerprints, line))
+        rows.insert(line);
+    EXPECT_EQ(rows, std::multiset<std::string>(wanted.begin(), wanted.end()));
+    EXPECT_EQ(summary.fingerprints, wanted.size());
+    EXPECT_FALSE(fs::exists(writer.SpoolPath()));
+    EXPECT_EQ(Joined(CXmlAnswer(ReadFileText(site.File("site.xml"))).Values("/site/counts/@components")), "4");
+}
+
+// A plain folder's archive described from what it carries, each field from the first source
+// that has it: pom.properties, the archive's pom.xml (or the repository's POM), the
+// manifest, the publishers the catalogue knows, the file name.
+TEST(MavenRepository, PlainArchivesDescribeThemselves)
+{
+    CTempDir repo;
+    const std::string repoPom = Put(repo, "g/x/1.5/x-1.5.pom",
+        Pom("<groupId>org.example</groupId><artifactId>x</artifactId><name>From the repository</name>"));
+    const std::string properties = "# comment\n! also\ngroupId = org.slf4j\nartifactId:slf4j-api\n"
+                                   "version 1.7.\\\n   32\n";
+    const struct
+    {
+        std::string fileName;
+        CArchiveMetadata metadata;
+        std::string repositoryPom, repositoryVersion;
+        std::string fields;  // artifact|version|name|vendor|description|url
+    } cases[] = {
+        {"slf4j-api.jar", {properties, "", ""}, "", "",
+         "org.slf4j:slf4j-api|1.7.32|slf4j-api|QOS.ch|slf4j-api, a Java library (slf4j-api.jar).|"},
+        {"a.jar", {properties, Pom("<artifactId>ignored</artifactId><name> SLF4J\n  API </name><url>https://slf4j.org"
+                                   "</url><organization><name>QOS</name></organization>"
+                                   "<description>${unresolved}</description>"), ""}, "", "",
+         "org.slf4j:slf4j-api|1.7.32|SLF4J API|QOS|SLF4J API, a Java library (a.jar).|https://slf4j.org"},
+        {"tool-2.1.0+b3.jar", {"", "", "Manifest-Version: 1.0\r\nBundle-Name: The\r\n  Tool\r\nBundle-Vendor: Me\r\n"
+                                       "Bundle-DocURL: https://tool.example/\r\n\r\nName: x\r\nBundle-Version: 9\r\n"},
+         "", "", "tool|2.1.0+b3|The Tool|Me|The Tool, a Java library (tool-2.1.0+b3.jar).|https://tool.example/"},
+        {"commons-cli-1.5.jar", {"", "", "implementation-version: 1.5.0\nImplementation-Vendor: ASF\n"}, "", "",
+         "commons-cli|1.5.0|commons-cli|ASF|commons-cli, a Java library (commons-cli-1.5.jar).|"},
+        {"commons-io.jar", {"", "", ""}, "", "",
+         "commons-io||commons-io|The Apache Software Foundation|commons-io, a Java library (commons-io.jar).|"},
+        {"x.jar", {"", "", ""}, repoPom, "1.5",
+         "org.example:x|1.5|From the repository|Unknown vendor|From the repository, a Java library (x.jar).|"},
+        {"x-1.5.jar", {"", "<project><name>broken", ""}, repoPom, "1.5",
+         "org.example:x|1.5|From the repository|Unknown vendor|From the repository, a Java library (x-1.5.jar).|"},
+        {"lib-x.jar", {"", "", ""}, "", "", "lib-x||lib-x|Unknown vendor|lib-x, a Java library (lib-x.jar).|"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fileName);
+        const CCatalogueEntry entry = CArchiveDescriber::Describe(c.fileName, c.metadata, c.repositoryPom,
+                                                                  c.repositoryVersion);
+        EXPECT_EQ(Joined({entry.artifact, entry.version, entry.name, entry.vendor, entry.description, entry.url}),
+                  c.fields);
+        EXPECT_EQ(entry.archive, c.fileName);
+    }
+}
+
+// Archives whose pom.properties is a shaded library's take the repository's coordinates; two
+// libraries of one name are told apart by their archives; one version in two repositories is
+// one version; a class file that cannot be parsed gives no fingerprint.
+TEST(MavenRepository, CatalogueTakesTheRepositorysWord)
+{
+    CTempDir jars, first, second, site;
+    fs::create_directories(jars.Path());
+    MakeArchiveOf(jars.File("wrapper.jar"),
+                  {{"META-INF/maven/cglib/cglib/pom.properties", "groupId=cglib\nartifactId=cglib\nversion=3.2\n"},
+                   {"org/wrap/Wrapper.class", ClassFileBytes("org/wrap/Wrapper")},
+                   {"org/wrap/Torn.class", "\xCA\xFE\xBA\xBE torn"}});
+    Put(first, "org/wrap/wrapper/4.0/wrapper-4.0.pom", Pom("<groupId>org.wrap</groupId><artifactId>wrapper</artifactId>"
+                                                          "<name>Same</name>"));
+    fs::create_symlink(jars.File("wrapper.jar"), first.File("org/wrap/wrapper/4.0/wrapper-4.0.jar"));
+    Put(first, "org/other/same/1/same-1.pom", Pom("<groupId>org.other</groupId><artifactId>same</artifactId>"
+                                                  "<name>Same</name>"));
+    Jar(first, "org/other/same/1/same-1.jar", {"org/other/Same"});
+    Jar(second, "org/other/same/1/same-1.jar", {"org/other/Again"});
+    Jar(second, "org/other/same/2/same-2.jar", {"org/other/Same", "org/other/Extra"});
+
+    CCatalogueWriter writer(site.Path());
+    CCatalogueBuilder builder({{jars.Path()}, {first.Path(), second.Path()}, false});
+    std::string error;
+    ASSERT_TRUE(builder.Read(writer.SpoolPath(), error)) << error;
+    CCatalogueSummary summary = builder.Summary();
+    ASSERT_TRUE(writer.Write(builder.Components(), summary, error)) << error;
+    CXmlAnswer catalogue(ReadFileText(site.File("stores/components/vendors/components.bnd")));
+    EXPECT_EQ(Joined(catalogue.Values("/components/component/artifact")), "org.other:same|org.wrap:wrapper");
+    EXPECT_EQ(Joined(catalogue.Values("/components/component/componentName")), "same (same-2)|Same (wrapper)");
+    EXPECT_EQ(Joined(catalogue.Values("/components/component/versions/version/@name")), "2|1|4.0");
+    EXPECT_EQ(Joined(catalogue.Values("/components/component[artifact='org.wrap:wrapper']/classCount")), "2");  // Torn is a class name, with no fingerprint
+    EXPECT_EQ(summary.repeatedVersions, 1u);
+    EXPECT_EQ(summary.fingerprints, 4u);  // Wrapper, Same in versions 1 and 2, Extra
 }

@@ -38,6 +38,15 @@ TEST(ServerOptionsTest, DefaultsAreTheClientsDefaultEndpoints)
     EXPECT_TRUE(options->loadSite);
     EXPECT_EQ(DatabaseLocation(*options, "s"), "postgresql://db.example/vantrel");
 
+    // Catalogue folders and repositories, each as often as given, in their order.
+    auto catalogue = Parse({"--site", "s", "--build-catalogue", "--maven-repo", "/r1", "--jars", "/j",
+                            "--maven-repo", "/r2", "--with-tests"}, error);
+    ASSERT_TRUE(catalogue) << error;
+    EXPECT_TRUE(catalogue->buildCatalogue && catalogue->catalogueTests);
+    EXPECT_EQ(catalogue->catalogueJars, std::vector<std::string>{"/j"});
+    EXPECT_EQ(catalogue->catalogueRepositories, (std::vector<std::string>{"/r1", "/r2"}));
+    EXPECT_FALSE(options->buildCatalogue || options->catalogueTests);
+
     auto limits = Parse({"--site", "s", "--max-connections", "2000", "--max-per-client", "16"}, error);
     ASSERT_TRUE(limits) << error;
     EXPECT_EQ(limits->maxConnections, 2000);
@@ -92,6 +101,10 @@ TEST(ServerOptionsTest, BadCommandLinesSayWhatIsWrong)
         {{"--site", "s", "--verbose", "1"}, "unknown option --verbose"},
         {{"--site", "s", "--report-quota", "-1"}, "--report-quota"},
         {{"--site", "s", "--migrate", "--load-site"}, "separate steps"},
+        {{"--site", "s", "--load-site", "--build-catalogue"}, "separate steps"},
+        {{"--site", "s", "--maven-repo", "/r"}, "go with --build-catalogue"},
+        {{"--site", "s", "--with-tests"}, "go with --build-catalogue"},
+        {{"--site", "s", "--build-catalogue", "--jars"}, "needs a value"},
     };
     for (const auto& c : cases) {
         std::string error;

@@ -103,6 +103,13 @@ const char* const kCatalogue = R"xml(<?xml version="1.0" encoding="UTF-8"?>
       <category><primaryCategory>Utilities</primaryCategory><secondaryCategory>Text</secondaryCategory></category>
     </categories>
     <packages><package>com.acme.parse</package></packages>
+    <versions>
+      <version name="2.1" sha1="1111111111111111111111111111111111111111" sha256="2f1a7c3e9b0d45e6a8c1f2e3d4b5a6c7e8f90a1b2c3d4e5f6a7b8c9d0e1f2a3b" classCount="2">
+        <licence name="Acme &amp; &lt;Sons&gt; Licence" url="https://acme.example/licence"/>
+        <licence name="Script" url="javascript:alert(1)"/>
+      </version>
+      <version name="2.0-beta&lt;1&gt;" sha1="2222222222222222222222222222222222222222" sha256="9e8d7c6b5a4f3e2d1c0b9a8f7e6d5c4b3a2f1e0d9c8b7a6f5e4d3c2b1a0f9e8d" classCount="1"/>
+    </versions>
   </component>
   <component SCID="1000002">
     <componentName>Beta Logging</componentName><vendor>Beta Ltd</vendor><version>0.9</version>

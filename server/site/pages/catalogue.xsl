@@ -27,7 +27,7 @@
     </table>
   </xsl:template>
 
-  <!-- A component's facts, packages and placements. -->
+  <!-- A component's facts, versions, packages and placements. -->
   <xsl:template name="component-details">
     <xsl:param name="component"/>
     <p><xsl:value-of select="$component/description"/></p>
@@ -49,6 +49,30 @@
         </xsl:for-each>
       </dd>
     </dl>
+    <xsl:if test="$component/versions/version">
+      <h2>Versions in the catalogue <span class="count">(<xsl:value-of select="count($component/versions/version)"/>)</span></h2>
+      <table class="versions">
+        <tr><th>Version</th><th>Classes</th><th>SHA-256</th><th>Licences</th></tr>
+        <xsl:for-each select="$component/versions/version">
+          <tr>
+            <td><xsl:value-of select="@name"/></td>
+            <td><xsl:value-of select="@classCount"/></td>
+            <td><code title="{@sha256}"><xsl:value-of select="substring(@sha256, 1, 12)"/></code></td>
+            <td>
+              <xsl:for-each select="licence">
+                <xsl:if test="position() &gt; 1">; </xsl:if>
+                <xsl:choose>
+                  <xsl:when test="starts-with(@url, 'https://') or starts-with(@url, 'http://')">
+                    <a href="{@url}"><xsl:value-of select="@name"/></a>
+                  </xsl:when>
+                  <xsl:otherwise><xsl:value-of select="@name"/></xsl:otherwise>
+                </xsl:choose>
+              </xsl:for-each>
+            </td>
+          </tr>
+        </xsl:for-each>
+      </table>
+    </xsl:if>
     <h2>Packages <span class="count">(<xsl:value-of select="count($component/packages/package)"/>)</span></h2>
     <ul class="columns">
       <xsl:for-each select="$component/packages/package">
