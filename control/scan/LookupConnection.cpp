@@ -8,6 +8,7 @@
 #include <set>
 #include <string_view>
 #include <thread>
+#include <unordered_set>
 
 #include <netdb.h>
 #include <poll.h>
@@ -139,6 +140,7 @@ bool CLookupConnection::Connect(const std::string& server, int port)
     Close();
     m_requests = 0;
     m_paced = 0;
+    m_batching = CBatching::Unknown;
     auto deadline = Clock::now() + m_timeLimit;
 
     addrinfo hints{};
@@ -314,11 +316,11 @@ bool CLookupConnection::ReadScids(std::vector<std::string>& scids)
     }
 }
 
-bool CLookupConnection::SendRequest(const std::string& request)
+bool CLookupConnection::SendRequest(const std::string& request, size_t requests)
 {
     if (m_socket < 0)
         return false;
-    m_requests += static_cast<size_t>(std::count(request.begin(), request.end(), '\n'));
+    m_requests += requests;
     auto deadline = Clock::now() + m_timeLimit;
     std::string_view rest = request;
     while (!rest.empty()) {
@@ -373,7 +375,11 @@ bool CLookupConnection::FindScidsPipelined(const std::vector<std::string>& class
     for (const std::string& name : classNames) {
         if (!seen.insert(name).second)
             continue;
-        std::vector<std::string> prefixes = FitsOneLine(name) ? PrefixesOf(name) : std::vector<std::string>{};
+        // A name the server could not take in one line, or that is all blanks (it would be
+        // asked with no argument), has nothing to find.
+        const bool askable = FitsOneLine(name) && name.size() + 9 <= kMaxRequestLine &&
+                             name.find_first_not_of(' ') != std::string::npos;
+        std::vector<std::string> prefixes = askable ? PrefixesOf(name) : std::vector<std::string>{};
         if (prefixes.empty()) {
             found[name] = {};
             continue;
@@ -416,61 +422,139 @@ bool CLookupConnection::FindScidsPipelined(const std::vector<std::string>& class
 
 namespace
 {
-// Requests in flight at once: the server's answers to them wait in the socket buffers.
+// Requests in flight at once where no batch is taken: the server's answers to them wait in
+// the socket buffers.
 constexpr size_t kGroupSize = 64;
+
+// "0123456789abcdef", as the server's table names a fingerprint.
+std::string FingerprintText(uint64_t fingerprint)
+{
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(fingerprint));
+    return text;
+}
 }  // namespace
+
+bool CLookupConnection::FindVersionsPipelined(const std::vector<uint64_t>& fingerprints,
+                                              std::unordered_map<uint64_t, std::vector<CFingerprintHit>>& found)
+{
+    std::vector<uint64_t> asked;
+    std::vector<std::string> arguments;
+    std::unordered_set<uint64_t> seen;
+    for (uint64_t fingerprint : fingerprints)
+        if (!found.count(fingerprint) && seen.insert(fingerprint).second) {
+            asked.push_back(fingerprint);
+            arguments.push_back(FingerprintText(fingerprint));
+        }
+    std::vector<CFingerprintHit> hits;
+    return AskAll("GETFP", arguments, [&](size_t index, const std::string& line) {
+        const int status = LeadingNumber(line.c_str());
+        if (status == 201) {
+            found[asked[index]] = std::exchange(hits, {});
+            return CTaken::End;
+        }
+        if (status != 200 || line.size() <= 4)
+            return CTaken::More;
+        // "200 <SCID> <version>"; a line without both is no hit.
+        std::string_view rest(line);
+        rest.remove_prefix(4);
+        if (!rest.empty() && rest.back() == '\r')
+            rest.remove_suffix(1);
+        const size_t space = rest.find(' ');
+        if (space == 0 || space == std::string_view::npos || space + 1 == rest.size())
+            return CTaken::More;
+        if (space > kMaxScidLength || rest.size() - space - 1 > kMaxVersionLength || hits.size() >= kMaxHits)
+            return CTaken::OutOfBounds;
+        hits.push_back({std::string(rest.substr(0, space)), std::string(rest.substr(space + 1))});
+        return CTaken::More;
+    });
+}
 
 bool CLookupConnection::AskCounts(const std::vector<std::string>& prefixes)
 {
-    for (size_t first = 0; first < prefixes.size(); first += kGroupSize) {
-        const size_t count = std::min(kGroupSize, prefixes.size() - first);
-        if (!SendGroup("GETCOUNT", prefixes, first, count))
-            return false;
-        auto deadline = Clock::now() + m_timeLimit;
-        for (size_t i = first; i < first + count; ++i) {
-            std::string reply;
-            if (!ReadLine(reply, deadline) || reply.size() < 5) {
-                Diagnostic(kReadFail);
-                Close();
-                return false;
-            }
-            m_cache.Add(prefixes[i], LeadingNumber(reply.c_str() + 4) >= 1);
-        }
-    }
-    return true;
+    return AskAll("GETCOUNT", prefixes, [&](size_t index, const std::string& reply) {
+        if (reply.size() < 5)
+            return CTaken::Unreadable;
+        m_cache.Add(prefixes[index], LeadingNumber(reply.c_str() + 4) >= 1);
+        return CTaken::End;
+    });
 }
 
 bool CLookupConnection::AskScids(const std::vector<std::string>& classNames,
                                  std::map<std::string, std::vector<std::string>>& found)
 {
-    for (size_t first = 0; first < classNames.size(); first += kGroupSize) {
-        const size_t count = std::min(kGroupSize, classNames.size() - first);
-        if (!SendGroup("GETSCID", classNames, first, count))
+    std::vector<std::string> scids;
+    return AskAll("GETSCID", classNames, [&](size_t index, const std::string& line) {
+        switch (TakeScidLine(line, scids)) {
+        case CScidLine::End:
+            found[classNames[index]] = std::exchange(scids, {});
+            return CTaken::End;
+        case CScidLine::OutOfBounds:
+            return CTaken::OutOfBounds;
+        case CScidLine::More:
+            break;
+        }
+        return CTaken::More;
+    });
+}
+
+bool CLookupConnection::AskAll(const std::string& verb, const std::vector<std::string>& arguments, const CTake& take)
+{
+    for (size_t first = 0; first < arguments.size();) {
+        // Until the server has taken a batch, a small one: a server without batches answers
+        // its lines one by one.
+        const size_t count = std::min(m_batching == CBatching::Known ? kMaxBatch : kGroupSize, arguments.size() - first);
+        if (!SendGroup(verb, arguments, first, count))
             return false;
         auto deadline = Clock::now() + m_timeLimit;
+        if (m_batching == CBatching::Unknown && !CheckBatchTaken(count, deadline))
+            return false;
+        size_t batchSize = 0;
         for (size_t i = first; i < first + count; ++i) {
-            std::vector<std::string> scids;
             size_t replySize = 0;
-            std::string line;
-            for (;;) {
+            CTaken taken = CTaken::More;
+            while (taken == CTaken::More) {
+                std::string line;
                 if (!ReadLine(line, deadline)) {
-                    Diagnostic(kReadFail);
-                    Close();
-                    return false;
+                    taken = CTaken::Unreadable;
+                    break;
                 }
                 replySize += line.size() + 1;
-                const CScidLine taken = TakeScidLine(line, scids);
-                if (taken == CScidLine::End)
-                    break;
+                batchSize += line.size() + 1;
                 // A flood is no answer: the connection goes, and nothing of it is kept.
-                if (taken == CScidLine::OutOfBounds || replySize > kMaxReplySize) {
-                    ReportError("reply out of bounds", "CLookupConnection::FindScidsPipelined");
-                    Close();
-                    return false;
-                }
+                taken = replySize > kMaxReplySize || batchSize > kMaxBatchReplySize ? CTaken::OutOfBounds : take(i, line);
             }
-            found[classNames[i]] = std::move(scids);
+            if (taken == CTaken::OutOfBounds)
+                ReportError("reply out of bounds", "CLookupConnection::" + verb);
+            if (taken == CTaken::Unreadable)
+                Diagnostic(kReadFail);
+            if (taken != CTaken::End) {
+                Close();
+                return false;
+            }
         }
+        first += count;
+    }
+    return true;
+}
+
+bool CLookupConnection::CheckBatchTaken(size_t count, Clock::time_point deadline)
+{
+    std::string line;
+    if (!ReadLine(line, deadline)) {
+        Diagnostic(kReadFail);
+        Close();
+        return false;
+    }
+    // No answer to a request the client sends starts with 5xx, so this is the server
+    // refusing the verb; it then answers the batch's lines as requests of their own.
+    const int status = LeadingNumber(line.c_str());
+    if (status >= 500 && status <= 599) {
+        m_batching = CBatching::Refused;
+        m_requests += count;
+    } else {
+        m_batching = CBatching::Known;
+        m_unread.insert(0, line + "\n");
     }
     return true;
 }
@@ -479,10 +563,14 @@ bool CLookupConnection::SendGroup(const std::string& verb, const std::vector<std
                                   size_t count)
 {
     std::string requests;
+    if (m_batching != CBatching::Refused)
+        requests = "BATCH " + std::to_string(count) + "\n";
     for (size_t i = first; i < first + count; ++i)
         requests += verb + " " + arguments[i] + "\n";
-    Pace(count);
-    if (!SendRequest(requests)) {
+    // A batch is one request; the first is paced as its lines, in case the server does
+    // not know batches.
+    Pace(m_batching == CBatching::Known ? 1 : m_batching == CBatching::Unknown ? count + 1 : count);
+    if (!SendRequest(requests, m_batching == CBatching::Refused ? count : 1)) {
         Diagnostic(kSocketFail);
         return false;
     }

@@ -1,8 +1,10 @@
 #include "LookupServer.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,6 +16,7 @@
 #include <unistd.h>
 
 #include "AccessLog.h"
+#include "FingerprintTable.h"
 #include "LookupDatabase.h"
 
 namespace
@@ -32,7 +35,18 @@ std::string FirstLine(const std::string& answer)
 {
     return answer.substr(0, answer.find('\n'));
 }
+
+bool Batchable(const std::string& command) { return command == "GETCOUNT" || command == "GETSCID" || command == "GETFP"; }
 }  // namespace
+
+// The lines of a batch as they arrive; a batch is answered when its last line is in.
+struct CLookupServer::CBatch
+{
+    std::string header;
+    size_t expected = 0;  // lines announced; 0 when no batch is open
+    size_t discard = 0;   // lines of a refused batch still to come
+    std::vector<std::string> lines;
+};
 
 CLookupServer::CLookupServer(const CLookupDatabase& database, CAccessLog& log, int idleTimeoutSeconds)
     : CLookupServer(database, log, CLookupLimits{.idleSeconds = idleTimeoutSeconds})
@@ -186,6 +200,7 @@ void CLookupServer::Serve(int socket, std::string client)
     auto lastRequest = started;
     bool open = SendAll(socket, kGreeting);
     std::string pending;
+    CBatch batch;
     char buffer[4096];
     while (open) {
         auto now = Clock::now();
@@ -229,10 +244,11 @@ void CLookupServer::Serve(int socket, std::string client)
             }
             std::string line = pending.substr(0, newline);
             pending.erase(0, newline + 1);
-            std::string answer = Answer(line, close);
+            std::string logged;
+            std::string answer = AnswerLine(batch, line, logged, close);
             if (!answer.empty()) {
                 lastRequest = Clock::now();
-                m_log.LogLookup(client, line, FirstLine(answer));
+                m_log.LogLookup(client, logged, FirstLine(answer));
                 answers += answer;
             }
         }
@@ -255,15 +271,65 @@ void CLookupServer::Serve(int socket, std::string client)
     m_idle.notify_all();
 }
 
-std::string CLookupServer::Answer(std::string_view line, bool& close) const
+std::string CLookupServer::AnswerLine(CBatch& batch, std::string_view line, std::string& logged, bool& close) const
 {
     close = false;
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
+    // Empty lines are no requests, in a batch or out of one.
     if (line.empty())
         return {};
+    if (batch.discard > 0) {
+        --batch.discard;
+        return {};
+    }
+    if (batch.expected > 0) {
+        batch.lines.emplace_back(line);
+        if (batch.lines.size() < batch.expected)
+            return {};
+        // Every line is checked before any is answered: a refused batch answers nothing else.
+        std::string answers;
+        std::string command;
+        for (const std::string& request : batch.lines)
+            if (Split(request, command); !Batchable(command)) {
+                answers = "500 a batch holds only GETCOUNT, GETSCID and GETFP requests\n";
+                break;
+            }
+        if (answers.empty()) {
+            bool ignored = false;
+            for (const std::string& request : batch.lines)
+                answers += Answer(request, ignored);
+        }
+        logged = batch.header + " (" + batch.lines.front().substr(0, 64) + " ...)";
+        batch = CBatch{};
+        return answers;
+    }
+
+    std::string command;
+    std::string_view argument = Split(line, command);
+    if (command != "BATCH") {
+        logged = line;
+        return Answer(line, close);
+    }
+    logged = line;
+    size_t count = 0;
+    const auto [end, error] = std::from_chars(argument.data(), argument.data() + argument.size(), count);
+    if (error != std::errc() || end != argument.data() + argument.size() || count == 0)
+        return "501 BATCH needs the number of requests that follow, 1 to " + std::to_string(kMaxBatch) + "\n";
+    if (count > kMaxBatch) {
+        // Its lines are passed over, so that the client's next request is answered next.
+        batch.discard = count;
+        return "501 a batch holds at most " + std::to_string(kMaxBatch) + " requests\n";
+    }
+    batch.header = line;
+    batch.expected = count;
+    return {};
+}
+
+std::string_view CLookupServer::Split(std::string_view line, std::string& command)
+{
     size_t space = line.find(' ');
-    std::string command(line.substr(0, space));
+    command = line.substr(0, space);
     for (char& c : command)
         c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     std::string_view argument = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
@@ -271,20 +337,47 @@ std::string CLookupServer::Answer(std::string_view line, bool& close) const
         argument.remove_prefix(1);
     while (!argument.empty() && argument.back() == ' ')
         argument.remove_suffix(1);
+    return argument;
+}
+
+std::string CLookupServer::Answer(std::string_view line, bool& close) const
+{
+    close = false;
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    if (line.empty())
+        return {};
+    std::string command;
+    std::string_view argument = Split(line, command);
 
     if (command == "QUIT") {
         close = true;
         return "221 goodbye\n";
     }
-    if (command == "GETCOUNT" || command == "GETSCID") {
+    if (command == "GETCOUNT" || command == "GETSCID" || command == "GETFP") {
         if (argument.empty())
-            return "501 " + command + " needs a class name\n";
+            return "501 " + command + (command == "GETFP" ? " needs a fingerprint\n" : " needs a class name\n");
         if (command == "GETCOUNT")
             return "200 " + std::to_string(m_database.CountComponents(argument)) + "\n";
+        if (command == "GETFP")
+            return AnswerFingerprint(argument);
         std::string answer;
         for (const auto& scid : m_database.FindComponents(argument))
             answer += "200 " + scid + "\n";
         return answer + "201 end of list\n";
     }
-    return "500 unknown request; use GETCOUNT, GETSCID or QUIT\n";
+    return "500 unknown request; use GETCOUNT, GETSCID, GETFP, BATCH or QUIT\n";
+}
+
+// A fingerprint that is not one reads as one no class has, as a name that is no class does
+// for GETSCID.
+std::string CLookupServer::AnswerFingerprint(std::string_view argument) const
+{
+    std::string answer;
+    uint64_t fingerprint = 0;
+    const CFingerprintTable* table = m_fingerprints;
+    if (table && CFingerprintTable::ParseFingerprint(argument, fingerprint))
+        for (const CFingerprintTable::CVersion* version : table->Find(fingerprint))
+            answer += "200 " + version->scid + " " + version->version + "\n";
+    return answer + "201 end of list\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include "ServerOptions.h"
 
 class CAccessLog;
+class CFingerprintTable;
 class CLookupDatabase;
 
 // What one lookup client may hold. Only request lines count as activity: empty lines, a
@@ -26,6 +28,12 @@ struct CLookupLimits
 // The component lookup server: a greeting, then one answer per request line.
 //   GETCOUNT <prefix>  ->  "200 <components with classes under prefix>"
 //   GETSCID <class>    ->  "200 <SCID>" per component holding the class, then "201 end of list"
+//   GETFP <16 hex digits> -> "200 <SCID> <version>" per catalogued version holding a class
+//                         with that fingerprint, then "201 end of list"
+//   BATCH <n>          ->  the answers to the n request lines that follow (GETCOUNT, GETSCID
+//                         or GETFP), in order, as if each came alone; one request for every
+//                         limit. A batch of more than kMaxBatch, or holding another verb, gets
+//                         one 5xx line and nothing else.
 //   QUIT               ->  "221 goodbye", and the connection closes
 // Lines longer than kMaxLine, and clients past their limits, are dropped.
 class CLookupServer
@@ -42,11 +50,16 @@ public:
     void Stop();
     int Port() const { return m_port; }
 
+    // The table GETFP answers from; without one every fingerprint is unknown. The table
+    // must outlive the server or the next call.
+    void SetFingerprints(const CFingerprintTable* table) { m_fingerprints = table; }
+
     // The answer to one request line (line feed removed); close is set when the connection
     // is to end after it.
     std::string Answer(std::string_view line, bool& close) const;
 
     static constexpr size_t kMaxLine = 1024;
+    static constexpr size_t kMaxBatch = 1000;
     static constexpr const char* kGreeting = "220 vantrel-server component lookup ready\n";
 
 private:
@@ -58,7 +71,16 @@ private:
     // server stops.
     bool SendAll(int socket, std::string_view data);
 
+    struct CBatch;
+    // The answer to a line on a connection whose batch so far is batch: empty while a batch
+    // is being read. logged: the request as the access log names it.
+    std::string AnswerLine(CBatch& batch, std::string_view line, std::string& logged, bool& close) const;
+    // The verb in upper case and its argument without the blanks around it.
+    static std::string_view Split(std::string_view line, std::string& command);
+    std::string AnswerFingerprint(std::string_view argument) const;
+
     const CLookupDatabase& m_database;
+    std::atomic<const CFingerprintTable*> m_fingerprints{nullptr};
     CAccessLog& m_log;
     CLookupLimits m_limits;
     int m_listen = -1;

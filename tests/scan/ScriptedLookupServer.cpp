@@ -71,7 +71,11 @@ CScriptedLookupServer::CReply CScriptedLookupServer::ReplyTo(const std::string& 
         return found->second;
     if (request.rfind("GETCOUNT ", 0) == 0)
         return CReply{{"200 0\n"}};
-    return CReply{{"201\n"}};
+    if (request.rfind("GETSCID ", 0) == 0 || request.rfind("GETFP ", 0) == 0)
+        return CReply{{"201\n"}};
+    if (m_batches && request.rfind("BATCH ", 0) == 0)
+        return CReply{};
+    return CReply{{"500 unknown request\n"}};
 }
 
 void CScriptedLookupServer::Run()

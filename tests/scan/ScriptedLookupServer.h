@@ -34,11 +34,16 @@ public:
     int Port() const { return m_port; }
 
     // The reply to a request line (without its line feed). Unscripted requests get
-    // "200 0" for GETCOUNT and "201" for GETSCID; an empty chunk list is silence.
+    // "200 0" for GETCOUNT, "201" for GETSCID and GETFP and "500" for anything else; an
+    // empty chunk list is silence.
     void Answer(const std::string& request, CReply reply);
     void Answer(const std::string& request, const std::string& text) { Answer(request, CReply{{text}}); }
     // GETCOUNT of every listed prefix answers count.
     void Count(const std::vector<std::string>& prefixes, int count);
+
+    // Takes "BATCH <n>" as a server that knows batches does: the n lines that follow are
+    // answered one by one as scripted, and the header itself gets no answer.
+    void TakeBatches() { m_batches = true; }
 
     std::vector<std::string> Requests() const;
     int Connections() const { return m_connections; }
@@ -55,6 +60,7 @@ private:
     int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_connections{0};
+    std::atomic<bool> m_batches{false};
     mutable std::mutex m_mutex;
     std::map<std::string, CReply> m_script;
     std::vector<std::string> m_requests;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -35,7 +37,7 @@ std::string Ask(int socket, const std::string& line, const std::string& last = "
 {
     ::send(socket, line.data(), line.size(), MSG_NOSIGNAL);
     std::string answer;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 50; ++i) {
         answer += ReadSome(socket, 200);
         if (!answer.empty() && answer.back() == '\n' && (last.empty() || answer.find(last) != std::string::npos))
             break;
@@ -143,6 +145,85 @@ TEST_F(LookupServerTest, AnswersTheLineProtocol)
     ::close(socket);
 }
 
+TEST_F(LookupServerTest, AnswersFingerprintsAndBatches)
+{
+    std::string error;
+    ASSERT_TRUE(m_log.Open(m_site.Path("access.log"), error)) << error;
+    CFingerprintTable table;
+    table.Add(0xaa, "1000001", "1.0");
+    table.Add(0xaa, "1000001", "1.1");
+    table.Add(0xbb, "1000002", "2.0");
+    table.Build();
+    CLookupServer server(m_database, m_log, 10);
+    bool close = false;
+    // Without a table every fingerprint is unknown.
+    EXPECT_EQ(server.Answer("GETFP 00000000000000aa", close), "201 end of list\n");
+    server.SetFingerprints(&table);
+    ASSERT_TRUE(server.Start({"127.0.0.1", 0}, error)) << error;
+    int socket = ConnectLoopback(server.Port());
+    ASSERT_EQ(ReadSome(socket, 2000), CLookupServer::kGreeting);
+
+    auto repeated = [](const std::string& line, int times) {
+        std::string lines;
+        for (int i = 0; i < times; ++i)
+            lines += line;
+        return lines;
+    };
+    const std::string onlyLookups = "500 a batch holds only GETCOUNT, GETSCID and GETFP requests\n";
+    const std::string badCount = "501 BATCH needs the number of requests that follow, 1 to 1000\n";
+    struct CCase
+    {
+        const char* what;
+        std::string request;
+        std::string expected;
+        std::string last;  // the answer is read until it holds this
+    };
+    const CCase cases[] = {
+        {"every version once", "GETFP 00000000000000aa\n", "200 1000001 1.0\n200 1000001 1.1\n201 end of list\n", "201"},
+        {"any case", "getfp 00000000000000BB\n", "200 1000002 2.0\n201 end of list\n", "201"},
+        {"unknown", "GETFP 00000000000000dd\n", "201 end of list\n", "201"},
+        {"not a fingerprint", "GETFP 0xaa\n", "201 end of list\n", "201"},
+        {"no argument", "GETFP\n", "501 GETFP needs a fingerprint\n", ""},
+        {"a batch in order",
+         "BATCH 4\nGETCOUNT com.\nGETFP 00000000000000bb\nGETSCID com.acme.parse.Csv\nGETCOUNT net.\n",
+         "200 2\n200 1000002 2.0\n201 end of list\n200 1000001\n200 1000003\n201 end of list\n200 0\n", "200 0"},
+        {"each line as if alone", "BATCH 2\ngetscid\r\nGETCOUNT org.\n", "501 GETSCID needs a class name\n200 1\n",
+         "200 1"},
+        {"another verb: nothing of it, and the connection goes on",
+         "BATCH 3\nGETCOUNT com.\nQUIT\nGETCOUNT org.\nGETCOUNT net.\n", onlyLookups + "200 0\n", "200 0"},
+        {"no batch in a batch", "BATCH 2\nBATCH 1\nGETCOUNT com.\nGETCOUNT net.\n", onlyLookups + "200 0\n", "200 0"},
+        {"zero", "BATCH 0\nGETCOUNT net.\n", badCount + "200 0\n", "200 0"},
+        {"not a number", "BATCH 2x\nGETCOUNT net.\n", badCount + "200 0\n", "200 0"},
+        {"no number", "BATCH\nGETCOUNT net.\n", badCount + "200 0\n", "200 0"},
+        {"oversized: its lines are passed over",
+         "BATCH 1001\n" + repeated("GETCOUNT com.\n", 1001) + "GETCOUNT net.\n",
+         "501 a batch holds at most 1000 requests\n200 0\n", "200 0"},
+        {"not whole yet; empty lines are no requests", "BATCH 2\nGETCOUNT com.\n\n", "", ""},
+        {"whole", "GETCOUNT org.\n", "200 2\n200 1\n", "200 1"},
+        {"the largest", "BATCH 1000\n" + repeated("GETSCID com.acme.parse.Nothing\n", 1000) + "QUIT\n",
+         repeated("201 end of list\n", 1000) + "221 goodbye\n", "221"},
+    };
+    for (const CCase& c : cases) {
+        if (c.expected.empty()) {
+            ::send(socket, c.request.data(), c.request.size(), MSG_NOSIGNAL);
+            EXPECT_EQ(ReadSome(socket, 300), "") << c.what;
+        } else {
+            EXPECT_EQ(Ask(socket, c.request, c.last), c.expected) << c.what;
+        }
+    }
+    ::close(socket);
+    server.Stop();
+
+    // A batch is one request in the log, however many lines it holds.
+    std::ifstream log(m_site.Path("access.log"));
+    size_t lines = 0, batches = 0;
+    for (std::string line; std::getline(log, line); ++lines)
+        batches += line.find("\"LOOKUP BATCH 1000 (GETSCID") != std::string::npos;
+    EXPECT_EQ(batches, 1u);
+    // One per request: a batch, refused or not, is one; the lines passed over are none.
+    EXPECT_EQ(lines, 22u);
+}
+
 TEST_F(LookupServerTest, RefusesOverlongLinesAndDropsSilentClients)
 {
     CLookupServer server(m_database, m_log, 1);
@@ -162,11 +243,22 @@ TEST_F(LookupServerTest, RefusesOverlongLinesAndDropsSilentClients)
     EXPECT_EQ(Ask(endless, longLine).substr(0, 4), "500 ");
     ::close(endless);
 
-    int silent = ConnectLoopback(server.Port());
-    ASSERT_EQ(ReadSome(silent, 2000), CLookupServer::kGreeting);
-    EXPECT_EQ(ReadSome(silent, 3000).substr(0, 4), "421 ");
-    EXPECT_TRUE(PeerClosedWithin(silent, 2000));
-    ::close(silent);
+    // A line in a batch is bounded as any other.
+    int batched = ConnectLoopback(server.Port());
+    ASSERT_EQ(ReadSome(batched, 2000), CLookupServer::kGreeting);
+    EXPECT_EQ(Ask(batched, "BATCH 2\nGETCOUNT com.\n" + longLine).substr(0, 4), "500 ");
+    EXPECT_TRUE(PeerClosedWithin(batched, 2000));
+    ::close(batched);
+
+    // A batch that never becomes whole is silence.
+    for (const char* start : {"", "BATCH 2\nGETCOUNT com.\n"}) {
+        int silent = ConnectLoopback(server.Port());
+        ASSERT_EQ(ReadSome(silent, 2000), CLookupServer::kGreeting);
+        ::send(silent, start, std::strlen(start), MSG_NOSIGNAL);
+        EXPECT_EQ(ReadSome(silent, 3000).substr(0, 4), "421 ") << start;
+        EXPECT_TRUE(PeerClosedWithin(silent, 2000));
+        ::close(silent);
+    }
 
     // The server still answers after all that.
     int after = ConnectLoopback(server.Port());
