@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "Matcher.h"
 
 // The version of each component found in the unit, from the fingerprints of its class files
