@@ -59,6 +59,17 @@ void CClassEntries::MoveTo(std::vector<std::string>& names)
     m_names.clear();
 }
 
+bool CClassEntries::NameOf(std::string_view entry, std::string& name)
+{
+    name.clear();
+    if (entry.size() > kMaxEntryLength)
+        return false;
+    if (!entry.starts_with(kMetaInf))
+        return ClassNameOf(entry, name);
+    const std::string_view held = VersionedPath(entry);
+    return !held.empty() && ClassNameOf(held, name) && !name.empty();
+}
+
 std::string_view CClassEntries::VersionedPath(std::string_view entry)
 {
     if (!entry.starts_with(kVersions))

@@ -22,6 +22,9 @@ public:
     // The path below META-INF/versions/N/ of a multi-release archive's entry; empty when
     // the entry is not versioned.
     static std::string_view VersionedPath(std::string_view entry);
+    // The name the class of one entry is looked up by, for a base entry or a versioned one
+    // alike; false for an entry that is no class to look up.
+    static bool NameOf(std::string_view entry, std::string& name);
     // Whether a looked-up name names a class (module-info and package-info do not).
     static bool IsClassName(std::string_view name);
 

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "FileDigest.h"
+
 namespace
 {
 using Json = nlohmann::ordered_json;
@@ -32,20 +34,27 @@ Json OrNull(const std::string& text) { return text.empty() ? Json() : Json(text)
 std::string Dump(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
 }  // namespace
 
-std::string FormatTable(const std::vector<CReportedComponent>& components)
+std::string FormatTable(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified)
 {
-    if (components.empty())
+    if (components.empty() && unidentified.empty())
         return "No known components found.\n";
-    const std::vector<std::string> header = {"COMPONENT", "VERSION", "MATCH", "CLASSES", "WHERE"};
+    const std::vector<std::string> header = {"COMPONENT", "VERSION", "BASIS", "MATCH", "CLASSES", "WHERE"};
     std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> warnings;
     for (const CReportedComponent& component : components) {
         bool first = true;
         for (const CFind& find : component.finds) {
-            rows.push_back({first ? component.name : "", first ? component.version : "", MatchName(find.match),
-                            std::to_string(find.classes), find.path});
+            rows.push_back({first ? component.name : "", VersionText(find), VersionBasisName(find.basis),
+                            MatchName(find.match), std::to_string(find.classes), find.path});
             first = false;
+            for (const std::string& warning : FindWarnings(find))
+                warnings.push_back("warning: " + find.path + ": " + warning);
         }
     }
+    for (const CUnidentified& archive : unidentified)
+        rows.push_back({archive.name.empty() ? "-" : archive.name, archive.version,
+                        archive.version.empty() ? "" : archive.match, archive.match, std::to_string(archive.classes),
+                        archive.path});
     std::vector<size_t> widths;
     for (const std::string& title : header)
         widths.push_back(DisplayWidth(title));
@@ -57,23 +66,49 @@ std::string FormatTable(const std::vector<CReportedComponent>& components)
     auto line = [&](const std::vector<std::string>& cells) {
         std::string text;
         for (size_t column = 0; column + 1 < cells.size(); ++column)
-            text += Pad(cells[column], widths[column], column == 3) + "  ";
+            text += Pad(cells[column], widths[column], column == 4) + "  ";
         text += cells.back();
         table += text + "\n";
     };
     line(header);
     for (const auto& row : rows)
         line(row);
+    for (const std::string& warning : warnings)
+        table += warning + "\n";
     return table;
 }
 
-std::string FormatJson(const std::vector<CReportedComponent>& components)
+namespace
+{
+Json FindJson(const std::string& path, const std::string& match, size_t classes, const std::string& version,
+              const char* basis, const std::vector<std::string>& candidates, const std::vector<std::string>& warnings,
+              const std::string& sha1, const std::string& sha256)
+{
+    return {{"path", path},
+            {"match", match},
+            {"classes", classes},
+            {"version", OrNull(version)},
+            {"basis", basis ? Json(basis) : Json()},
+            {"candidates", candidates},
+            {"warnings", warnings},
+            {"sha1", OrNull(sha1)},
+            {"sha256", OrNull(sha256)}};
+}
+
+std::string Coordinates(const CUnidentified& archive)
+{
+    return archive.group.empty() || archive.artifact.empty() ? "" : archive.group + ":" + archive.artifact;
+}
+}  // namespace
+
+std::string FormatJson(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified)
 {
     Json list = Json::array();
     for (const CReportedComponent& component : components) {
         Json finds = Json::array();
         for (const CFind& find : component.finds)
-            finds.push_back({{"path", find.path}, {"match", MatchName(find.match)}, {"classes", find.classes}});
+            finds.push_back(FindJson(find.path, MatchName(find.match), find.classes, find.version,
+                                     VersionBasisName(find.basis), find.candidates, FindWarnings(find), "", ""));
         list.push_back({{"scid", component.scid},
                         {"name", component.name},
                         {"version", OrNull(component.version)},
@@ -82,49 +117,173 @@ std::string FormatJson(const std::vector<CReportedComponent>& components)
                         {"purl", OrNull(component.purl)},
                         {"finds", finds}});
     }
+    for (const CUnidentified& archive : unidentified) {
+        const char* basis = archive.version.empty() ? nullptr : archive.match.c_str();
+        list.push_back({{"scid", nullptr},
+                        {"name", OrNull(archive.name)},
+                        {"version", OrNull(archive.version)},
+                        {"vendor", nullptr},
+                        {"artifact", OrNull(Coordinates(archive))},
+                        {"purl", OrNull(MavenPurl(archive.group, archive.artifact, archive.version))},
+                        {"finds", Json::array({FindJson(archive.path, archive.match, archive.classes, archive.version,
+                                                        basis, {}, {}, archive.sha1, archive.sha256)})}});
+    }
     return Dump(list);
 }
 
-std::string FormatCycloneDx(const std::vector<CReportedComponent>& components, const CBomInfo& info)
+namespace
+{
+Json Method(const char* technique, double confidence, const std::string& value)
+{
+    return {{"technique", technique}, {"confidence", confidence}, {"value", value}};
+}
+
+// How one find established the component and its version, as identity evidence methods.
+void AddMethods(const CFind& find, Json& methods)
+{
+    if (find.basis == CVersionBasis::Fingerprints) {
+        const bool exact = find.candidates.empty();
+        methods.push_back(Method("hash-comparison", exact ? 1.0 : 0.7,
+                                 "class fingerprints of " + VersionText(find) + " in " + find.path));
+    } else {
+        methods.push_back(Method("binary-analysis", 0.6,
+                                 std::to_string(find.classes) + " catalogued class names in " + find.path));
+    }
+    if (!find.claimedVersion.empty())
+        methods.push_back(Method(find.claimedBy == "file name" ? "filename" : "manifest-analysis", 0.1,
+                                 find.claimedBy + " names version " + find.claimedVersion + ", not the classes' one"));
+}
+
+Json Identity(const std::string& field, const Json& methods)
+{
+    double confidence = 0;
+    for (const Json& method : methods)
+        confidence = std::max(confidence, method["confidence"].get<double>());
+    return {{"field", field}, {"confidence", confidence}, {"methods", methods}};
+}
+
+Json Hashes(const std::string& sha1, const std::string& sha256)
+{
+    Json hashes = Json::array();
+    if (!sha1.empty())
+        hashes.push_back({{"alg", "SHA-1"}, {"content", sha1}});
+    if (!sha256.empty())
+        hashes.push_back({{"alg", "SHA-256"}, {"content", sha256}});
+    return hashes;
+}
+
+// The places of a component that give one version, in the order found.
+struct CVersionGroup
+{
+    std::string version;  // VersionText of its finds
+    std::vector<const CFind*> finds;
+};
+
+std::vector<CVersionGroup> GroupByVersion(const CReportedComponent& component)
+{
+    std::vector<CVersionGroup> groups;
+    for (const CFind& find : component.finds) {
+        const std::string version = VersionText(find);
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.version == version; });
+        if (group == groups.end())
+            group = groups.insert(groups.end(), {version, {}});
+        group->finds.push_back(&find);
+    }
+    return groups;
+}
+
+Json ComponentBom(const CReportedComponent& component, const CVersionGroup& group, bool alone)
+{
+    // One version per BOM component: a component found in several versions is listed once for each.
+    const CFind& first = *group.finds.front();
+    const std::string version = first.candidates.empty() ? first.version : "";
+    const std::string purl = component.artifactId.empty() ? "" : MavenPurl(component.group, component.artifactId, version);
+    Json bomComponent = {{"type", "library"},
+                         {"bom-ref", "scid:" + component.scid + (alone ? "" : "@" + group.version)}};
+    if (!component.vendor.empty())
+        bomComponent["publisher"] = component.vendor;
+    if (!component.group.empty())
+        bomComponent["group"] = component.group;
+    // BOM consumers match name, group and version as the purl gives them, so the name is
+    // the artifact's own; the catalogue's title stays as a property.
+    bomComponent["name"] = purl.empty() ? component.name : component.artifactId;
+    if (!version.empty())
+        bomComponent["version"] = version;
+    if (!component.description.empty())
+        bomComponent["description"] = component.description;
+    if (Json hashes = Hashes(component.sha1, component.sha256); !hashes.empty())
+        bomComponent["hashes"] = hashes;
+    if (!purl.empty())
+        bomComponent["purl"] = purl;
+
+    Json occurrences = Json::array(), methods = Json::array();
+    Json properties = Json::array({{{"name", "corvane:scid"}, {"value", component.scid}}});
+    if (!component.title.empty())
+        properties.push_back({{"name", "corvane:title"}, {"value", component.title}});
+    for (const std::string& candidate : first.candidates)
+        properties.push_back({{"name", "corvane:candidate"}, {"value", candidate}});
+    std::vector<std::string> locations;
+    for (const CFind* find : group.finds) {
+        if (std::find(locations.begin(), locations.end(), find->path) == locations.end()) {
+            locations.push_back(find->path);
+            occurrences.push_back({{"location", find->path}});
+        }
+        AddMethods(*find, methods);
+        // How each place matched: "direct 12 /lib/a.jar", the path last.
+        properties.push_back({{"name", "corvane:found"},
+                              {"value", std::string(MatchName(find->match)) + " " + std::to_string(find->classes) + " " +
+                                            find->path}});
+    }
+    bomComponent["evidence"] = {{"identity", Identity(purl.empty() ? "name" : "purl", methods)},
+                                {"occurrences", occurrences}};
+    bomComponent["properties"] = properties;
+    return bomComponent;
+}
+
+// An archive no component was found in, named by its path's hash since nothing else is sure.
+Json ArchiveBom(const CUnidentified& archive)
+{
+    const std::string purl = MavenPurl(archive.group, archive.artifact, archive.version);
+    std::string name = archive.name;
+    if (name.empty())
+        name = archive.path.substr(archive.path.find_last_of("/!") + 1);
+    Json bomComponent = {{"type", "library"},
+                         {"bom-ref", "archive:" + Sha1AndSha256OfBytes(archive.path).sha256.substr(0, 32)}};
+    if (!archive.group.empty())
+        bomComponent["group"] = archive.group;
+    bomComponent["name"] = name;
+    if (!archive.version.empty())
+        bomComponent["version"] = archive.version;
+    if (Json hashes = Hashes(archive.sha1, archive.sha256); !hashes.empty())
+        bomComponent["hashes"] = hashes;
+    if (!purl.empty())
+        bomComponent["purl"] = purl;
+    Json evidence = {{"occurrences", Json::array({{{"location", archive.path}}})}};
+    if (archive.match == "metadata")
+        evidence["identity"] = Identity(purl.empty() ? "name" : "purl",
+                                        Json::array({Method("manifest-analysis", 0.5, "pom.properties")}));
+    else if (archive.match == "manifest")
+        evidence["identity"] = Identity("name", Json::array({Method("manifest-analysis", 0.4, "MANIFEST.MF")}));
+    else if (archive.match == "filename")
+        evidence["identity"] = Identity("name", Json::array({Method("filename", 0.2, "file name")}));
+    bomComponent["evidence"] = evidence;
+    bomComponent["properties"] = Json::array({{{"name", "corvane:match"}, {"value", archive.match}},
+                                              {{"name", "corvane:classes"}, {"value", std::to_string(archive.classes)}}});
+    return bomComponent;
+}
+}  // namespace
+
+std::string FormatCycloneDx(const std::vector<CReportedComponent>& components,
+                            const std::vector<CUnidentified>& unidentified, const CBomInfo& info)
 {
     Json list = Json::array();
     for (const CReportedComponent& component : components) {
-        Json bomComponent = {{"type", "library"}, {"bom-ref", "scid:" + component.scid}};
-        if (!component.vendor.empty())
-            bomComponent["publisher"] = component.vendor;
-        if (!component.group.empty())
-            bomComponent["group"] = component.group;
-        // BOM consumers match name, group and version as the purl gives them, so the name is
-        // the artifact's own; the catalogue's title stays as a property.
-        bomComponent["name"] = component.purl.empty() ? component.name : component.artifactId;
-        if (!component.version.empty())
-            bomComponent["version"] = component.version;
-        if (!component.description.empty())
-            bomComponent["description"] = component.description;
-        if (!component.sha256.empty())
-            bomComponent["hashes"] = Json::array({{{"alg", "SHA-256"}, {"content", component.sha256}}});
-        if (!component.purl.empty())
-            bomComponent["purl"] = component.purl;
-
-        Json occurrences = Json::array();
-        Json properties = Json::array({{{"name", "corvane:scid"}, {"value", component.scid}}});
-        if (!component.title.empty())
-            properties.push_back({{"name", "corvane:title"}, {"value", component.title}});
-        std::vector<std::string> locations;
-        for (const CFind& find : component.finds) {
-            if (std::find(locations.begin(), locations.end(), find.path) == locations.end()) {
-                locations.push_back(find.path);
-                occurrences.push_back({{"location", find.path}});
-            }
-            // How each place matched: "direct 12 /lib/a.jar", the path last.
-            properties.push_back({{"name", "corvane:found"},
-                                  {"value", std::string(MatchName(find.match)) + " " + std::to_string(find.classes) +
-                                                " " + find.path}});
-        }
-        bomComponent["evidence"] = {{"occurrences", occurrences}};
-        bomComponent["properties"] = properties;
-        list.push_back(bomComponent);
+        const std::vector<CVersionGroup> groups = GroupByVersion(component);
+        for (const CVersionGroup& group : groups)
+            list.push_back(ComponentBom(component, group, groups.size() == 1));
     }
+    for (const CUnidentified& archive : unidentified)
+        list.push_back(ArchiveBom(archive));
 
     Json tool = {{"type", "application"}, {"name", "corvane-scan"}, {"version", info.toolVersion}};
     Json bom = {{"$schema", "http://cyclonedx.org/schema/bom-1.5.schema.json"},

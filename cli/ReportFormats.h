@@ -13,14 +13,20 @@ struct CBomInfo
     std::string serialNumber;  // "urn:uuid:..."
 };
 
-// One row per place a component was found: component, version, match, classes, path.
-std::string FormatTable(const std::vector<CReportedComponent>& components);
-// A JSON array, one object per component; every object has the same keys, null for what
-// the catalogue does not know.
-std::string FormatJson(const std::vector<CReportedComponent>& components);
-// A CycloneDX 1.5 JSON BOM: one library component per component found, named by its Maven
-// artifact where the catalogue has coordinates, its places as evidence occurrences.
-std::string FormatCycloneDx(const std::vector<CReportedComponent>& components, const CBomInfo& info);
+// One row per place a component was found (component, version, basis, match, classes,
+// path), then one per unidentified archive or class tree, then the warnings.
+std::string FormatTable(const std::vector<CReportedComponent>& components,
+                        const std::vector<CUnidentified>& unidentified = {});
+// A JSON array, one object per component, then one per unidentified archive (its SCID
+// null); every object and every find has the same keys, null for what is not known.
+std::string FormatJson(const std::vector<CReportedComponent>& components,
+                       const std::vector<CUnidentified>& unidentified = {});
+// A CycloneDX 1.5 JSON BOM: one library component per component and version found, named
+// by its Maven artifact where the catalogue has coordinates, then one per unidentified
+// archive, each with its places as evidence occurrences, how it was identified as evidence
+// identity, and an archive's hashes.
+std::string FormatCycloneDx(const std::vector<CReportedComponent>& components,
+                            const std::vector<CUnidentified>& unidentified, const CBomInfo& info);
 
 // Now in UTC, or SOURCE_DATE_EPOCH when set, as CycloneDX writes times.
 std::string BomTimestamp();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "CatalogueEntries.h"
 #include "FileDigest.h"
@@ -62,6 +63,24 @@ std::string MavenPurl(const std::string& group, const std::string& artifact, con
     return purl;
 }
 
+std::string VersionText(const CFind& find)
+{
+    if (find.candidates.empty())
+        return find.version;
+    std::string text;
+    for (const std::string& candidate : find.candidates)
+        text += (text.empty() ? "" : " or ") + candidate;
+    return text;
+}
+
+std::vector<std::string> FindWarnings(const CFind& find)
+{
+    if (find.claimedVersion.empty())
+        return {};
+    return {find.claimedBy + " names version " + find.claimedVersion + ", the classes are " +
+            (find.version.empty() ? "those of " + VersionText(find) : find.version)};
+}
+
 std::vector<CReportedComponent> ReportComponents(const std::vector<CFoundComponent>& found,
                                                  const CCatalogueEntries& catalogue, bool withHashes)
 {
@@ -71,19 +90,32 @@ std::vector<CReportedComponent> ReportComponents(const std::vector<CFoundCompone
         reported.scid = component.scid;
         reported.title = catalogue.GetField(component.scid, "componentName");
         reported.name = reported.title.empty() ? component.scid : reported.title;
-        reported.version = catalogue.GetField(component.scid, "version");
+        const std::string catalogued = catalogue.GetField(component.scid, "version");
         reported.vendor = catalogue.GetField(component.scid, "vendor");
         reported.description = catalogue.GetField(component.scid, "description");
         reported.artifact = catalogue.GetField(component.scid, "artifact");
         if (const size_t colon = reported.artifact.find(':'); colon != std::string::npos) {
             reported.group = reported.artifact.substr(0, colon);
             reported.artifactId = reported.artifact.substr(colon + 1);
-            reported.purl = MavenPurl(reported.group, reported.artifactId, reported.version);
         }
-        // A class tree is a folder, which has no hash.
-        if (const std::string archive = withHashes ? OwnArchive(component, found) : ""; !archive.empty())
-            reported.sha256 = Sha256Hex(archive);
         reported.finds = component.finds;
+        // The classes told no version apart: the catalogue's stands.
+        for (CFind& find : reported.finds)
+            if (find.version.empty() && find.candidates.empty())
+                find.version = catalogued;
+        // The component's version is the one all its places agree on.
+        reported.version = reported.finds.empty() ? catalogued : reported.finds.front().version;
+        for (const CFind& find : reported.finds)
+            if (find.version != reported.version || !find.candidates.empty())
+                reported.version.clear();
+        if (!reported.artifactId.empty())
+            reported.purl = MavenPurl(reported.group, reported.artifactId, reported.version);
+        // A class tree is a folder, which has no hash.
+        if (const std::string archive = withHashes ? OwnArchive(component, found) : ""; !archive.empty()) {
+            CFileDigests digests = Sha1AndSha256Hex(archive);
+            reported.sha1 = std::move(digests.sha1);
+            reported.sha256 = std::move(digests.sha256);
+        }
         components.push_back(std::move(reported));
     }
     std::stable_sort(components.begin(), components.end(), [](const auto& a, const auto& b) {

@@ -116,8 +116,10 @@ int CScanCommand::Run()
 
     if (m_progress.IsShown()) {
         const size_t components = scan.GetResults().GetComponents().size();
+        const size_t unknown = scan.GetResults().GetUnidentified().size();
         Message(std::to_string(components) + (components == 1 ? " component" : " components") + " in " +
-                std::to_string(places) + (places == 1 ? " place" : " places") + " (" +
+                std::to_string(places) + (places == 1 ? " place" : " places") + ", " + std::to_string(unknown) +
+                (unknown == 1 ? " archive" : " archives") + " not in the catalogue (" +
                 std::to_string(scan.GetItemCount()) + " archives and class trees, " +
                 std::to_string(scan.GetNamesLookedUp()) + " names looked up, " +
                 Seconds(std::chrono::steady_clock::now() - m_started) + ")");
@@ -195,18 +197,19 @@ std::string CScanCommand::Report(const CScanPipeline& scan, size_t& places) cons
 {
     const std::vector<CReportedComponent> components =
         ReportComponents(scan.GetResults().GetComponents(), scan.GetCatalogue(), m_format == CReportFormat::CycloneDx);
+    const std::vector<CUnidentified>& unidentified = scan.GetResults().GetUnidentified();
     places = 0;
     for (const CReportedComponent& component : components)
         places += component.finds.size();
     switch (m_format) {
     case CReportFormat::Table:
-        return FormatTable(components);
+        return FormatTable(components, unidentified);
     case CReportFormat::Json:
-        return FormatJson(components);
+        return FormatJson(components, unidentified);
     case CReportFormat::CycloneDx:
         break;
     }
-    return FormatCycloneDx(components, {CORVANE_VERSION, BomTimestamp(), RandomSerialNumber()});
+    return FormatCycloneDx(components, unidentified, {CORVANE_VERSION, BomTimestamp(), RandomSerialNumber()});
 }
 
 bool CScanCommand::WriteReport(const std::string& text)

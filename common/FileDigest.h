@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The SHA-256 of a file's bytes in lower-case hex, read in pieces so that large archives
 // cost no memory; empty when the file cannot be read whole (missing, a folder, a read error).
@@ -16,3 +17,5 @@ struct CFileDigests
     std::string sha256;
 };
 CFileDigests Sha1AndSha256Hex(const std::string& path);
+// The same for bytes in memory (an archive inside another).
+CFileDigests Sha1AndSha256OfBytes(std::string_view bytes);

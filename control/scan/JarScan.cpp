@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -18,6 +19,7 @@
 
 #include "ClassEntries.h"
 #include "SystemCalls.h"
+#include "UnitContent.h"
 #include "ZipCalls.h"
 
 namespace
@@ -124,36 +126,16 @@ bool CJarScan::IsArchiveName(std::string_view name)
 
 namespace
 {
-// Reads one entry into memory; nothing when it is larger than limit or cannot be read.
-std::optional<std::string> ReadEntry(zip_t* archive, zip_uint64_t index, size_t limit)
-{
-    zip_stat_t stat;
-    if (zip_stat_index(archive, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) || stat.size > limit)
-        return std::nullopt;
-    zip_file_t* file = zip_fopen_index(archive, index, 0);
-    if (!file)
-        return std::nullopt;
-    std::string data(static_cast<size_t>(stat.size), '\0');
-    zip_int64_t n = zip_fread(file, data.data(), data.size());
-    // One byte more than announced would be a lie about the size: refused as well.
-    char extra;
-    bool whole = n == static_cast<zip_int64_t>(data.size()) && zip_fread(file, &extra, 1) == 0;
-    zip_fclose(file);
-    if (!whole)
-        return std::nullopt;
-    return data;
-}
-
 struct CNestedBudget
 {
     size_t left = CJarScan::kMaxNestedTotal;
 };
 
-// Lists the open archive as listing path at depth, then its nested archives.
-void ListOpenArchive(zip_t* archive, const std::string& path, int depth, CNestedBudget& budget,
-                     std::vector<CJarScan::CListing>& listings)
+// Lists the open archive (content holds it) as listing path at depth, then its nested archives.
+void ListOpenArchive(zip_t* archive, std::shared_ptr<CUnitContent> content, const std::string& path, int depth,
+                     CNestedBudget& budget, std::vector<CJarScan::CListing>& listings)
 {
-    CJarScan::CListing listing{path, depth, {}};
+    CJarScan::CListing listing{path, depth, {}, std::move(content)};
     CClassEntries classes;
     std::vector<std::pair<zip_uint64_t, std::string>> nested;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
@@ -168,17 +150,21 @@ void ListOpenArchive(zip_t* archive, const std::string& path, int depth, CNested
     classes.MoveTo(listing.names);
     listings.push_back(std::move(listing));
     for (const auto& [index, name] : nested) {
-        std::optional<std::string> data = ReadEntry(archive, index, std::min(CJarScan::kMaxNestedSize, budget.left));
-        if (!data)
+        std::optional<std::string> read =
+            CUnitContent::ReadEntry(archive, index, std::min(CJarScan::kMaxNestedSize, budget.left));
+        if (!read)
             continue;
-        budget.left -= data->size();
+        budget.left -= read->size();
+        // The bytes stay with the inner archive's unit, which reads from them on demand.
+        auto data = std::make_shared<const std::string>(std::move(*read));
         zip_error_t error;
         zip_error_init(&error);
         zip_source_t* source = zip_source_buffer_create(data->data(), data->size(), 0, &error);
         zip_t* inner = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
         if (inner) {
-            ListOpenArchive(inner, path + "!/" + name, depth + 1, budget, listings);
-            zip_discard(inner);
+            const std::string innerPath = path + "!/" + name;
+            ListOpenArchive(inner, std::make_shared<CUnitContent>(inner, innerPath, data), innerPath, depth + 1, budget,
+                            listings);
         } else if (source) {
             zip_source_free(source);
         }
@@ -194,7 +180,7 @@ bool CJarScan::ListNested(const std::string& archivePath, std::vector<CListing>&
     if (!archive)
         return false;
     CNestedBudget budget;
-    ListOpenArchive(archive, archivePath, 0, budget, listings);
-    zip_discard(archive);
+    ListOpenArchive(archive, std::make_shared<CUnitContent>(archive, archivePath, nullptr), archivePath, 0, budget,
+                    listings);
     return true;
 }

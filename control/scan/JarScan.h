@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -7,6 +8,8 @@
 
 #include "ClassEntries.h"
 #include "Diagnostics.h"
+
+class CUnitContent;
 
 // Lists the classes of a JAR or ZIP archive by the entry paths in its central directory,
 // named as CClassEntries says.
@@ -28,11 +31,12 @@ public:
         std::string path;  // "outer.war!/WEB-INF/lib/inner.jar" for a nested one
         int depth = 0;     // 0 for the archive itself
         std::vector<std::string> names;
+        std::shared_ptr<CUnitContent> content;  // the archive kept open, for what matchers ask later
     };
 
     // Lists the archive and, from memory, every archive inside it (entries ending in .jar,
     // .war, .ear or .zip, in any case), down to kMaxNestingDepth levels. A nested archive
-    // that is too large or cannot be read is left out. False when the archive itself
+    // that is too large or cannot be read is left out. Each listing keeps its archive open. False when the archive itself
     // cannot be read; nothing is added then.
     bool ListNested(const std::string& archivePath, std::vector<CListing>& listings);
 

@@ -7,14 +7,58 @@
 #include "IndexWriter.h"
 #include "RelocatedMatcher.h"
 #include "Settings.h"
+#include "UnitContent.h"
+#include "VersionMatcher.h"
 
 std::vector<std::unique_ptr<IMatcher>> ScanMatchers()
 {
     std::vector<std::unique_ptr<IMatcher>> matchers;
     matchers.push_back(std::make_unique<CDirectMatcher>());
     matchers.push_back(std::make_unique<CRelocatedMatcher>());
+    matchers.push_back(std::make_unique<CVersionMatcher>());
     return matchers;
 }
+
+namespace
+{
+// A unit no component was found in, named as far as its own content allows: its
+// pom.properties, else its manifest, else a file name that carries a version.
+CUnidentified Describe(const CScanUnit& unit)
+{
+    CUnidentified described{unit.GetPath(), unit.IsNested(), "unidentified", {}, {}, {}, {}, {}, {},
+                            unit.GetDistinctNames().size()};
+    CUnitContent* content = unit.GetContent();
+    if (!content)
+        return described;
+    const CArchiveMetadata& metadata = content->GetMetadata();
+    if (metadata.HasPom()) {
+        described.match = "metadata";
+        described.group = metadata.GetGroup();
+        described.artifact = metadata.GetArtifact();
+        described.version = metadata.GetPomVersion();
+        described.name = metadata.GetArtifact();
+    } else if (!metadata.GetManifestName().empty()) {
+        described.match = "manifest";
+        described.name = metadata.GetManifestName();
+        described.version = metadata.GetManifestVersion();
+    } else if (content->IsArchive() && !metadata.GetFileVersion().empty()) {
+        described.match = "filename";
+        described.name = metadata.GetFileName();
+        described.version = metadata.GetFileVersion();
+    }
+    const CFileDigests digests = content->GetDigests();
+    described.sha1 = digests.sha1;
+    described.sha256 = digests.sha256;
+    return described;
+}
+
+// An archive of no classes of its own that holds other archives: reported by what it holds.
+bool IsContainer(const std::vector<CScanUnit>& units, size_t index)
+{
+    return units[index].GetNames().empty() && index + 1 < units.size() &&
+           units[index + 1].GetPath().starts_with(units[index].GetPath() + "!/");
+}
+}  // namespace
 
 CScanPipeline::CScanPipeline(CPrefixCache& cache, CDiagnostics diagnostics)
     : m_connection(cache)
@@ -92,12 +136,17 @@ void CScanPipeline::LookUpNextName()
 }
 
 // Every unit of the item with every matcher; false at the first the lookup server failed.
+// A unit no matcher found anything in is kept as unidentified.
 bool CScanPipeline::ScanItem(size_t index)
 {
-    for (const CScanUnit& unit : m_sources.ListItem(index))
+    const std::vector<CScanUnit> units = m_sources.ListItem(index);
+    for (size_t i = 0; i < units.size(); ++i) {
         for (const std::unique_ptr<IMatcher>& matcher : m_matchers)
-            if (!matcher->Match(unit, m_lookup, m_results))
+            if (!matcher->Match(units[i], m_lookup, m_results))
                 return false;
+        if (m_results.RecentFinds(units[i].GetPath()).empty() && !IsContainer(units, i))
+            m_results.AddUnidentified(Describe(units[i]));
+    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "ScanResults.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -39,6 +40,18 @@ void CScanResults::AddOccurrence(const std::string& scid, const std::string& sou
 }
 
 void CScanResults::AddFind(const std::string& scid, CFind find) { m_records.push_back({scid, false, std::move(find)}); }
+
+std::vector<std::pair<std::string, CFind*>> CScanResults::RecentFinds(const std::string& path)
+{
+    std::vector<std::pair<std::string, CFind*>> finds;
+    for (auto record = m_records.rbegin(); record != m_records.rend(); ++record) {
+        if (record->classPath || record->find.path != path)
+            break;
+        finds.emplace_back(record->scid, &record->find);
+    }
+    std::reverse(finds.begin(), finds.end());
+    return finds;
+}
 
 std::vector<std::string> CScanResults::GetOccurrences() const
 {

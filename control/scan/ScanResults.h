@@ -81,6 +81,10 @@ public:
     // An archive or class tree no matcher found a component in.
     void AddUnidentified(CUnidentified unidentified) { m_unidentified.push_back(std::move(unidentified)); }
 
+    // The finds in path added last, each with its SCID: those of the unit being matched, for
+    // a later matcher to complete. Valid until the next find is added.
+    std::vector<std::pair<std::string, CFind*>> RecentFinds(const std::string& path);
+
     // The CLASSPATH's SCIDs, one per occurrence, repeats kept.
     std::vector<std::string> GetOccurrences() const;
     // The locations' components, each once in the order first found, with every place.

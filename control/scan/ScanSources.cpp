@@ -6,6 +6,7 @@
 
 #include "ErrorReport.h"
 #include "LocationWalk.h"
+#include "UnitContent.h"
 
 namespace
 {
@@ -77,7 +78,7 @@ std::vector<CScanUnit> CScanSources::ListItem(size_t index)
     CItem& item = m_items[index];
     std::vector<CScanUnit> units;
     if (!item.archive) {
-        units.emplace_back(item.path, false, std::move(item.names));
+        units.emplace_back(item.path, false, std::move(item.names), std::make_shared<CUnitContent>(item.path));
         return units;
     }
     std::vector<CJarScan::CListing> listings;
@@ -86,6 +87,6 @@ std::vector<CScanUnit> CScanSources::ListItem(size_t index)
         return units;
     }
     for (CJarScan::CListing& listing : listings)
-        units.emplace_back(std::move(listing.path), listing.depth > 0, std::move(listing.names));
+        units.emplace_back(std::move(listing.path), listing.depth > 0, std::move(listing.names), std::move(listing.content));
     return units;
 }

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-CScanUnit::CScanUnit(std::string path, bool nested, std::vector<std::string> names)
-    : m_path(std::move(path)), m_nested(nested), m_names(std::move(names))
+#include "UnitContent.h"
+
+CScanUnit::CScanUnit(std::string path, bool nested, std::vector<std::string> names,
+                     std::shared_ptr<CUnitContent> content)
+    : m_path(std::move(path)), m_nested(nested), m_names(std::move(names)), m_content(std::move(content))
 {
 }
 

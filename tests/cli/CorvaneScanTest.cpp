@@ -1,9 +1,13 @@
 // corvane-scan run as a program, over real archives and class trees, against vantrel-server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <regex>
+#include <set>
+#include <tuple>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,10 +16,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include "AccessLog.h"
 #include "CatalogueEntries.h"
+#include "ClassFingerprint.h"
 #include "ClassPathScanThread.h"
 #include "FileDigest.h"
+#include "FingerprintTable.h"
 #include "LocalItemDataManager.h"
+#include "LookupDatabase.h"
+#include "LookupServer.h"
 #include "MessageQueue.h"
 #include "Messages.h"
 #include "ReportedComponent.h"
@@ -56,6 +65,57 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
+// Runs a program of the test's own (javac, jarjar) to its end, its output kept for the failure.
+void RunTool(const Strings& argv, const std::string& log)
+{
+    CChildProcess process;
+    ASSERT_TRUE(process.Start(argv, {}, log, log));
+    ASSERT_EQ(process.Wait(120s), 0) << argv[0] << ": " << ReadFileText(log);
+}
+
+// The class files of a folder, by entry path ("org/zeta/fmt/Reader.class").
+CEntries ClassFilesIn(const std::string& folder)
+{
+    CEntries entries;
+    for (const auto& file : std::filesystem::recursive_directory_iterator(folder))
+        if (file.path().extension() == ".class")
+            entries.emplace_back(std::filesystem::relative(file.path(), folder).string(), ReadFileText(file.path()));
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// Two catalogued versions of a library compiled by javac: 1.1 changes Reader's constant and
+// adds Pad; and a library whose versions 2.0 and 2.1 hold the same classes.
+void CompileLibraries(const std::string& dir)
+{
+    const std::string reader = "package org.zeta.fmt;\npublic class Reader {\n    public static final int LIMIT = @;\n"
+                               "    public int read(String text) { return text.length() % LIMIT; }\n}\n";
+    const std::map<std::string, std::string> common = {
+        {"zeta/org/zeta/fmt/Codec.java",
+         "package org.zeta.fmt;\npublic class Codec { public String name() { return \"zeta\"; } }\n"},
+        {"zeta/org/zeta/fmt/Writer.java", "package org.zeta.fmt;\npublic class Writer {\n    public String "
+                                          "write(int value) { return new Codec().name() + value; }\n}\n"},
+        {"omega/org/omega/util/Strings.java",
+         "package org.omega.util;\npublic class Strings { public static String twice(String s) { return s + s; } }\n"},
+    };
+    for (const std::string version : {"1.0", "1.1"}) {
+        const std::string src = dir + "/src-" + version;
+        std::map<std::string, std::string> files = common;
+        files["zeta/org/zeta/fmt/Reader.java"] = ReplaceAll(reader, "@", version == "1.0" ? "10" : "11");
+        if (version == "1.1")
+            files["zeta/org/zeta/fmt/Pad.java"] = "package org.zeta.fmt;\npublic class Pad { int width = 4; }\n";
+        Strings javac = {JAVAC_EXECUTABLE, "-d", dir + "/zeta-" + version};
+        for (const auto& [path, text] : files) {
+            std::filesystem::create_directories(std::filesystem::path(src + "/" + path).parent_path());
+            WriteFileText(src + "/" + path, text);
+            if (path.starts_with("zeta/"))
+                javac.push_back(src + "/" + path);
+        }
+        RunTool(javac, dir + "/log");
+    }
+    RunTool({JAVAC_EXECUTABLE, "-d", dir + "/omega", dir + "/src-1.0/omega/org/omega/util/Strings.java"}, dir + "/log");
+}
+
 // A catalogue of five components and a folder that holds each in another way: a plain JAR,
 // a renamed one, one stripped of META-INF, a class tree, a JAR inside a WAR, a shaded copy,
 // and an archive of unknown classes.
@@ -70,19 +130,50 @@ protected:
                           Entry("2000002", "Beta Logging", "0.9", "org.beta:logging", "Logging") +
                           Entry("2000003", "Gamma Collections", "", "gamma-collections", "Utilities") +
                           Entry("2000004", "Delta Units", "1.0+build", "org.delta:units", "Utilities") +
-                          Entry("2000005", "Epsilon Web", "3.0", "org.eps:web", "Web") + "</components>");
+                          Entry("2000005", "Epsilon Web", "3.0", "org.eps:web", "Web") +
+                          Entry("2000006", "Zeta Formats", "1.1", "org.zeta:fmt", "Data Formats") +
+                          Entry("2000007", "Omega Utilities", "2.1", "org.omega:util", "Utilities") + "</components>");
+        s_classes = new CTempDir;
+        CompileLibraries(s_classes->Path());
+        // A row per class file of every catalogued version, as the site builder writes them.
+        std::string fingerprints = "# fingerprint, SCID, version\n";
+        for (const auto& [folder, scid, versions] :
+             {std::tuple{"zeta-1.0", "2000006", Strings{"1.0"}}, {"zeta-1.1", "2000006", Strings{"1.1"}},
+              {"omega", "2000007", Strings{"2.0", "2.1"}}})
+            for (const auto& [path, bytes] : ClassFilesIn(s_classes->File(folder)))
+                for (const std::string& version : versions)
+                    fingerprints += CClassFingerprint::ToText(*CClassFingerprint::Compute(bytes)) + "\t" + scid +
+                                    "\t" + version + "\n";
+        s_site->Write("lookup/fingerprints.txt", fingerprints);
         std::string lookup;
         for (const auto& [name, scid] : {std::pair{"com.acme.parse.Csv", "2000001"}, {"com.acme.parse.Tsv", "2000001"},
                                          {"org.beta.log.Log", "2000002"}, {"org.beta.log.Level", "2000002"},
                                          {"net.gamma.coll.Bag", "2000003"}, {"net.gamma.coll.Heap", "2000003"},
                                          {"org.delta.units.Meter", "2000004"}, {"org.delta.units.Second", "2000004"},
-                                         {"org.eps.web.Page", "2000005"}})
+                                         {"org.eps.web.Page", "2000005"}, {"org.zeta.fmt.Codec", "2000006"},
+                                         {"org.zeta.fmt.Pad", "2000006"}, {"org.zeta.fmt.Reader", "2000006"},
+                                         {"org.zeta.fmt.Writer", "2000006"}, {"org.omega.util.Strings", "2000007"}})
             lookup += std::string(name) + "\t" + scid + "\n";
         s_site->Write("lookup/classes.txt", lookup);
         s_server = new CRunningServer(s_site->Root());
+        // The lookup server over the same files, answering fingerprints from the site's table.
+        std::string error;
+        s_lookupData = new CLookupDatabase;
+        s_fingerprints = new CFingerprintTable;
+        ASSERT_TRUE(s_lookupData->Load(s_site->Path("lookup/classes.txt"), error)) << error;
+        ASSERT_TRUE(s_fingerprints->Load(s_site->Path("lookup/fingerprints.txt"), error)) << error;
+        s_log = new CAccessLog;
+        s_lookup = new CLookupServer(*s_lookupData, *s_log, 10);
+        s_lookup->SetFingerprints(s_fingerprints);
+        ASSERT_TRUE(s_lookup->Start({"127.0.0.1", 0}, error)) << error;
     }
     static void TearDownTestSuite()
     {
+        delete s_lookup;
+        delete s_log;
+        delete s_fingerprints;
+        delete s_lookupData;
+        delete s_classes;
         delete s_server;
         delete s_site;
     }
@@ -128,6 +219,11 @@ protected:
 
     static inline CTestSite* s_site = nullptr;
     static inline CRunningServer* s_server = nullptr;
+    static inline CTempDir* s_classes = nullptr;  // the compiled libraries, a folder per version
+    static inline CLookupDatabase* s_lookupData = nullptr;
+    static inline CFingerprintTable* s_fingerprints = nullptr;
+    static inline CAccessLog* s_log = nullptr;
+    static inline CLookupServer* s_lookup = nullptr;
     CTestRegistry m_registry;
     CTempDir m_files;
 };
@@ -138,13 +234,14 @@ TEST_F(CorvaneScanTest, TableJsonAndCycloneDxOfOneFolder)
     CRun table = Scan({"--format", "table", Lib()});
     EXPECT_EQ(table.status, 0) << table.err;
     EXPECT_EQ(table.err, "");  // no terminal: no progress, no summary
-    EXPECT_EQ(table.out, "COMPONENT          VERSION    MATCH      CLASSES  WHERE\n"
-                         "Acme Parsers       2.1        direct           2  LIB/acme-parsers-2.1.jar\n"
-                         "Beta Logging       0.9        direct           2  LIB/lib-0001.jar\n"
-                         "                              relocated        2  LIB/shaded.jar\n"
-                         "Delta Units        1.0+build  direct           2  LIB/classes\n"
-                         "Epsilon Web        3.0        nested           1  LIB/app.war!/WEB-INF/lib/eps-web.jar\n"
-                         "Gamma Collections             direct           2  LIB/stripped.jar\n");
+    EXPECT_EQ(table.out, "COMPONENT          VERSION    BASIS      MATCH         CLASSES  WHERE\n"
+                         "Acme Parsers       2.1        catalogue  direct              2  LIB/acme-parsers-2.1.jar\n"
+                         "Beta Logging       0.9        catalogue  direct              2  LIB/lib-0001.jar\n"
+                         "                   0.9        catalogue  relocated           2  LIB/shaded.jar\n"
+                         "Delta Units        1.0+build  catalogue  direct              2  LIB/classes\n"
+                         "Epsilon Web        3.0        catalogue  nested              1  LIB/app.war!/WEB-INF/lib/eps-web.jar\n"
+                         "Gamma Collections             catalogue  direct              2  LIB/stripped.jar\n"
+                         "-                                        unidentified        2  LIB/other.jar\n");
 
     // Not a terminal: JSON unless asked otherwise, the same keys for every component.
     CRun json = Scan({Lib()});
@@ -152,21 +249,37 @@ TEST_F(CorvaneScanTest, TableJsonAndCycloneDxOfOneFolder)
     const Json expected = Json::parse(R"([
       {"scid": "2000001", "name": "Acme Parsers", "version": "2.1", "vendor": "Acme Parsers Team",
        "artifact": "com.acme:parsers", "purl": "pkg:maven/com.acme/parsers@2.1",
-       "finds": [{"path": "LIB/acme-parsers-2.1.jar", "match": "direct", "classes": 2}]},
+       "finds": [{"path": "LIB/acme-parsers-2.1.jar", "match": "direct", "classes": 2,
+                  "version": "2.1", "basis": "catalogue", "candidates": [], "warnings": [], "sha1": null, "sha256": null}]},
       {"scid": "2000002", "name": "Beta Logging", "version": "0.9", "vendor": "Beta Logging Team",
        "artifact": "org.beta:logging", "purl": "pkg:maven/org.beta/logging@0.9",
-       "finds": [{"path": "LIB/lib-0001.jar", "match": "direct", "classes": 2},
-                 {"path": "LIB/shaded.jar", "match": "relocated", "classes": 2}]},
+       "finds": [{"path": "LIB/lib-0001.jar", "match": "direct", "classes": 2,
+                  "version": "0.9", "basis": "catalogue", "candidates": [], "warnings": [], "sha1": null, "sha256": null},
+                 {"path": "LIB/shaded.jar", "match": "relocated", "classes": 2,
+                  "version": "0.9", "basis": "catalogue", "candidates": [], "warnings": [], "sha1": null, "sha256": null}]},
       {"scid": "2000004", "name": "Delta Units", "version": "1.0+build", "vendor": "Delta Units Team",
        "artifact": "org.delta:units", "purl": "pkg:maven/org.delta/units@1.0%2Bbuild",
-       "finds": [{"path": "LIB/classes", "match": "direct", "classes": 2}]},
+       "finds": [{"path": "LIB/classes", "match": "direct", "classes": 2,
+                  "version": "1.0+build", "basis": "catalogue", "candidates": [], "warnings": [], "sha1": null, "sha256": null}]},
       {"scid": "2000005", "name": "Epsilon Web", "version": "3.0", "vendor": "Epsilon Web Team",
        "artifact": "org.eps:web", "purl": "pkg:maven/org.eps/web@3.0",
-       "finds": [{"path": "LIB/app.war!/WEB-INF/lib/eps-web.jar", "match": "nested", "classes": 1}]},
+       "finds": [{"path": "LIB/app.war!/WEB-INF/lib/eps-web.jar", "match": "nested", "classes": 1,
+                  "version": "3.0", "basis": "catalogue", "candidates": [], "warnings": [], "sha1": null, "sha256": null}]},
       {"scid": "2000003", "name": "Gamma Collections", "version": null, "vendor": "Gamma Collections Team",
        "artifact": "gamma-collections", "purl": null,
-       "finds": [{"path": "LIB/stripped.jar", "match": "direct", "classes": 2}]}])");
-    EXPECT_EQ(Json::parse(json.out), expected) << json.out;
+       "finds": [{"path": "LIB/stripped.jar", "match": "direct", "classes": 2,
+                  "version": null, "basis": "catalogue", "candidates": [], "warnings": [], "sha1": null, "sha256": null}]},
+      {"scid": null, "name": null, "version": null, "vendor": null, "artifact": null, "purl": null,
+       "finds": [{"path": "LIB/other.jar", "match": "unidentified", "classes": 2, "version": null, "basis": null,
+                  "candidates": [], "warnings": [], "sha1": "", "sha256": ""}]}])");
+    // An archive of classes the catalogue does not know is there, with its hashes.
+    Json scanned = Json::parse(json.out);
+    ASSERT_EQ(scanned.size(), expected.size()) << json.out;
+    Json& hashed = scanned.back()["finds"][0];
+    EXPECT_EQ(hashed["sha1"].get<std::string>() + " " + hashed["sha256"].get<std::string>(),
+              Sha1Hex(Lib() + "/other.jar") + " " + Sha256Hex(Lib() + "/other.jar"));
+    hashed["sha1"] = hashed["sha256"] = "";
+    EXPECT_EQ(scanned, expected) << json.out;
 
     const std::string bomPath = m_files.File("bom/sbom.json");
     std::filesystem::create_directories(m_files.File("bom"));
@@ -196,25 +309,33 @@ TEST_F(CorvaneScanTest, TableJsonAndCycloneDxOfOneFolder)
         for (const Json& occurrence : component["evidence"]["occurrences"])
             occurrences.push_back(ReplaceAll(occurrence["location"], Lib(), "LIB"));
     }
+    ASSERT_EQ(refs.size(), 6u);
+    EXPECT_TRUE(std::regex_match(refs.back(), std::regex("archive:[0-9a-f]{32}"))) << refs.back();
+    refs.pop_back();
     EXPECT_EQ(refs, (Strings{"scid:2000001", "scid:2000002", "scid:2000004", "scid:2000005", "scid:2000003"}));
     // Named as the purl names them; the catalogue's title beside.
     EXPECT_EQ(names, (Strings{"com.acme parsers 2.1", "org.beta logging 0.9", "org.delta units 1.0+build",
-                              "org.eps web 3.0", "- Gamma Collections -"}));
+                              "org.eps web 3.0", "- Gamma Collections -", "- other.jar -"}));
     EXPECT_EQ(titles, (Strings{"Acme Parsers", "Beta Logging", "Delta Units", "Epsilon Web", "Gamma Collections"}));
     // Only an archive that is the component's own has its hash: not two places, a class tree
     // or a JAR inside a WAR.
-    auto sha256sum = [&](const std::string& path) {
-        CChildProcess tool;
-        EXPECT_TRUE(tool.Start({"/usr/bin/sha256sum", path}, {}, m_files.File("sum")));
-        EXPECT_EQ(tool.Wait(10s), 0);
-        return Json::array({{{"alg", "SHA-256"}, {"content", ReadFileText(m_files.File("sum")).substr(0, 64)}}}).dump();
+    // An archive not in the catalogue has its hashes too.
+    auto sums = [&](const std::string& path) {
+        Json hashes = Json::array();
+        for (const auto& [tool, alg, length] : {std::tuple{"/usr/bin/sha1sum", "SHA-1", 40}, {"/usr/bin/sha256sum", "SHA-256", 64}}) {
+            CChildProcess sum;
+            EXPECT_TRUE(sum.Start({tool, path}, {}, m_files.File("sum")));
+            EXPECT_EQ(sum.Wait(10s), 0);
+            hashes.push_back({{"alg", alg}, {"content", ReadFileText(m_files.File("sum")).substr(0, length)}});
+        }
+        return hashes.dump();
     };
-    EXPECT_EQ(hashes, (Strings{sha256sum(Lib() + "/acme-parsers-2.1.jar"), "-", "-", "-",
-                               sha256sum(Lib() + "/stripped.jar")}));
+    EXPECT_EQ(hashes, (Strings{sums(Lib() + "/acme-parsers-2.1.jar"), "-", "-", "-", sums(Lib() + "/stripped.jar"),
+                               sums(Lib() + "/other.jar")}));
     EXPECT_EQ(purls, (Strings{"pkg:maven/com.acme/parsers@2.1", "pkg:maven/org.beta/logging@0.9",
-                              "pkg:maven/org.delta/units@1.0%2Bbuild", "pkg:maven/org.eps/web@3.0", "-"}));
+                              "pkg:maven/org.delta/units@1.0%2Bbuild", "pkg:maven/org.eps/web@3.0", "-", "-"}));
     EXPECT_EQ(occurrences, (Strings{"LIB/acme-parsers-2.1.jar", "LIB/lib-0001.jar", "LIB/shaded.jar", "LIB/classes",
-                                    "LIB/app.war!/WEB-INF/lib/eps-web.jar", "LIB/stripped.jar"}));
+                                    "LIB/app.war!/WEB-INF/lib/eps-web.jar", "LIB/stripped.jar", "LIB/other.jar"}));
     // The validator does reject what the schema forbids.
     WriteFileText(bomPath, ReplaceAll(ReadFileText(bomPath), "\"library\"", "\"jar\""));
     ASSERT_TRUE(validator.Start({VALIDATE_BOM, bomPath}, {}, m_files.File("validation"), m_files.File("validation")));
@@ -238,8 +359,148 @@ TEST_F(CorvaneScanTest, TableJsonAndCycloneDxOfOneFolder)
     ::close(master);
     EXPECT_EQ(onTerminal.Wait(1s), 0);
     EXPECT_NE(shown.find("names looked up"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("corvane-scan: 5 components in 6 places (7 archives and class trees"), std::string::npos)
+    EXPECT_NE(shown.find("corvane-scan: 5 components in 6 places, 1 archive not in the catalogue (7 archives and class trees"),
+              std::string::npos)
         << shown;
+}
+
+// Archives of the compiled libraries as a user finds them: stripped, renamed, relocated by
+// jarjar, with a lying pom.properties or a damaged class; and archives of classes the
+// catalogue does not know, named as far as their content allows.
+TEST_F(CorvaneScanTest, VersionsFromTheClassFilesAndEveryArchiveReported)
+{
+    const std::string dir = m_files.File("versions");
+    std::filesystem::create_directories(dir);
+    const CEntries v10 = ClassFilesIn(s_classes->File("zeta-1.0")), v11 = ClassFilesIn(s_classes->File("zeta-1.1"));
+    MakeArchiveOf(dir + "/zeta-a.jar", v10);
+    MakeArchiveOf(dir + "/zeta-b.jar", v11);
+    CEntries lying = v11;
+    lying.emplace_back("META-INF/maven/org.other/other/pom.properties", "groupId=org.other\nartifactId=other\nversion=9.9\n");
+    MakeArchiveOf(dir + "/liar.jar", lying);
+    CEntries damaged = v10;
+    for (auto& [path, bytes] : damaged)
+        if (path.ends_with("Writer.class"))
+            bytes.resize(bytes.size() / 2);  // parses to nothing: no fingerprint, and no failure
+    MakeArchiveOf(dir + "/zeta-broken.jar", damaged);
+    MakeArchiveOf(m_files.File("plain.jar"), v10);
+    WriteFileText(m_files.File("rules.txt"), "rule org.zeta.** hidden.@0\n");
+    RunTool({JAVA_EXECUTABLE, "-cp", JARJAR_CLASSPATH, "com.tonicsystems.jarjar.Main", "process", m_files.File("rules.txt"),
+             m_files.File("plain.jar"), dir + "/shaded.jar"},
+            m_files.File("log"));
+    MakeArchiveOf(dir + "/omega.jar", ClassFilesIn(s_classes->File("omega")));
+    const std::string unknown = ClassFileBytes("org/mystery/Core");
+    MakeArchiveOf(dir + "/with-pom.jar", {{"META-INF/maven/org.mystery/mystery-core/pom.properties",
+                                           "# written by Maven\ngroupId = org.mystery\nartifactId=mystery-core\nversion=1.2\n"},
+                                          {"org/mystery/Core.class", unknown}});
+    MakeArchiveOf(dir + "/manifest.jar", {{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nImplementation-Title: Mystery\r\n"
+                                                                   "  Tools\r\nImplementation-Version: 3.1\r\n\r\nName: x\r\n"
+                                                                   "Implementation-Version: 9\r\n"},
+                                          {"org/mystery/Core.class", unknown}});
+    MakeArchiveOf(dir + "/plainlib-4.5.jar", {{"org/mystery/Core.class", unknown}});
+    MakeArchiveOf(dir + "/mystery.jar", {{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n"}, {"org/mystery/Core.class", unknown}});
+    const std::string inner = ArchiveBytes({{"org/mystery/Core.class", unknown}});
+    MakeArchiveOf(dir + "/app.war", {{"WEB-INF/lib/inner-2.0.jar", inner}});
+    WriteFileText(m_files.File("inner.jar"), inner);
+    const std::string lookup = "127.0.0.1:" + std::to_string(s_lookup->Port());
+
+    CRun json = Scan({"--lookup", lookup, "-f", "json", dir});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const Json list = Json::parse(ReplaceAll(json.out, dir, "V"));
+    Strings found;
+    for (const Json& component : list) {
+        for (const Json& find : component["finds"]) {
+            std::string line = component["name"].dump() + " " + component["version"].dump() + " " + component["purl"].dump() +
+                               " | " + find["path"].get<std::string>() + " " + find["match"].get<std::string>() + " " +
+                               find["version"].dump() + " " + find["basis"].dump() + " " + find["candidates"].dump() +
+                               " " + find["warnings"].dump();
+            found.push_back(line);
+            // Every object and every find has the same keys.
+            std::vector<std::string> keys;
+            for (const auto& [key, value] : find.items())
+                keys.push_back(key);
+            std::sort(keys.begin(), keys.end());
+            EXPECT_EQ(keys, (Strings{"basis", "candidates", "classes", "match", "path", "sha1", "sha256", "version", "warnings"}));
+        }
+        EXPECT_EQ(component.size(), 7u) << component.dump();
+    }
+    EXPECT_EQ(found, (Strings{
+        R"("Omega Utilities" null "pkg:maven/org.omega/util" | V/omega.jar direct null "fingerprints" ["2.1","2.0"] [])",
+        R"("Zeta Formats" null "pkg:maven/org.zeta/fmt" | V/liar.jar direct "1.1" "fingerprints" [] )"
+        R"(["pom.properties names version 9.9, the classes are 1.1"])",
+        R"("Zeta Formats" null "pkg:maven/org.zeta/fmt" | V/shaded.jar relocated "1.0" "fingerprints" [] [])",
+        R"("Zeta Formats" null "pkg:maven/org.zeta/fmt" | V/zeta-a.jar direct "1.0" "fingerprints" [] [])",
+        R"("Zeta Formats" null "pkg:maven/org.zeta/fmt" | V/zeta-b.jar direct "1.1" "fingerprints" [] [])",
+        R"("Zeta Formats" null "pkg:maven/org.zeta/fmt" | V/zeta-broken.jar direct "1.0" "fingerprints" [] [])",
+        // Not in the catalogue: in the order scanned; the WAR is reported by what it holds.
+        R"("inner" "2.0" null | V/app.war!/WEB-INF/lib/inner-2.0.jar filename "2.0" "filename" [] [])",
+        R"("Mystery Tools" "3.1" null | V/manifest.jar manifest "3.1" "manifest" [] [])",
+        R"(null null null | V/mystery.jar unidentified null null [] [])",
+        R"("plainlib" "4.5" null | V/plainlib-4.5.jar filename "4.5" "filename" [] [])",
+        R"("mystery-core" "1.2" "pkg:maven/org.mystery/mystery-core@1.2" | V/with-pom.jar metadata "1.2" "metadata" [] [])"}));
+    // The hashes of an archive not in the catalogue, also of one inside another.
+    auto sums = [&](const std::string& path) {
+        std::string text;
+        for (const char* tool : {"/usr/bin/sha1sum", "/usr/bin/sha256sum"}) {
+            CChildProcess sum;
+            EXPECT_TRUE(sum.Start({tool, path}, {}, m_files.File("sum")));
+            EXPECT_EQ(sum.Wait(10s), 0);
+            const std::string line = ReadFileText(m_files.File("sum"));
+            text += line.substr(0, line.find(' ')) + " ";
+        }
+        return text;
+    };
+    std::map<std::string, std::string> hashes;
+    for (const Json& component : list)
+        if (component["scid"].is_null())
+            hashes[component["finds"][0]["path"]] = component["finds"][0]["sha1"].get<std::string>() + " " +
+                                                    component["finds"][0]["sha256"].get<std::string>() + " ";
+    EXPECT_EQ(hashes["V/mystery.jar"], sums(dir + "/mystery.jar"));
+    EXPECT_EQ(hashes["V/app.war!/WEB-INF/lib/inner-2.0.jar"], sums(m_files.File("inner.jar")));
+
+    // The table shows the same, the contradiction stated below it.
+    CRun table = Scan({"--lookup", lookup, "-f", "table", dir});
+    ASSERT_EQ(table.status, 0) << table.err;
+    const std::string shown = ReplaceAll(table.out, dir, "V");
+    EXPECT_NE(shown.find("Omega Utilities  2.1 or 2.0  fingerprints  direct"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("                 1.0         fingerprints  relocated           3  V/shaded.jar\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Mystery Tools    3.1         manifest      manifest            1  V/manifest.jar\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\nwarning: V/liar.jar: pom.properties names version 9.9, the classes are 1.1\n"), std::string::npos)
+        << shown;
+
+    // The BOM lists every archive, each version of a component apart, with how it was identified.
+    const std::string bomPath = m_files.File("sbom.json");
+    CRun bom = Scan({"--lookup", lookup, "-f", "cyclonedx", "-o", bomPath, dir});
+    ASSERT_EQ(bom.status, 0) << bom.err;
+    CChildProcess validator;
+    ASSERT_TRUE(validator.Start({VALIDATE_BOM, bomPath}, {}, m_files.File("validation"), m_files.File("validation")));
+    EXPECT_EQ(validator.Wait(60s), 0) << ReadFileText(m_files.File("validation"));
+    Strings components;
+    std::set<std::string> refs;
+    const Json document = Json::parse(ReadFileText(bomPath));
+    for (const Json& component : document["components"]) {
+        std::string line = component["bom-ref"].get<std::string>().substr(0, 8) + " " + component["name"].get<std::string>() +
+                           " " + component.value("version", "-");
+        refs.insert(component["bom-ref"].get<std::string>());
+        if (component["evidence"].contains("identity")) {
+            const Json& identity = component["evidence"]["identity"];
+            line += " " + identity["field"].get<std::string>() + " " + identity["confidence"].dump();
+            for (const Json& method : identity["methods"])
+                line += " " + method["technique"].get<std::string>();
+        }
+        for (const Json& hash : component.value("hashes", Json::array()))
+            line += " " + hash["alg"].get<std::string>();
+        components.push_back(line);
+    }
+    EXPECT_EQ(refs.size(), components.size());  // each bom-ref once
+    // An archive that is the component's own has its hashes; one that is not named gets its file name.
+    EXPECT_EQ(components, (Strings{"scid:200 util - purl 0.7 hash-comparison SHA-1 SHA-256",
+                                   "scid:200 fmt 1.1 purl 1.0 hash-comparison manifest-analysis hash-comparison",
+                                   "scid:200 fmt 1.0 purl 1.0 hash-comparison hash-comparison hash-comparison",
+                                   "archive: inner 2.0 name 0.2 filename SHA-1 SHA-256",
+                                   "archive: Mystery Tools 3.1 name 0.4 manifest-analysis SHA-1 SHA-256",
+                                   "archive: mystery.jar - SHA-1 SHA-256",
+                                   "archive: plainlib 4.5 name 0.2 filename SHA-1 SHA-256",
+                                   "archive: mystery-core 1.2 purl 0.5 manifest-analysis SHA-1 SHA-256"}));
 }
 
 // A component's hash is that of its own artifact, so only an archive that holds it directly,
@@ -328,7 +589,7 @@ TEST_F(CorvaneScanTest, ExitCodesNameWhatIsAtFault)
         const CEnvironment environment = debug ? CEnvironment().Set("CORVANE_DEBUG", "1") : CEnvironment().Remove("CORVANE_DEBUG");
         CRun run = Scan({"-f", "json", Lib()}, environment);
         EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(Json::parse(run.out).size(), 5u) << run.out;
+        EXPECT_EQ(Json::parse(run.out).size(), 6u) << run.out;  // five components and other.jar
         EXPECT_EQ(run.err.find("Not a zip archive\n") != std::string::npos, debug) << run.err;
     }
     CRun version = Scan({"--version"});

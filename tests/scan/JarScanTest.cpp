@@ -10,8 +10,11 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
-#include "support/TestArchives.h"
+#include "ArchiveMetadata.h"
+#include "FileDigest.h"
+#include "UnitContent.h"
 #include "ZipCalls.h"
+#include "support/TestArchives.h"
 #include "support/SwappedCall.h"
 #include "support/TestSupport.h"
 
@@ -174,4 +177,69 @@ TEST(CJarScan, ArchivesInsideArchivesAreListedFromMemory)
                              "shop.war!/WEB-INF/lib/b.JAR!/lib/c.zip 2: org.c.C",
                              "shop.war!/WEB-INF/lib/b.JAR!/lib/c.zip!/d.ear 3: org.deep.D"}));
     EXPECT_FALSE(scan.ListNested(dir.File("missing.war"), listings));
+}
+
+// Each listing keeps its archive open and gives, on demand, the class files of named
+// classes, the archive's own metadata and the digests of its bytes.
+TEST(CJarScan, ListingsGiveClassFilesMetadataAndDigestsOnDemand)
+{
+    CTempDir dir;
+    const std::string inner = ArchiveBytes({{"META-INF/maven/org.x/other/pom.properties", "artifactId=other\nversion=7\n"},
+                                            {"META-INF/maven/org.a/a/pom.properties", "groupId: org.a\n! note\nartifactId = a\nversion=1.5\n"},
+                                            {"org/a/A.class", "outer"},
+                                            {"org/a/A$1.class", "inner"},
+                                            {"META-INF/versions/9/org/a/A.class", "versioned"},
+                                            {"org/b/B.class", "b"}});
+    MakeArchiveOf(dir.File("app.war"), {{"META-INF/MANIFEST.MF", "Bundle-SymbolicName: org.app;singleton:=true\n"
+                                                                 "Bundle-Version: 2.0.1\nImplementation-Vendor: App\n  Team\n"},
+                                        {"WEB-INF/lib/a.jar", inner}});
+    CJarScan scan;
+    std::vector<CJarScan::CListing> listings;
+    ASSERT_TRUE(scan.ListNested(dir.File("app.war"), listings));
+    ASSERT_EQ(listings.size(), 2u);
+    CUnitContent& nested = *listings[1].content;
+    Strings files;
+    for (const CUnitContent::CClassEntry& entry : nested.FindClassFiles({"org.a.A"}))
+        files.push_back(entry.name + "=" + nested.ReadClassFile(entry).value_or("?"));
+    EXPECT_EQ(files, (Strings{"org.a.A=outer", "org.a.A=inner", "org.a.A=versioned"}));
+    // Of two pom.properties, the one the file name names.
+    const CArchiveMetadata& own = nested.GetMetadata();
+    EXPECT_EQ(own.GetGroup() + ":" + own.GetArtifact() + ":" + own.GetPomVersion() + " " + own.GetFileName(), "org.a:a:1.5 a");
+    const CArchiveMetadata& outer = listings[0].content->GetMetadata();
+    EXPECT_EQ(outer.GetManifestName() + " " + outer.GetManifestVersion() + " " + outer.GetManifestVendor(),
+              "org.app 2.0.1 App Team");
+    EXPECT_FALSE(outer.HasPom());
+    WriteFileText(dir.File("a.jar"), inner);
+    EXPECT_EQ(nested.GetDigests().sha256, Sha256Hex(dir.File("a.jar")));
+    EXPECT_EQ(listings[0].content->GetDigests().sha1, Sha1Hex(dir.File("app.war")));
+    EXPECT_EQ(nested.GetDigests().sha1.size(), 40u);
+
+    // A tree names its classes by what each file declares.
+    std::filesystem::create_directories(dir.File("classes/org/d"));
+    WriteFileText(dir.File("classes/org/d/S.class"), ClassFileBytes("org/d/Second"));
+    WriteFileText(dir.File("classes/org/d/Bad.class"), "not a class");
+    CUnitContent tree(dir.File("classes"));
+    const auto found = tree.FindClassFiles({"org.d.Second"});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(tree.ReadClassFile(found[0]), ClassFileBytes("org/d/Second"));
+    EXPECT_TRUE(tree.GetDigests().sha256.empty());
+
+    struct Case
+    {
+        std::string path, fileName, fileVersion;
+    } const names[] = {{"/x/guice-multibindings-4.2.3.jar", "guice-multibindings", "4.2.3"},
+                       {"o.war!/WEB-INF/lib/inner-2.0-rc1.jar", "inner", "2.0-rc1"},
+                       {"/x/commons-io.jar", "commons-io", ""},
+                       {"/x/a-b-c.JAR", "a-b-c", ""}};
+    for (const Case& c : names) {
+        CArchiveMetadata metadata;
+        metadata.ReadFileName(c.path);
+        EXPECT_EQ(metadata.GetFileName() + " " + metadata.GetFileVersion(), c.fileName + " " + c.fileVersion) << c.path;
+    }
+    // A manifest's main section only; a pom.properties without an artifact names nothing.
+    CArchiveMetadata metadata;
+    metadata.ReadManifest("Implementation-Title: Core\r\nImplementation-Version: 1.0\r\n\r\nImplementation-Version: 9\r\n");
+    metadata.ReadPomProperties("groupId=org.x\nversion=3\n");
+    EXPECT_EQ(metadata.GetManifestName() + " " + metadata.GetManifestVersion(), "Core 1.0");
+    EXPECT_FALSE(metadata.HasPom());
 }

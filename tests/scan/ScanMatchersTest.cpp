@@ -10,6 +10,7 @@
 #include "DirectMatcher.h"
 #include "RelocatedMatcher.h"
 #include "ScanUnit.h"
+#include "VersionMatcher.h"
 #include "ScriptedLookupServer.h"
 
 using namespace std::chrono_literals;
@@ -84,9 +85,11 @@ TEST_F(ScanMatchersTest, EachMatcherAddsWhatItFinds)
 TEST_F(ScanMatchersTest, TheScanTriesEveryMatcherInItsOrder)
 {
     const std::vector<std::unique_ptr<IMatcher>> order = ScanMatchers();
-    ASSERT_EQ(order.size(), 2u);
+    ASSERT_EQ(order.size(), 3u);
     EXPECT_NE(dynamic_cast<CDirectMatcher*>(order[0].get()), nullptr);
     EXPECT_NE(dynamic_cast<CRelocatedMatcher*>(order[1].get()), nullptr);
+    // The versions of what the others found.
+    EXPECT_NE(dynamic_cast<CVersionMatcher*>(order[2].get()), nullptr);
 
     const CScanUnit unit{"app.jar", false, {"shaded.org.w.C", "com.acme.A", "shaded.org.w.D"}};
     EXPECT_EQ(Match({order[0].get(), order[1].get()}, unit), (Strings{"7 app.jar direct 1", "8 app.jar relocated 2"}));
