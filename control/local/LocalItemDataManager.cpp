@@ -1,6 +1,5 @@
 #include "LocalItemDataManager.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <sstream>
 
@@ -9,29 +8,12 @@
 #include "ModalDialog.h"
 #include "ScanProgressDlg.h"
 #include "Settings.h"
+#include "UrlFetch.h"
 #include "UserPrompt.h"
 #include "VendorServers.h"
 
 namespace
 {
-// A query parameter's value: everything but the unreserved characters percent-encoded, so
-// that no '&', '#' or blank of an archive's name changes the address.
-std::string QueryValue(const std::string& value)
-{
-    static const char* const hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : value) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 0xF];
-        }
-    }
-    return out;
-}
-
 std::vector<std::string> Words(const std::string& text)
 {
     std::vector<std::string> words;
@@ -207,20 +189,20 @@ std::string CLocalItemDataManager::UnidentifiedUrl(const std::string& server, co
 {
     std::string url = server + "/xql.dll/components/vendors/components.bnd?xslsheet=components:/vendors/xsl/rm/"
                                "local-unidentified.xsl&xmlpage=components/vendors/components.bnd&scid=" +
-                      QueryValue(id);
+                      EncodeUrlComponent(id);
     if (!LoadComponentList(false))
         return url;
     auto components = m_index->SelectNodes("components/component[@SCID=$scid][1]", {{"scid", id}});
     if (!components || components->GetLength() == 0)
         return url;
     const CXmlNode component = components->GetItem(0);
-    url += "&name=" + QueryValue(GetChildElementValue(component, "componentName")) +
-           "&version=" + QueryValue(GetChildElementValue(component, "version")) +
-           "&artifact=" + QueryValue(GetChildElementValue(component, "artifact")) +
-           "&match=" + QueryValue(GetElementAttributeValue(component, "unidentified"));
+    url += "&name=" + EncodeUrlComponent(GetChildElementValue(component, "componentName")) +
+           "&version=" + EncodeUrlComponent(GetChildElementValue(component, "version")) +
+           "&artifact=" + EncodeUrlComponent(GetChildElementValue(component, "artifact")) +
+           "&match=" + EncodeUrlComponent(GetElementAttributeValue(component, "unidentified"));
     // The hashes of the first place; the page lists every place itself.
     if (auto first = component.SelectNodes("foundIn[1]"); first && first->GetLength() == 1)
-        url += "&sha1=" + QueryValue(first->GetItem(0).GetAttribute("sha1").value_or("")) +
-               "&sha256=" + QueryValue(first->GetItem(0).GetAttribute("sha256").value_or(""));
+        url += "&sha1=" + EncodeUrlComponent(first->GetItem(0).GetAttribute("sha1").value_or("")) +
+               "&sha256=" + EncodeUrlComponent(first->GetItem(0).GetAttribute("sha256").value_or(""));
     return url;
 }

@@ -192,8 +192,11 @@ TEST_F(LocalTabPageTest, PlacesSayTheVersionAndUnidentifiedArchivesHaveTheirCate
     ASSERT_EQ(unidentified->child(0)->childCount(), 1);
     tree->setCurrentItem(unidentified->child(0)->child(0));
     EXPECT_EQ(m_owner.LastReport(), "Unidentified archives/Named by pom.properties/guice-multibindings 4.2.3");
-    EXPECT_TRUE(WaitForPage(*m_page, "xsl/rm/local-unidentified.xsl&xmlpage=components/vendors/components.bnd"
-                                     "&scid=local%3A00112233445566ff&name=guice-multibindings%204.2.3"));
+    EXPECT_TRUE(WaitForPage(*m_page, "xsl/rm/local-unidentified.xsl&xmlpage=components/vendors/components.bnd"));
+    EXPECT_EQ(m_server.TargetsContaining("&scid=local%3A00112233445566ff&name=guice-multibindings%204.2.3&version=4.2.3"
+                                         "&artifact=com.google.inject.extensions%3Aguice-multibindings&match=metadata")
+                  .size(),
+              1u);
     EXPECT_EQ(PlacesText(), "Found on this machine"
                             "/m2/guice-multibindings-4.2.3.jar (direct, 20 classes): version 4.2.3 from its pom.properties");
 }
