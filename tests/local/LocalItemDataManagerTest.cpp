@@ -154,13 +154,9 @@ TEST_F(LocalFixture, UnidentifiedArchivesHaveACategoryAndAPageOfTheirOwn)
     byPom.group = "com.google.inject.extensions";
     byPom.artifact = "guice-multibindings";
     byPom.version = "4.2.3";
+    byPom.name = "Guice & Co";
     byPom.sha1 = "ab12";
     results.AddUnidentified(byPom);
-    CUnidentified unknown;
-    unknown.path = "/opt/blob.jar";
-    unknown.match = "unidentified";
-    results.AddUnidentified(unknown);
-    Write(kIndex);  // a catalogued index before, replaced by the scan's
     ASSERT_TRUE(CIndexWriter::Write(CLocalItemDataManager::IndexFile(), results, CCatalogueEntries()));
 
     m_registry.Set("ComponentWebServer", "http://web.example:8380");
@@ -168,12 +164,9 @@ TEST_F(LocalFixture, UnidentifiedArchivesHaveACategoryAndAPageOfTheirOwn)
     CItemList list;
     ASSERT_TRUE(manager.ListComponentCategories(list, true));
     EXPECT_EQ(Names(list), (std::vector<std::string>{"Unidentified archives"}));
-    EXPECT_EQ(Children(manager, Category("Unidentified archives")),
-              (std::vector<std::string>{"Named by pom.properties", "Unknown"}));
-    EXPECT_EQ(Children(manager, Subcategory("Unidentified archives", "Unknown")),
-              (std::vector<std::string>{"blob.jar"}));
+    EXPECT_EQ(Children(manager, Category("Unidentified archives")), (std::vector<std::string>{"Named by pom.properties"}));
     ASSERT_TRUE(manager.ListChildItems(Subcategory("Unidentified archives", "Named by pom.properties"), list));
-    ASSERT_EQ(Names(list), (std::vector<std::string>{"guice-multibindings 4.2.3"}));
+    ASSERT_EQ(Names(list), (std::vector<std::string>{"Guice & Co 4.2.3"}));
 
     // Its page: the server's page of an archive it does not know, told what the index knows,
     // every value encoded so that none ends the address or starts another parameter.
@@ -183,32 +176,11 @@ TEST_F(LocalFixture, UnidentifiedArchivesHaveACategoryAndAPageOfTheirOwn)
     EXPECT_EQ(url, "http://web.example:8380/xql.dll/components/vendors/components.bnd?xslsheet=components:/vendors/"
                    "xsl/rm/local-unidentified.xsl&xmlpage=components/vendors/components.bnd&scid=" +
                        leaf.GetScid().substr(0, 5) + "%3A" + leaf.GetScid().substr(6) +
-                       "&name=guice-multibindings%204.2.3&version=4.2.3"
+                       "&name=Guice%20%26%20Co%204.2.3&version=4.2.3"
                        "&artifact=com.google.inject.extensions%3Aguice-multibindings&match=metadata&sha1=ab12&sha256=");
     auto places = manager.ListPlaces(leaf.GetScid());
     ASSERT_EQ(places.size(), 1u);
-    EXPECT_EQ(places[0].path, byPom.path);
-    EXPECT_EQ(places[0].version, "4.2.3");
-    EXPECT_EQ(places[0].basis, "metadata");
-}
-
-TEST_F(LocalFixture, PlacesCarryTheirVersionsAndClaims)
-{
-    Write("<components><component SCID=\"7\"><componentName>Kit</componentName>"
-          "<foundIn path=\"/a.jar\" match=\"direct\" classes=\"4\"/>"
-          "<foundIn path=\"/b.jar\" match=\"relocated\" classes=\"3\" relocatedPrefix=\"shaded.\""
-          " basis=\"fingerprints\" candidates=\"1.2.0 1.2.1\" claimedVersion=\"9\" claimedBy=\"file name\"/>"
-          "</component></components>");
-    CLocalItemDataManager manager(m_runner, m_prompt);
-    auto places = manager.ListPlaces("7");
-    ASSERT_EQ(places.size(), 2u);
-    EXPECT_EQ(places[0].basis + places[0].version + places[0].claimedVersion, "");
-    EXPECT_TRUE(places[0].candidates.empty());
-    EXPECT_EQ(places[1].relocatedPrefix, "shaded.");
-    EXPECT_EQ(places[1].basis, "fingerprints");
-    EXPECT_EQ(places[1].candidates, (std::vector<std::string>{"1.2.0", "1.2.1"}));
-    EXPECT_EQ(places[1].claimedVersion, "9");
-    EXPECT_EQ(places[1].claimedBy, "file name");
+    EXPECT_EQ(places[0].path + " " + places[0].basis + " " + places[0].version, byPom.path + " metadata 4.2.3");
 }
 
 TEST_F(LocalFixture, MissingIndexOffersTheScan)
