@@ -8,7 +8,12 @@
     <xsl:call-template name="layout">
       <xsl:with-param name="title" select="$cat"/>
       <xsl:with-param name="section" select="'Local'"/>
-      <xsl:with-param name="lead" select="'Catalogued components of this category, by subcategory.'"/>
+      <xsl:with-param name="lead">
+        <xsl:choose>
+          <xsl:when test="$cat = 'Unidentified archives' and not($placements)">Found on this machine, not in the catalogue.</xsl:when>
+          <xsl:otherwise>Catalogued components of this category, by subcategory.</xsl:otherwise>
+        </xsl:choose>
+      </xsl:with-param>
     </xsl:call-template>
   </xsl:template>
 
