@@ -141,16 +141,17 @@ void AppendFind(CXmlDocument& index, CXmlNode& entry, const CFind& find)
 
 void AppendUnidentified(CXmlDocument& index, CXmlNode& root, const std::vector<CUnidentified>& units)
 {
-    std::map<std::string, CXmlNode> entries;      // by identity
-    std::map<std::string, std::string> keyOfName;  // display name -> identity holding it
+    std::map<std::string, CXmlNode> entries;  // by identity
+    std::set<std::string> names;
     for (const CUnidentified& unit : units) {
         const std::string key = IdentityKey(unit);
         auto [entry, added] = entries.try_emplace(key);
         if (added) {
             std::string name = DisplayName(unit);
-            if (!keyOfName.try_emplace(name, key).second)
+            if (!names.insert(name).second) {
                 name += " (" + unit.path + ")";
-            keyOfName.try_emplace(name, key);
+                names.insert(name);
+            }
             CXmlNode component = root.AppendChild(index.CreateElement("component"));
             component.SetAttribute("SCID", LocalId(key));
             SetText(component, "unidentified", unit.match);
