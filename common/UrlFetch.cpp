@@ -1,5 +1,7 @@
 #include "UrlFetch.h"
 
+#include <cctype>
+
 #include "HttpTransfer.h"
 
 namespace
@@ -31,4 +33,20 @@ bool FetchUrl(const std::string& url, std::string& body, std::string& error, con
         return true;
     body.clear();
     return false;
+}
+
+std::string EncodeUrlComponent(std::string_view text)
+{
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        }
+    }
+    return out;
 }

@@ -1,14 +1,28 @@
 #include "LocalItemDataManager.h"
 
 #include <cstdlib>
+#include <sstream>
 
 #include "ErrorReport.h"
 #include "LocalItem.h"
 #include "ModalDialog.h"
 #include "ScanProgressDlg.h"
 #include "Settings.h"
+#include "UrlFetch.h"
 #include "UserPrompt.h"
 #include "VendorServers.h"
+
+namespace
+{
+std::vector<std::string> Words(const std::string& text)
+{
+    std::vector<std::string> words;
+    std::istringstream stream(text);
+    for (std::string word; stream >> word;)
+        words.push_back(word);
+    return words;
+}
+}  // namespace
 
 CLocalItemDataManager::CLocalItemDataManager(IModalRunner& runner, IUserPrompt& prompt)
     : m_runner(runner), m_prompt(prompt)
@@ -116,6 +130,10 @@ bool CLocalItemDataManager::GetItemURL(const CTreeItem& item, std::string& url)
     case ITEM_LEAF:
         if (!local)
             return false;
+        if (IsLocalId(local->GetScid())) {
+            url = UnidentifiedUrl(server, local->GetScid());
+            return true;
+        }
         url = server + "/xql.dll/components/vendors/components.bnd?scid=" + local->GetScid() +
               "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd";
         return true;
@@ -158,8 +176,33 @@ std::vector<CLocalItemDataManager::CPlace> CLocalItemDataManager::ListPlaces(con
     auto found = m_index->SelectNodes("components/component[@SCID=$scid]/foundIn", {{"scid", scid}});
     if (!found)
         return places;
-    for (const CXmlNode& place : *found)
-        places.push_back({place.GetAttribute("path").value_or(""), place.GetAttribute("match").value_or(""),
-                          place.GetAttribute("classes").value_or("")});
+    for (const CXmlNode& place : *found) {
+        auto attribute = [&place](const char* name) { return place.GetAttribute(name).value_or(""); };
+        places.push_back({attribute("path"), attribute("match"), attribute("classes"), attribute("relocatedPrefix"),
+                          attribute("version"), attribute("basis"), Words(attribute("candidates")),
+                          attribute("claimedVersion"), attribute("claimedBy")});
+    }
     return places;
+}
+
+std::string CLocalItemDataManager::UnidentifiedUrl(const std::string& server, const std::string& id)
+{
+    std::string url = server + "/xql.dll/components/vendors/components.bnd?xslsheet=components:/vendors/xsl/rm/"
+                               "local-unidentified.xsl&xmlpage=components/vendors/components.bnd&scid=" +
+                      EncodeUrlComponent(id);
+    if (!LoadComponentList(false))
+        return url;
+    auto components = m_index->SelectNodes("components/component[@SCID=$scid][1]", {{"scid", id}});
+    if (!components || components->GetLength() == 0)
+        return url;
+    const CXmlNode component = components->GetItem(0);
+    url += "&name=" + EncodeUrlComponent(GetChildElementValue(component, "componentName")) +
+           "&version=" + EncodeUrlComponent(GetChildElementValue(component, "version")) +
+           "&artifact=" + EncodeUrlComponent(GetChildElementValue(component, "artifact")) +
+           "&match=" + EncodeUrlComponent(GetElementAttributeValue(component, "unidentified"));
+    // The hashes of the first place; the page lists every place itself.
+    if (auto first = component.SelectNodes("foundIn[1]"); first && first->GetLength() == 1)
+        url += "&sha1=" + EncodeUrlComponent(first->GetItem(0).GetAttribute("sha1").value_or("")) +
+               "&sha256=" + EncodeUrlComponent(first->GetItem(0).GetAttribute("sha256").value_or(""));
+    return url;
 }

@@ -30,18 +30,31 @@ public:
     bool ScanClassPath();
 
     // Where the scan found a component: "foundIn" path, match and class count, in index
-    // order (the scan locations' finds; the CLASSPATH's carry none).
+    // order (the scan locations' finds; the CLASSPATH's carry none), with the version found
+    // there and how, where the index says (empty when it does not).
     struct CPlace
     {
         std::string path;
         std::string match;
         std::string classes;
+        std::string relocatedPrefix;
+        std::string version;
+        std::string basis;  // "catalogue", "fingerprints", "metadata", "manifest", "filename"
+        std::vector<std::string> candidates;
+        std::string claimedVersion;
+        std::string claimedBy;
     };
     std::vector<CPlace> ListPlaces(const std::string& scid);
 
     static std::string IndexFile();
+    // An id of the index that names an archive without a catalogue entry, not a catalogue SCID.
+    static bool IsLocalId(const std::string& scid) { return scid.starts_with("local:"); }
 
 private:
+    // The page of an archive the catalogue does not know: what the index says of it, passed
+    // to the server's page as parameters.
+    std::string UnidentifiedUrl(const std::string& server, const std::string& id);
+
     IModalRunner& m_runner;
     IUserPrompt& m_prompt;
     std::unique_ptr<CXmlDocument> m_index;

@@ -7,10 +7,15 @@ class CScanResults;
 
 // Writes the Local collection's index from a scan's results and their catalogue entries:
 // the CLASSPATH's view, one "component" element per SCID occurrence as the catalogue gave
-// it, then the locations' view, one per component with a "foundIn" element per place.
+// it, then the locations' view, one per component with a "foundIn" element per place (with
+// the version found there and how, where known), then the archives and trees no component
+// was found in, each under a category of its own with an id that no catalogue SCID can be
+// ("local:" and sixteen hex digits).
 class CIndexWriter
 {
 public:
+    static constexpr const char* kUnidentifiedCategory = "Unidentified archives";
+
     // "Local/components.xml" in the data directory; staged: with "_new" appended, for a scan
     // that the Options dialog commits later.
     static std::string IndexPath(bool staged);

@@ -42,13 +42,51 @@ void CLocalTabPage::NavigateToItem(const CTreeItem* item)
     CTabPage::NavigateToItem(item);
 }
 
+namespace
+{
+std::string BasisCaption(const std::string& basis)
+{
+    if (basis == "fingerprints")
+        return "from class fingerprints";
+    if (basis == "metadata")
+        return "from its pom.properties";
+    if (basis == "manifest")
+        return "from its MANIFEST.MF";
+    if (basis == "filename")
+        return "from its file name";
+    return "from the catalogue";
+}
+}  // namespace
+
+std::string CLocalTabPage::VersionText(const CLocalItemDataManager::CPlace& place)
+{
+    std::string text;
+    if (!place.version.empty()) {
+        text = "version " + place.version + " " + BasisCaption(place.basis);
+    } else if (!place.candidates.empty()) {
+        text = "one of ";
+        for (size_t i = 0; i < place.candidates.size(); ++i)
+            text += (i ? ", " : "") + place.candidates[i];
+    }
+    if (!place.claimedVersion.empty())
+        text += (text.empty() ? "" : "; ") + std::string("the archive's ") +
+                (place.claimedBy.empty() ? "metadata" : place.claimedBy) + " says " + place.claimedVersion;
+    return text;
+}
+
 std::string CLocalTabPage::PlacesScript(const std::vector<CLocalItemDataManager::CPlace>& places)
 {
-    // The places travel as JSON and become text nodes: nothing of a path is read as markup.
+    // The places travel as JSON and become text nodes: nothing of a path or version is read
+    // as markup.
     QJsonArray rows;
-    for (const auto& place : places)
+    for (const auto& place : places) {
+        std::string how = place.match + ", " + place.classes + " classes";
+        if (!place.relocatedPrefix.empty())
+            how += ", under " + place.relocatedPrefix;
         rows.append(QJsonObject{{"path", QString::fromStdString(place.path)},
-                                {"how", QString::fromStdString(place.match + ", " + place.classes + " classes")}});
+                                {"how", QString::fromStdString(how)},
+                                {"version", QString::fromStdString(VersionText(place))}});
+    }
     const QByteArray json = QJsonDocument(rows).toJson(QJsonDocument::Compact);
     return "(function (places) {"
            " var section = document.createElement('div'); section.id = 'corvane-places';"
@@ -57,7 +95,8 @@ std::string CLocalTabPage::PlacesScript(const std::vector<CLocalItemDataManager:
            " section.appendChild(title);"
            " var list = document.createElement('ul'); section.appendChild(list);"
            " places.forEach(function (place) {"
-           "   var item = document.createElement('li'); item.textContent = place.path + ' (' + place.how + ')';"
+           "   var item = document.createElement('li');"
+           "   item.textContent = place.path + ' (' + place.how + ')' + (place.version ? ': ' + place.version : '');"
            "   list.appendChild(item); });"
            // At the end of the page's own content, where there is one.
            " var main = document.querySelector('main');"

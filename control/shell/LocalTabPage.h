@@ -15,6 +15,10 @@ public:
 
     // The script that adds the places to a component's page.
     static std::string PlacesScript(const std::vector<CLocalItemDataManager::CPlace>& places);
+    // How the version of a place was established ("version 1.2.0 from class fingerprints",
+    // "one of 1.2.0, 1.2.1", "...; the archive's pom.properties says 1.3.0"); empty when the
+    // index does not say.
+    static std::string VersionText(const CLocalItemDataManager::CPlace& place);
 
 protected:
     void CreateDataManager() override;

@@ -523,6 +523,11 @@ CXmlNode CXmlDocument::CreateElement(const std::string& name)
     return CXmlNode(xmlNewDocNode(m_doc, nullptr, X(name), nullptr));
 }
 
+CXmlNode CXmlDocument::CreateTextNode(const std::string& text)
+{
+    return CXmlNode(xmlNewDocText(m_doc, X(text)));
+}
+
 CXmlNodeList CXmlDocument::GetElementsByTagName(const std::string& name) const
 {
     return AsNode().GetElementsByTagName(name);

@@ -119,6 +119,8 @@ public:
     CXmlNode GetDocumentElement() const;
     void SetDocumentElement(const CXmlNode& element);
     CXmlNode CreateElement(const std::string& name);
+    // A text node, for an element's content; markup in text is escaped when saved.
+    CXmlNode CreateTextNode(const std::string& text);
 
     CXmlNodeList GetElementsByTagName(const std::string& name) const;
     std::optional<CXmlNodeList> SelectNodes(const std::string& xpath,

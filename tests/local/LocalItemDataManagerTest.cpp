@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "CatalogueEntries.h"
+#include "IndexWriter.h"
 #include "LocalItem.h"
+#include "ScanResults.h"
 #include "support/HeadlessModalRunner.h"
 #include "support/ItemNames.h"
 #include "support/TestSupport.h"
@@ -140,6 +143,44 @@ TEST_F(LocalFixture, UrlsOfEveryKind)
     std::string url = "unchanged";
     EXPECT_FALSE(manager.GetItemURL(CLocalItem(7, "x", "", "", "", ""), url));
     EXPECT_EQ(url, "unchanged");
+}
+
+TEST_F(LocalFixture, UnidentifiedArchivesHaveACategoryAndAPageOfTheirOwn)
+{
+    CScanResults results;
+    CUnidentified byPom;
+    byPom.path = "/m2/a&b/guice multibindings.jar";
+    byPom.match = "metadata";
+    byPom.group = "com.google.inject.extensions";
+    byPom.artifact = "guice-multibindings";
+    byPom.version = "4.2.3";
+    byPom.name = "Guice & Co";
+    byPom.sha1 = "ab12";
+    results.AddUnidentified(byPom);
+    ASSERT_TRUE(CIndexWriter::Write(CLocalItemDataManager::IndexFile(), results, CCatalogueEntries()));
+
+    m_registry.Set("ComponentWebServer", "http://web.example:8380");
+    CLocalItemDataManager manager(m_runner, m_prompt);
+    CItemList list;
+    ASSERT_TRUE(manager.ListComponentCategories(list, true));
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"Unidentified archives"}));
+    EXPECT_EQ(Children(manager, Category("Unidentified archives")), (std::vector<std::string>{"Named by pom.properties"}));
+    ASSERT_TRUE(manager.ListChildItems(Subcategory("Unidentified archives", "Named by pom.properties"), list));
+    ASSERT_EQ(Names(list), (std::vector<std::string>{"Guice & Co 4.2.3"}));
+
+    // Its page: the server's page of an archive it does not know, told what the index knows,
+    // every value encoded so that none ends the address or starts another parameter.
+    const auto& leaf = static_cast<const CLocalItem&>(list.GetAt(0));
+    std::string url;
+    ASSERT_TRUE(manager.GetItemURL(leaf, url));
+    EXPECT_EQ(url, "http://web.example:8380/xql.dll/components/vendors/components.bnd?xslsheet=components:/vendors/"
+                   "xsl/rm/local-unidentified.xsl&xmlpage=components/vendors/components.bnd&scid=" +
+                       leaf.GetScid().substr(0, 5) + "%3A" + leaf.GetScid().substr(6) +
+                       "&name=Guice%20%26%20Co%204.2.3&version=4.2.3"
+                       "&artifact=com.google.inject.extensions%3Aguice-multibindings&match=metadata&sha1=ab12&sha256=");
+    auto places = manager.ListPlaces(leaf.GetScid());
+    ASSERT_EQ(places.size(), 1u);
+    EXPECT_EQ(places[0].path + " " + places[0].basis + " " + places[0].version, byPom.path + " metadata 4.2.3");
 }
 
 TEST_F(LocalFixture, MissingIndexOffersTheScan)

@@ -145,6 +145,16 @@ TEST_F(CatalogueContractTest, PagesAnswerHtml)
         {"/xql.dll/components/vendors/components.bnd?scid=999"
          "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd",
          "no component with the SCID"},
+        // An archive the catalogue does not know: what the client passes is text, never markup.
+        {"/xql.dll/components/vendors/components.bnd?xslsheet=components:/vendors/xsl/rm/local-unidentified.xsl"
+         "&xmlpage=components/vendors/components.bnd&scid=local%3A0a&name=%3Cscript%3Ex%3C%2Fscript%3E&match=metadata",
+         "<title>&lt;script&gt;x&lt;/script&gt; · Vantrel</title>"},
+        {"/xql.dll/components/vendors/components.bnd?xslsheet=components:/vendors/xsl/rm/local-unidentified.xsl"
+         "&scid=local%3A0b&name=parsers%200.1&artifact=com.acme%3Aparsers&version=0.1&match=filename",
+         "component-overview.xsl&amp;xmlpage=components/vendors/components.bnd&amp;scid=1000001"},
+        {"/xql.dll/components/vendors/components.bnd?xslsheet=components:/vendors/xsl/rm/local-unidentified.xsl"
+         "&scid=local%3A0c&sha256=%3Cb%3E", "only its hashes identify it"},
+        {"/vantrel/localtab/category.jsp?cat=Unidentified%20archives", "found on this machine"},
         {"/vantrel/localtab/home.jsp", "Data Formats"},
         {"/vantrel/localtab/search.jsp", "Search the catalogue"},
         {"/vantrel/localtab/search.jsp?q=acme", "Acme Parsers Extras"},

@@ -35,6 +35,27 @@ const char* const kIndex = R"(<?xml version="1.0"?>
 </components>
 )";
 
+// A component with places whose versions were established in every way, one of them hostile,
+// and an archive the catalogue does not know.
+const char* const kVersionsIndex = R"(<?xml version="1.0"?>
+<components>
+  <component SCID="S-3"><componentName>FastDB Driver</componentName>
+    <categories><category><primaryCategory>Data Access</primaryCategory>
+      <secondaryCategory>JDBC Drivers</secondaryCategory></category></categories>
+    <foundIn path="/libs/a.jar" match="direct" classes="12" basis="fingerprints" version="1.2.0"/>
+    <foundIn path="/libs/b.jar" match="relocated" classes="9" relocatedPrefix="shaded." basis="fingerprints"
+      candidates="1.2.0 1.2.1" claimedVersion="1.3.0" claimedBy="pom.properties"/>
+    <foundIn path="/libs/c.jar" match="direct" classes="2" basis="metadata"
+      version="&lt;script&gt;document.title='owned'&lt;/script&gt;"/></component>
+  <component SCID="local:00112233445566ff" unidentified="metadata"><componentName>guice-multibindings 4.2.3</componentName>
+    <version>4.2.3</version><artifact>com.google.inject.extensions:guice-multibindings</artifact>
+    <categories><category><primaryCategory>Unidentified archives</primaryCategory>
+      <secondaryCategory>Named by pom.properties</secondaryCategory></category></categories>
+    <foundIn path="/m2/guice-multibindings-4.2.3.jar" match="direct" classes="20" basis="metadata" version="4.2.3"/>
+  </component>
+</components>
+)";
+
 class LocalTabPageTest : public ::testing::Test
 {
 protected:
@@ -60,6 +81,21 @@ protected:
         m_page->resize(800, 400);
         m_page->show();
         ASSERT_TRUE(ActivatePage(*m_page));
+    }
+
+    // The text of the page's places section once it is there, and only if none of it became markup.
+    std::string PlacesText()
+    {
+        QString places;
+        EXPECT_TRUE(WaitFor([&] {
+            m_page->GetBrowser()->page()->runJavaScript(
+                "var e = document.getElementById('corvane-places');"
+                "e && !e.querySelector('b, script') && document.title != 'owned' ? e.textContent : ''",
+                [&places](const QVariant& value) { places = value.toString(); });
+            Pump(std::chrono::milliseconds(50));
+            return !places.isEmpty();
+        })) << places.toStdString();
+        return places.toStdString();
     }
 
     std::string IndexPath() const { return m_registry.DataDir() + "/Local/components.xml"; }
@@ -123,17 +159,46 @@ TEST_F(LocalTabPageTest, CategoriesComponentsAndTheirPages)
     EXPECT_TRUE(WaitForPage(*m_page, "/xql.dll/components/vendors/components.bnd?scid=S-3&"));
 
     // The page shows where the scan found the component, every path as text.
-    QString places;
-    EXPECT_TRUE(WaitFor([&] {
-        m_page->GetBrowser()->page()->runJavaScript(
-            "var e = document.getElementById('corvane-places');"
-            "e && !e.querySelector('b') ? e.textContent : ''",
-            [&places](const QVariant& value) { places = value.toString(); });
-        Pump(std::chrono::milliseconds(50));
-        return !places.isEmpty();
-    })) << places.toStdString();
-    EXPECT_EQ(places.toStdString(), "Found on this machine/libs/fast<b>db</b>.jar (direct, 12 classes)"
-                                    "/apps/shop.war!/WEB-INF/lib/fastdb.jar (nested, 12 classes)");
+    EXPECT_EQ(PlacesText(), "Found on this machine/libs/fast<b>db</b>.jar (direct, 12 classes)"
+                            "/apps/shop.war!/WEB-INF/lib/fastdb.jar (nested, 12 classes)");
+}
+
+TEST_F(LocalTabPageTest, PlacesSayTheVersionAndUnidentifiedArchivesHaveTheirCategory)
+{
+    WriteFileText(IndexPath(), kVersionsIndex);
+    Open();
+    QTreeWidget* tree = m_page->GetTree();
+    ASSERT_EQ(tree->topLevelItemCount(), 4);
+    EXPECT_EQ(tree->topLevelItem(2)->text(0), "Data Access");
+    QTreeWidgetItem* unidentified = tree->topLevelItem(3);
+    EXPECT_EQ(unidentified->text(0), "Unidentified archives");
+
+    QTreeWidgetItem* data = tree->topLevelItem(2);
+    tree->expandItem(data);
+    tree->expandItem(data->child(0));
+    tree->setCurrentItem(data->child(0)->child(0));
+    EXPECT_TRUE(WaitForPage(*m_page, "scid=S-3&"));
+    EXPECT_EQ(PlacesText(), "Found on this machine"
+                            "/libs/a.jar (direct, 12 classes): version 1.2.0 from class fingerprints"
+                            "/libs/b.jar (relocated, 9 classes, under shaded.): one of 1.2.0, 1.2.1; "
+                            "the archive's pom.properties says 1.3.0"
+                            "/libs/c.jar (direct, 2 classes): version <script>document.title='owned'</script> "
+                            "from its pom.properties");
+
+    tree->expandItem(unidentified);
+    ASSERT_EQ(unidentified->childCount(), 1);
+    EXPECT_EQ(unidentified->child(0)->text(0), "Named by pom.properties");
+    tree->expandItem(unidentified->child(0));
+    ASSERT_EQ(unidentified->child(0)->childCount(), 1);
+    tree->setCurrentItem(unidentified->child(0)->child(0));
+    EXPECT_EQ(m_owner.LastReport(), "Unidentified archives/Named by pom.properties/guice-multibindings 4.2.3");
+    EXPECT_TRUE(WaitForPage(*m_page, "xsl/rm/local-unidentified.xsl&xmlpage=components/vendors/components.bnd"));
+    EXPECT_EQ(m_server.TargetsContaining("&scid=local%3A00112233445566ff&name=guice-multibindings%204.2.3&version=4.2.3"
+                                         "&artifact=com.google.inject.extensions%3Aguice-multibindings&match=metadata")
+                  .size(),
+              1u);
+    EXPECT_EQ(PlacesText(), "Found on this machine"
+                            "/m2/guice-multibindings-4.2.3.jar (direct, 20 classes): version 4.2.3 from its pom.properties");
 }
 
 TEST_F(LocalTabPageTest, SearchKeepsTheLocalHitsWithoutAProgressBar)

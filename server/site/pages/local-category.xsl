@@ -8,14 +8,27 @@
     <xsl:call-template name="layout">
       <xsl:with-param name="title" select="$cat"/>
       <xsl:with-param name="section" select="'Local'"/>
-      <xsl:with-param name="lead" select="'Catalogued components of this category, by subcategory.'"/>
+      <xsl:with-param name="lead">
+        <xsl:choose>
+          <xsl:when test="$cat = 'Unidentified archives' and not($placements)">Found on this machine, not in the catalogue.</xsl:when>
+          <xsl:otherwise>Catalogued components of this category, by subcategory.</xsl:otherwise>
+        </xsl:choose>
+      </xsl:with-param>
     </xsl:call-template>
   </xsl:template>
 
   <xsl:template match="/" mode="content">
-    <xsl:if test="not($placements)">
-      <p class="notice">The catalogue has no category "<xsl:value-of select="$cat"/>".</p>
-    </xsl:if>
+    <xsl:choose>
+      <!-- The client's own category for what it found without a catalogue entry. -->
+      <xsl:when test="$cat = 'Unidentified archives' and not($placements)">
+        <p class="notice">Archives and class folders found on this machine whose classes the catalogue does not
+          know, by what names them: their pom.properties, their manifest, their file name, or nothing at all.
+          Each one's page tells what is known of it.</p>
+      </xsl:when>
+      <xsl:when test="not($placements)">
+        <p class="notice">The catalogue has no category "<xsl:value-of select="$cat"/>".</p>
+      </xsl:when>
+    </xsl:choose>
     <xsl:for-each select="$placements[not(secondaryCategory = preceding::category[primaryCategory = $cat]/secondaryCategory)]">
       <xsl:sort select="secondaryCategory"/>
       <xsl:variable name="secondary" select="secondaryCategory"/>

@@ -22,6 +22,10 @@
           <xsl:with-param name="link-prefix" select="'/xql.dll/components/vendors/components.bnd?xslsheet=components:/vendors/xsl/rm/component-overview.xsl&amp;xmlpage=components/vendors/components.bnd&amp;scid='"/>
         </xsl:call-template>
       </xsl:when>
+      <xsl:when test="$cat = 'Unidentified archives'">
+        <p class="notice">Archives found on this machine whose classes the catalogue does not know; the tree lists
+          them, each with a page of what is known of it.</p>
+      </xsl:when>
       <xsl:otherwise><p class="notice">The catalogue lists no component under this subcategory.</p></xsl:otherwise>
     </xsl:choose>
   </xsl:template>
