@@ -6,25 +6,13 @@
 
 #include "CatalogueEntries.h"
 #include "FileDigest.h"
+#include "UrlFetch.h"
 
 namespace
 {
-// Package URL components keep letters, digits and ".-_~"; everything else is escaped.
-std::string PurlEncode(const std::string& text)
-{
-    static const char* const hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
+// Package URL components keep letters, digits and ".-_~"; everything else is escaped, as in
+// any URL component.
+std::string PurlEncode(const std::string& text) { return EncodeUrlComponent(text); }
 
 std::string Lower(std::string text)
 {
