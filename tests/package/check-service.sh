@@ -47,16 +47,19 @@ for unit in "${units[@]}"; do
 done
 
 # As the unit runs them: the package's settings file, a dynamic user's rights, a state
-# directory of its own; ports the system chooses instead of the defaults, a small library folder.
+# directory of its own; ports the system chooses instead of the defaults, a small library
+# folder and an empty Maven repository.
 ports=()
 state="$work/state"
 jars="$work/jars"
-mkdir -p "$state" "$jars"
+repo="$work/maven-repo"
+mkdir -p "$state" "$jars" "$repo"
 cp -L /usr/share/java/commons-io.jar "$jars/"
 chown -R nobody:nogroup "$state"
 service_env=()
 as_service() {
-  env -i PATH=/usr/bin:/bin STATE_DIRECTORY="$state" VANTREL_SITE_JARS="$jars" "${service_env[@]}" \
+  env -i PATH=/usr/bin:/bin STATE_DIRECTORY="$state" VANTREL_SITE_JARS="$jars" VANTREL_SITE_MAVEN_REPO="$repo" \
+    "${service_env[@]}" \
     bash -c 'set -a; . "$0"; set +a; VANTREL_HTTP=127.0.0.1:0 VANTREL_LOOKUP=127.0.0.1:0 exec "$@"' \
     "$root/etc/corvane/vantrel-server.conf" \
     setpriv --reuid=nobody --regid=nogroup --clear-groups --no-new-privs \
@@ -105,8 +108,15 @@ answer="$(lookup_count org.apache.commons.lang3.)"
 [ "$answer" = "200 0" ] || fail "commons-lang3 is known before it came: $answer"
 [ -f "$state/state/vantrel.db" ] || fail "the server keeps its state elsewhere than in its state directory"
 
-# A library comes; the rebuild runs while requests keep coming, and every one is answered.
-cp -L /usr/share/java/commons-lang3.jar "$jars/"
+# A library comes into the Maven repository, as a Debian library package puts it; the rebuild
+# runs while requests keep coming, and every one is answered.
+lang3="$repo/org/apache/commons/commons-lang3/3.12.0"
+mkdir -p "$lang3"
+cp -L /usr/share/java/commons-lang3.jar "$lang3/commons-lang3-3.12.0.jar"
+cat >"$lang3/commons-lang3-3.12.0.pom" <<'POM'
+<project><modelVersion>4.0.0</modelVersion><groupId>org.apache.commons</groupId>
+<artifactId>commons-lang3</artifactId><version>3.12.0</version></project>
+POM
 (
   answered=0
   while :; do
@@ -132,7 +142,7 @@ serve
 
 # A rebuild that fails (the JDK went) leaves the site and the server as they were.
 cp "$state/site/.data-key" "$work/key-before"
-rm "$jars/commons-lang3.jar"
+rm -r "$repo/org"
 service_env=(JAVA_HOME=/nonexistent)
 if as_service rebuild >"$work/failed.log" 2>&1; then fail "a rebuild without a JDK claimed success"; fi
 grep -q 'keeps the catalogue it has' "$work/failed.log" || { cat "$work/failed.log" >&2; fail "the failed rebuild said nothing"; }
