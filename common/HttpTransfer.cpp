@@ -172,7 +172,7 @@ CHttpTransfer::~CHttpTransfer()
 namespace
 {
 // libcurl copies every string option, so the texts need not outlive these calls.
-void SetRequestOptions(CURL* curl, const CTransferRequest& request)
+void SetRequestOptions(CURL* curl, const CTransferRequest& request, const curl_slist* headers)
 {
     std::string url = EncodeUrlForTransfer(request.url);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -182,13 +182,54 @@ void SetRequestOptions(CURL* curl, const CTransferRequest& request)
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, const_cast<curl_slist*>(request.headers));
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, const_cast<curl_slist*>(headers));
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, request.acceptEncoding);
-    if (request.headOnly)
+    if (request.headOnly) {
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    else
+    } else if (request.postBody) {
+        // Not copied: the caller's body outlives the transfer.
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.postBody->size()));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.postBody->data());
+    } else {
         curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    }
 }
+
+// The request's headers, and for a POST its Content-Type and no "Expect: 100-continue",
+// which would cost a large body a second's wait on a server that does not answer it.
+class CRequestHeaders
+{
+public:
+    explicit CRequestHeaders(const CTransferRequest& request)
+    {
+        if (!request.postBody) {
+            m_headers = request.headers;
+            return;
+        }
+        for (const curl_slist* header = request.headers; header; header = header->next)
+            Append(header->data);
+        if (!request.contentType.empty())
+            Append(("Content-Type: " + request.contentType).c_str());
+        Append("Expect:");
+        m_headers = m_owned;
+    }
+    ~CRequestHeaders() { curl_slist_free_all(m_owned); }
+    CRequestHeaders(const CRequestHeaders&) = delete;
+    CRequestHeaders& operator=(const CRequestHeaders&) = delete;
+
+    const curl_slist* Get() const { return m_headers; }
+
+private:
+    void Append(const char* header)
+    {
+        if (curl_slist* list = curl_slist_append(m_owned, header))
+            m_owned = list;
+    }
+
+    curl_slist* m_owned = nullptr;
+    const curl_slist* m_headers = nullptr;
+};
 
 void SetFirewallOptions(CURL* curl, const CTransferSettings& settings)
 {
@@ -259,7 +300,8 @@ bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSett
         return false;
 
     CRun run{m_curl, sink, settings.maxBytes, 0, false, 0, {}};
-    SetRequestOptions(m_curl, request);
+    const CRequestHeaders headers(request);
+    SetRequestOptions(m_curl, request, headers.Get());
     SetFirewallOptions(m_curl, settings);
     SetLimitOptions(m_curl, settings);
     SetCallbacks(m_curl, run);
@@ -268,6 +310,9 @@ bool CHttpTransfer::Perform(const CTransferRequest& request, const CTransferSett
     curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, message);
     CURLcode rc = sys::curl_perform(m_curl);
     curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, nullptr);
+    // The next request on this handle must not see this one's headers or body.
+    curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(m_curl, CURLOPT_POSTFIELDS, nullptr);
     long status = 0;
     curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &status);
     if (rc == CURLE_OK && IsSuccessStatus(status))
@@ -282,4 +327,12 @@ curl_off_t CHttpTransfer::GetReceivedBytes() const
     if (m_curl)
         curl_easy_getinfo(m_curl, CURLINFO_SIZE_DOWNLOAD_T, &bytes);
     return bytes;
+}
+
+long CHttpTransfer::GetStatus() const
+{
+    long status = 0;
+    if (m_curl)
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &status);
+    return status;
 }

@@ -60,6 +60,9 @@ struct CTransferRequest
     const curl_slist* headers = nullptr;
     const char* acceptEncoding = "";  // "": every encoding libcurl decodes
     bool headOnly = false;
+    // Set: a POST of these bytes, which must outlive Perform, with this Content-Type.
+    const std::string* postBody = nullptr;
+    std::string contentType;
 };
 
 // The one way the program's HTTP requests go out: a libcurl handle, set up for each
@@ -79,6 +82,8 @@ public:
                  std::string& error);
     // Bytes of the last answer as they came over the wire.
     curl_off_t GetReceivedBytes() const;
+    // The HTTP status of the last answer; 0 when none came.
+    long GetStatus() const;
 
 private:
     CURL* m_curl = nullptr;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "HttpTransfer.h"
 #include "SystemCalls.h"
 #include "UrlFetch.h"
 #include "support/HeadlessModalRunner.h"
@@ -380,15 +381,46 @@ TEST_F(HttpClientTest, MisbehavingServersEndWellBeforeTheirTime)
     }
 }
 
-// Both ways out, the client's downloads and the URL fetch of documents, are one libcurl
-// perform through the system-call seam; a perform that fails fails both cleanly.
+// Every way out, the client's downloads, the URL fetch of documents and a POST of a body,
+// is one libcurl perform through the system-call seam; a perform that fails fails each cleanly.
 TEST_F(HttpClientTest, EveryRequestIsOnePerformThroughTheSeam)
 {
     CRecordingHttpServer server;
     server.Server().Get("/file", [](const httplib::Request&, httplib::Response& res) {
         res.set_content("<a/>", "text/xml");
     });
+    std::string posted, postedType;
+    server.Server().Post("/post", [&](const httplib::Request& req, httplib::Response& res) {
+        posted = req.body;
+        postedType = req.get_header_value("Content-Type") + "|" + req.get_header_value("Expect");
+        res.set_content("taken", "text/plain");
+    });
     server.Start();
+    // Larger than libcurl's threshold for "Expect: 100-continue", with bytes a C string would end at.
+    std::string postBody(2 * 1024 * 1024, '\t');
+    postBody[0] = '\0';
+    postBody.back() = '\n';
+    class CTextSink : public ITransferSink
+    {
+    public:
+        bool OnBody(std::string_view data, std::string&) override
+        {
+            text.append(data);
+            return true;
+        }
+        std::string text;
+    };
+    auto post = [&](CHttpTransfer& transfer, const std::string& path, std::string& answer) {
+        CTransferRequest request;
+        request.url = "http://127.0.0.1:" + std::to_string(server.Port()) + path;
+        request.postBody = &postBody;
+        request.contentType = "text/plain; charset=utf-8";
+        CTextSink sink;
+        std::string failure;
+        const bool done = transfer.Perform(request, CTransferSettings{}, sink, failure);
+        answer = sink.text;
+        return done;
+    };
     const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/file";
     static std::atomic<int> performs{0};
     CHttpDownload client(m_runner);
@@ -402,6 +434,21 @@ TEST_F(HttpClientTest, EveryRequestIsOnePerformThroughTheSeam)
         EXPECT_TRUE(client.Download(false, false));
         EXPECT_TRUE(FetchUrl(url, body, error, CTransferSettings{}));
         EXPECT_EQ(performs, 2);
+        CHttpTransfer transfer;
+        std::string answer;
+        EXPECT_TRUE(post(transfer, "/post", answer));
+        EXPECT_EQ(answer, "taken");
+        EXPECT_EQ(posted == postBody, true) << posted.size();
+        EXPECT_EQ(postedType, "text/plain; charset=utf-8|");
+        // The same handle asked to GET afterwards sends no body.
+        CTransferRequest get;
+        get.url = url;
+        CTextSink sink;
+        EXPECT_TRUE(transfer.Perform(get, CTransferSettings{}, sink, error)) << error;
+        EXPECT_EQ(sink.text, "<a/>");
+        EXPECT_FALSE(post(transfer, "/absent", answer));
+        EXPECT_EQ(transfer.GetStatus(), 404);
+        EXPECT_EQ(performs, 5);
     }
 
     std::filesystem::remove(m_target);
@@ -409,10 +456,13 @@ TEST_F(HttpClientTest, EveryRequestIsOnePerformThroughTheSeam)
         CSwappedCall failing(sys::Calls().curl_perform, [](CURL*) { return CURLE_COULDNT_CONNECT; });
         EXPECT_FALSE(client.Download(true, false));
         EXPECT_FALSE(FetchUrl(url, body, error, CTransferSettings{}));
+        CHttpTransfer transfer;
+        std::string answer;
+        EXPECT_FALSE(post(transfer, "/post", answer));
     }
     EXPECT_EQ(body, "");
     EXPECT_FALSE(std::filesystem::exists(m_target));
-    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_EQ(server.RequestLine(), "GET /file, GET /file, POST /post, GET /file, POST /absent");
 }
 
 TEST_F(HttpClientTest, ProgressReachesTheDialogWhichEndsWithOk)
