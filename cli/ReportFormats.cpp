@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "FileDigest.h"
+#include "UrlFetch.h"
 
 namespace
 {
@@ -34,11 +35,58 @@ Json OrNull(const std::string& text) { return text.empty() ? Json() : Json(text)
 std::string Dump(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
 }  // namespace
 
-std::string FormatTable(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified)
+namespace
+{
+std::string Joined(const std::vector<std::string>& values, const char* separator)
+{
+    std::string text;
+    for (const std::string& value : values)
+        text += (text.empty() ? "" : separator) + value;
+    return text;
+}
+
+// "  vulnerable: GHSA-... (CVE-...), high, fixed in 1.2.5", and for a find whose version is
+// one of several candidates, which of them the record affects.
+std::vector<std::string> AdvisoryLines(const std::vector<CAffectingAdvisory>& advisories, const std::vector<CFind>& finds)
+{
+    std::vector<std::string> lines;
+    for (const CAffectingAdvisory& affecting : advisories) {
+        const CAdvisory& record = affecting.advisory;
+        std::string line = std::string("  ") + (record.evaluable ? "vulnerable: " : "may be vulnerable: ") + record.id;
+        if (!record.aliases.empty())
+            line += " (" + Joined(record.aliases, ", ") + ")";
+        line += ", " + record.severity;
+        const std::string fixed = FixedVersion(affecting);
+        line += fixed.empty() ? ", no fixed version known" : ", fixed in " + fixed;
+        if (!record.evaluable)
+            line += ", its affected versions cannot be evaluated";
+        std::vector<std::string> sets;
+        for (const CFind& find : finds) {
+            if (find.candidates.empty())
+                continue;
+            std::vector<std::string> hit;
+            for (const std::string& candidate : find.candidates)
+                if (std::find(affecting.versions.begin(), affecting.versions.end(), candidate) != affecting.versions.end())
+                    hit.push_back(candidate);
+            const std::string set = "affects " + Joined(hit, " and ") + " of " + VersionText(find);
+            if (!hit.empty() && std::find(sets.begin(), sets.end(), set) == sets.end())
+                sets.push_back(set);
+        }
+        for (const std::string& set : sets)
+            line += "; " + set;
+        lines.push_back(line);
+    }
+    return lines;
+}
+}  // namespace
+
+std::string FormatTable(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified,
+                        const CAdvisoryClient* advisories)
 {
     if (components.empty() && unidentified.empty())
         return "No known components found.\n";
     const std::vector<std::string> header = {"COMPONENT", "VERSION", "BASIS", "MATCH", "CLASSES", "WHERE"};
+    // A row of one cell is a line of its own (an advisory), outside the columns.
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> warnings;
     for (const CReportedComponent& component : components) {
@@ -50,16 +98,22 @@ std::string FormatTable(const std::vector<CReportedComponent>& components, const
             for (const std::string& warning : FindWarnings(find))
                 warnings.push_back("warning: " + find.path + ": " + warning);
         }
+        for (const std::string& line : AdvisoryLines(component.advisories, component.finds))
+            rows.push_back({line});
     }
-    for (const CUnidentified& archive : unidentified)
+    for (const CUnidentified& archive : unidentified) {
         rows.push_back({archive.name.empty() ? "-" : archive.name, archive.version,
                         archive.version.empty() ? "" : archive.match, archive.match, std::to_string(archive.classes),
                         archive.path});
+        if (advisories)
+            for (const std::string& line : AdvisoryLines(ArchiveAdvisories(archive, *advisories), {}))
+                rows.push_back({line});
+    }
     std::vector<size_t> widths;
     for (const std::string& title : header)
         widths.push_back(DisplayWidth(title));
     for (const auto& row : rows)
-        for (size_t column = 0; column < row.size(); ++column)
+        for (size_t column = 0; row.size() > 1 && column < row.size(); ++column)
             widths[column] = std::max(widths[column], DisplayWidth(row[column]));
 
     std::string table;
@@ -101,7 +155,33 @@ std::string Coordinates(const CUnidentified& archive)
 }
 }  // namespace
 
-std::string FormatJson(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified)
+namespace
+{
+Json AdvisoriesJson(const std::vector<CAffectingAdvisory>& advisories)
+{
+    Json list = Json::array();
+    for (const CAffectingAdvisory& affecting : advisories) {
+        const CAdvisory& record = affecting.advisory;
+        Json ratings = Json::array();
+        for (const CAdvisoryRating& rating : record.ratings)
+            ratings.push_back({{"method", rating.method},
+                               {"vector", OrNull(rating.vector)},
+                               {"score", rating.score ? Json(*rating.score) : Json()}});
+        list.push_back({{"id", record.id},
+                        {"aliases", record.aliases},
+                        {"summary", OrNull(record.summary)},
+                        {"severity", record.severity},
+                        {"ratings", ratings},
+                        {"fixed", OrNull(FixedVersion(affecting))},
+                        {"evaluable", record.evaluable},
+                        {"versions", affecting.versions}});
+    }
+    return list;
+}
+}  // namespace
+
+std::string FormatJson(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified,
+                       const CAdvisoryClient* advisories)
 {
     Json list = Json::array();
     for (const CReportedComponent& component : components) {
@@ -116,6 +196,8 @@ std::string FormatJson(const std::vector<CReportedComponent>& components, const 
                         {"artifact", OrNull(component.artifact)},
                         {"purl", OrNull(component.purl)},
                         {"finds", finds}});
+        if (advisories)
+            list.back()["advisories"] = AdvisoriesJson(component.advisories);
     }
     for (const CUnidentified& archive : unidentified) {
         const char* basis = archive.version.empty() ? nullptr : archive.match.c_str();
@@ -127,6 +209,8 @@ std::string FormatJson(const std::vector<CReportedComponent>& components, const 
                         {"purl", OrNull(MavenPurl(archive.group, archive.artifact, archive.version))},
                         {"finds", Json::array({FindJson(archive.path, archive.match, archive.classes, archive.version,
                                                         basis, {}, {}, archive.sha1, archive.sha256)})}});
+        if (advisories)
+            list.back()["advisories"] = AdvisoriesJson(ArchiveAdvisories(archive, *advisories));
     }
     return Dump(list);
 }
@@ -192,14 +276,23 @@ std::vector<CVersionGroup> GroupByVersion(const CReportedComponent& component)
     return groups;
 }
 
+std::string ComponentRef(const CReportedComponent& component, const CVersionGroup& group, bool alone)
+{
+    return "scid:" + component.scid + (alone ? "" : "@" + group.version);
+}
+
+std::string ArchiveRef(const CUnidentified& archive)
+{
+    return "archive:" + Sha1AndSha256OfBytes(archive.path).sha256.substr(0, 32);
+}
+
 Json ComponentBom(const CReportedComponent& component, const CVersionGroup& group, bool alone)
 {
     // One version per BOM component: a component found in several versions is listed once for each.
     const CFind& first = *group.finds.front();
     const std::string version = first.candidates.empty() ? first.version : "";
     const std::string purl = component.artifactId.empty() ? "" : MavenPurl(component.group, component.artifactId, version);
-    Json bomComponent = {{"type", "library"},
-                         {"bom-ref", "scid:" + component.scid + (alone ? "" : "@" + group.version)}};
+    Json bomComponent = {{"type", "library"}, {"bom-ref", ComponentRef(component, group, alone)}};
     if (!component.vendor.empty())
         bomComponent["publisher"] = component.vendor;
     if (!component.group.empty())
@@ -240,6 +333,61 @@ Json ComponentBom(const CReportedComponent& component, const CVersionGroup& grou
     return bomComponent;
 }
 
+std::string OsvUrl(const std::string& id) { return "https://osv.dev/vulnerability/" + EncodeUrlComponent(id); }
+
+// CycloneDX 1.5 knows these rating methods; the server's others are "other".
+std::string RatingMethod(const std::string& method)
+{
+    for (const char* known : {"CVSSv2", "CVSSv3", "CVSSv31", "CVSSv4", "OWASP", "SSVC"})
+        if (method == known)
+            return method;
+    return "other";
+}
+
+// One record as it bears on one component: the BOM components of the affected versions
+// (refs with the versions each stands for), rated, described, and the way out.
+Json VulnerabilityBom(const CAffectingAdvisory& affecting, const std::string& owner,
+                      const std::vector<std::pair<std::string, std::vector<std::string>>>& refs)
+{
+    const CAdvisory& record = affecting.advisory;
+    Json vulnerability = {{"bom-ref", "vulnerability:" + record.id + ":" + owner},
+                          {"id", record.id},
+                          {"source", {{"name", "OSV"}, {"url", OsvUrl(record.id)}}}};
+    Json references = Json::array();
+    for (const std::string& alias : record.aliases)
+        references.push_back({{"id", alias}, {"source", {{"name", "OSV"}, {"url", OsvUrl(alias)}}}});
+    if (!references.empty())
+        vulnerability["references"] = references;
+    Json ratings = Json::array();
+    for (const CAdvisoryRating& rating : record.ratings) {
+        Json rated = {{"method", RatingMethod(rating.method)}, {"severity", record.severity}};
+        if (!rating.vector.empty())
+            rated["vector"] = rating.vector;
+        if (rating.score)
+            rated["score"] = *rating.score;
+        ratings.push_back(rated);
+    }
+    if (ratings.empty())
+        ratings.push_back({{"severity", record.severity}});
+    vulnerability["ratings"] = ratings;
+    if (!record.summary.empty())
+        vulnerability["description"] = record.summary;
+    const std::string fixed = FixedVersion(affecting);
+    vulnerability["recommendation"] =
+        fixed.empty() ? "No fixed version is known." : "Upgrade to version " + fixed + " or later.";
+    Json affects = Json::array();
+    for (const auto& [ref, versions] : refs) {
+        Json states = Json::array();
+        for (const std::string& version : versions)
+            if (std::find(affecting.versions.begin(), affecting.versions.end(), version) != affecting.versions.end())
+                states.push_back({{"version", version}, {"status", record.evaluable ? "affected" : "unknown"}});
+        if (!states.empty())
+            affects.push_back({{"ref", ref}, {"versions", states}});
+    }
+    vulnerability["affects"] = affects;
+    return vulnerability;
+}
+
 // An archive no component was found in, named by its path's hash since nothing else is sure.
 Json ArchiveBom(const CUnidentified& archive)
 {
@@ -247,8 +395,7 @@ Json ArchiveBom(const CUnidentified& archive)
     std::string name = archive.name;
     if (name.empty())
         name = archive.path.substr(archive.path.find_last_of("/!") + 1);
-    Json bomComponent = {{"type", "library"},
-                         {"bom-ref", "archive:" + Sha1AndSha256OfBytes(archive.path).sha256.substr(0, 32)}};
+    Json bomComponent = {{"type", "library"}, {"bom-ref", ArchiveRef(archive)}};
     if (!archive.group.empty())
         bomComponent["group"] = archive.group;
     bomComponent["name"] = name;
@@ -274,16 +421,29 @@ Json ArchiveBom(const CUnidentified& archive)
 }  // namespace
 
 std::string FormatCycloneDx(const std::vector<CReportedComponent>& components,
-                            const std::vector<CUnidentified>& unidentified, const CBomInfo& info)
+                            const std::vector<CUnidentified>& unidentified, const CBomInfo& info,
+                            const CAdvisoryClient* advisories)
 {
-    Json list = Json::array();
+    Json list = Json::array(), vulnerabilities = Json::array();
     for (const CReportedComponent& component : components) {
         const std::vector<CVersionGroup> groups = GroupByVersion(component);
-        for (const CVersionGroup& group : groups)
+        std::vector<std::pair<std::string, std::vector<std::string>>> refs;  // each BOM component's versions
+        for (const CVersionGroup& group : groups) {
             list.push_back(ComponentBom(component, group, groups.size() == 1));
+            const CFind& first = *group.finds.front();
+            refs.emplace_back(ComponentRef(component, group, groups.size() == 1),
+                              first.candidates.empty() ? std::vector<std::string>{first.version} : first.candidates);
+        }
+        for (const CAffectingAdvisory& affecting : component.advisories)
+            vulnerabilities.push_back(VulnerabilityBom(affecting, "scid:" + component.scid, refs));
     }
-    for (const CUnidentified& archive : unidentified)
+    for (const CUnidentified& archive : unidentified) {
         list.push_back(ArchiveBom(archive));
+        if (advisories)
+            for (const CAffectingAdvisory& affecting : ArchiveAdvisories(archive, *advisories))
+                vulnerabilities.push_back(VulnerabilityBom(affecting, ArchiveRef(archive),
+                                                           {{ArchiveRef(archive), {archive.version}}}));
+    }
 
     Json tool = {{"type", "application"}, {"name", "corvane-scan"}, {"version", info.toolVersion}};
     Json bom = {{"$schema", "http://cyclonedx.org/schema/bom-1.5.schema.json"},
@@ -293,6 +453,8 @@ std::string FormatCycloneDx(const std::vector<CReportedComponent>& components,
                 {"version", 1},
                 {"metadata", {{"timestamp", info.timestamp}, {"tools", {{"components", Json::array({tool})}}}}},
                 {"components", list}};
+    if (advisories)
+        bom["vulnerabilities"] = vulnerabilities;
     return Dump(bom);
 }
 

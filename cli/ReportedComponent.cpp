@@ -6,6 +6,7 @@
 
 #include "CatalogueEntries.h"
 #include "FileDigest.h"
+#include "MavenVersion.h"
 #include "UrlFetch.h"
 
 namespace
@@ -70,7 +71,8 @@ std::vector<std::string> FindWarnings(const CFind& find)
 }
 
 std::vector<CReportedComponent> ReportComponents(const std::vector<CFoundComponent>& found,
-                                                 const CCatalogueEntries& catalogue, bool withHashes)
+                                                 const CCatalogueEntries& catalogue, bool withHashes,
+                                                 const CAdvisoryClient* advisories)
 {
     std::vector<CReportedComponent> components;
     for (const CFoundComponent& component : found) {
@@ -98,6 +100,8 @@ std::vector<CReportedComponent> ReportComponents(const std::vector<CFoundCompone
                 reported.version.clear();
         if (!reported.artifactId.empty())
             reported.purl = MavenPurl(reported.group, reported.artifactId, reported.version);
+        if (advisories && !reported.group.empty() && !reported.artifactId.empty())
+            reported.advisories = advisories->Affecting(reported.artifact, reported.finds);
         // A class tree is a folder, which has no hash.
         if (const std::string archive = withHashes ? OwnArchive(component, found) : ""; !archive.empty()) {
             CFileDigests digests = Sha1AndSha256Hex(archive);
@@ -111,4 +115,43 @@ std::vector<CReportedComponent> ReportComponents(const std::vector<CFoundCompone
         return left != right ? left < right : a.scid < b.scid;
     });
     return components;
+}
+
+std::vector<CAffectingAdvisory> ArchiveAdvisories(const CUnidentified& archive, const CAdvisoryClient& advisories)
+{
+    if (archive.match != "metadata" || archive.group.empty() || archive.artifact.empty() || archive.version.empty())
+        return {};
+    CFind find(archive.path, archive.nested ? CMatch::Nested : CMatch::Direct, archive.classes);
+    find.version = archive.version;
+    return advisories.Affecting(archive.group + ":" + archive.artifact, {find});
+}
+
+bool AnyAdvisoryMeets(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified,
+                      const CAdvisoryClient& advisories, const std::string& threshold)
+{
+    auto meets = [&](const std::vector<CAffectingAdvisory>& list) {
+        return std::any_of(list.begin(), list.end(),
+                           [&](const CAffectingAdvisory& a) { return MeetsSeverity(a.advisory.severity, threshold); });
+    };
+    for (const CReportedComponent& component : components)
+        if (meets(component.advisories))
+            return true;
+    for (const CUnidentified& archive : unidentified)
+        if (meets(ArchiveAdvisories(archive, advisories)))
+            return true;
+    return false;
+}
+
+std::string FixedVersion(const CAffectingAdvisory& advisory)
+{
+    std::string highest;
+    std::optional<CMavenVersion> highestVersion;
+    for (const std::string& fixed : advisory.fixed) {
+        const std::optional<CMavenVersion> version = CMavenVersion::Parse(fixed);
+        if (highest.empty() || (version && (!highestVersion || *version > *highestVersion))) {
+            highest = fixed;
+            highestVersion = version;
+        }
+    }
+    return highest;
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "AdvisoryClient.h"
 #include "ScanResults.h"
 
 class CCatalogueEntries;
@@ -23,6 +24,7 @@ struct CReportedComponent
     std::string sha1;      // of the archive that is the component's own (see ReportComponents)
     std::string sha256;
     std::vector<CFind> finds;  // a find with no version of its own has the catalogue's
+    std::vector<CAffectingAdvisory> advisories;  // known vulnerabilities of the versions found
 };
 
 // The components found, with their catalogue entries, by name and then SCID, so that two
@@ -30,8 +32,18 @@ struct CReportedComponent
 // whose every find is one plain archive file holding it directly and no other component
 // found, so that the hash is that of the component's own artifact (not of a WAR, a shaded
 // or merged JAR, or a class tree).
+// advisories: what the component web server said of them, when it said anything.
 std::vector<CReportedComponent> ReportComponents(const std::vector<CFoundComponent>& found,
-                                                 const CCatalogueEntries& catalogue, bool withHashes = false);
+                                                 const CCatalogueEntries& catalogue, bool withHashes = false,
+                                                 const CAdvisoryClient* advisories = nullptr);
+// The advisories bearing on an archive named by its pom.properties; none for any other.
+std::vector<CAffectingAdvisory> ArchiveAdvisories(const CUnidentified& archive, const CAdvisoryClient& advisories);
+// Whether an advisory at or above threshold affects, or may affect, anything reported.
+bool AnyAdvisoryMeets(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified,
+                      const CAdvisoryClient& advisories, const std::string& threshold);
+// The fixed version that fixes every affected copy found: the highest the server named;
+// empty when it named none.
+std::string FixedVersion(const CAffectingAdvisory& advisory);
 
 // A find's version as reports write it: the version, or the candidates ("1.2 or 1.1").
 std::string VersionText(const CFind& find);

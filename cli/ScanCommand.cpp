@@ -104,8 +104,14 @@ int CScanCommand::Run()
         return kExitServer;
     }
 
+    // Known vulnerabilities are an addition: a server that has none, or cannot say, leaves
+    // the report as it would be without them.
+    if (scan.FetchAdvisories(error) == CAdvisoryClient::CResult::Failed)
+        Message("warning: no advisories (" + ServerSource() + "): " + error);
+
     size_t places = 0;
-    const std::string report = Report(scan, places);
+    bool vulnerable = false;
+    const std::string report = Report(scan, places, vulnerable);
     if (m_options.updateIndex && !scan.WriteIndex(CIndexWriter::IndexPath(false))) {
         Message("cannot write the Local index " + CIndexWriter::IndexPath(false) + " (setting Data in " +
                 CRegistryFile::DefaultPath() + ")");
@@ -123,6 +129,10 @@ int CScanCommand::Run()
                 std::to_string(scan.GetItemCount()) + " archives and class trees, " +
                 std::to_string(scan.GetNamesLookedUp()) + " names looked up, " +
                 Seconds(std::chrono::steady_clock::now() - m_started) + ")");
+    }
+    if (vulnerable) {
+        Message("a known vulnerability of severity " + *m_options.failOn + " or above affects a component found");
+        return kExitVulnerable;
     }
     return kExitDone;
 }
@@ -193,23 +203,27 @@ void CScanCommand::ShowProgress(const CScanPipeline& scan, bool started, size_t 
     m_progress.Show(text);
 }
 
-std::string CScanCommand::Report(const CScanPipeline& scan, size_t& places) const
+std::string CScanCommand::Report(const CScanPipeline& scan, size_t& places, bool& vulnerable) const
 {
-    const std::vector<CReportedComponent> components =
-        ReportComponents(scan.GetResults().GetComponents(), scan.GetCatalogue(), m_format == CReportFormat::CycloneDx);
+    const CAdvisoryClient* advisories = scan.GetAdvisories().HasData() ? &scan.GetAdvisories() : nullptr;
+    const std::vector<CReportedComponent> components = ReportComponents(
+        scan.GetResults().GetComponents(), scan.GetCatalogue(), m_format == CReportFormat::CycloneDx, advisories);
     const std::vector<CUnidentified>& unidentified = scan.GetResults().GetUnidentified();
     places = 0;
     for (const CReportedComponent& component : components)
         places += component.finds.size();
+    vulnerable = advisories && m_options.failOn &&
+                 AnyAdvisoryMeets(components, unidentified, *advisories, *m_options.failOn);
     switch (m_format) {
     case CReportFormat::Table:
-        return FormatTable(components, unidentified);
+        return FormatTable(components, unidentified, advisories);
     case CReportFormat::Json:
-        return FormatJson(components, unidentified);
+        return FormatJson(components, unidentified, advisories);
     case CReportFormat::CycloneDx:
         break;
     }
-    return FormatCycloneDx(components, unidentified, {CORVANE_VERSION, BomTimestamp(), RandomSerialNumber()});
+    return FormatCycloneDx(components, unidentified, {CORVANE_VERSION, BomTimestamp(), RandomSerialNumber()},
+                           advisories);
 }
 
 bool CScanCommand::WriteReport(const std::string& text)

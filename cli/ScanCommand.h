@@ -16,6 +16,7 @@ enum : int
     kExitUsage = 2,
     kExitMissingPath = 3,
     kExitWrite = 4,         // the output file or the index cannot be written
+    kExitVulnerable = 5,    // --fail-on: an advisory at or above its severity affects a component found
     kExitInterrupted = 130  // SIGINT or SIGTERM
 };
 
@@ -33,7 +34,8 @@ private:
     // False when interrupted.
     bool RunScan(CScanPipeline& scan);
     void ShowProgress(const CScanPipeline& scan, bool started, size_t item);
-    std::string Report(const CScanPipeline& scan, size_t& places) const;
+    // vulnerable: --fail-on is met.
+    std::string Report(const CScanPipeline& scan, size_t& places, bool& vulnerable) const;
     bool WriteReport(const std::string& text);
     void Message(const std::string& text) const;
     std::string LookupSource() const;

@@ -99,6 +99,14 @@ bool ParseScanOptions(const std::vector<std::string>& arguments, CScanOptions& o
             if (!takeValue())
                 return false;
             options.output = *value;
+        } else if (argument == "--fail-on") {
+            if (!takeValue())
+                return false;
+            if (*value != "low" && *value != "medium" && *value != "high" && *value != "critical") {
+                error = "unknown severity '" + *value + "' (low, medium, high or critical)";
+                return false;
+            }
+            options.failOn = *value;
         } else if (argument == "--lookup") {
             CServerAddress address;
             if (!takeValue())
@@ -143,12 +151,19 @@ Options:
                        the lookup server for this run (setting ComponentDatabase)
       --server URL     the component web server for this run (setting ComponentWebServer)
       --update-index   also write the Local tab's index, as the program's scan does
+      --fail-on SEVERITY
+                       low, medium, high or critical: exit with status 5 when a known
+                       vulnerability at or above it affects a component found (one the
+                       server cannot rule out, or of unknown severity, counts)
   -q, --quiet          no progress line and no summary on standard error
   -h, --help           show this help and exit
   -V, --version        show the version and exit
 
 Exit status: 0 done; 1 no lookup server reachable or a catalogue entry could not be
 fetched (nothing written); 2 bad arguments; 3 a PATH does not exist; 4 the output or the
-index could not be written. See corvane-scan(1).
+index could not be written; 5 --fail-on found a vulnerability (the report is written).
+The known vulnerabilities come from the component web server; one that has none, or
+cannot be asked, leaves the report as it was (the latter with a warning). See
+corvane-scan(1).
 )";
 }

@@ -22,6 +22,9 @@ struct CScanOptions
     std::optional<std::string> server;
     std::optional<CReportFormat> format;  // unset: table on a terminal, JSON otherwise
     std::string output;                   // empty: standard output
+    // "low", "medium", "high" or "critical": an advisory at or above it that affects, or
+    // may affect, a component found ends the run with its own exit status.
+    std::optional<std::string> failOn;
     bool updateIndex = false;
     bool quiet = false;
     bool help = false;

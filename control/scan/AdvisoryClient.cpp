@@ -332,3 +332,37 @@ const std::vector<CAdvisory>& CAdvisoryClient::Get(const std::string& package, c
     const auto found = m_advisories.find({package, version});
     return found == m_advisories.end() ? none : found->second;
 }
+
+std::vector<CAffectingAdvisory> CAdvisoryClient::Affecting(const std::string& package, const std::vector<CFind>& finds,
+                                                           const std::string& catalogued) const
+{
+    std::vector<CAffectingAdvisory> affecting;
+    if (package.empty())
+        return affecting;
+    auto addOnce = [](std::vector<std::string>& list, const std::string& value) {
+        if (!value.empty() && std::find(list.begin(), list.end(), value) == list.end())
+            list.push_back(value);
+    };
+    for (const CFind& find : finds) {
+        for (const std::string& version : FindVersions(find, catalogued)) {
+            for (const CAdvisory& advisory : Get(package, version)) {
+                auto known = std::find_if(affecting.begin(), affecting.end(),
+                                          [&](const CAffectingAdvisory& a) { return a.advisory.id == advisory.id; });
+                if (known == affecting.end())
+                    known = affecting.insert(affecting.end(), {advisory, {}, {}, {}});
+                addOnce(known->versions, version);
+                addOnce(known->fixed, advisory.fixed);
+                addOnce(known->paths, find.path);
+            }
+        }
+    }
+    return affecting;
+}
+
+std::string MostSevere(const std::vector<CAffectingAdvisory>& advisories)
+{
+    int rank = -1;
+    for (const CAffectingAdvisory& affecting : advisories)
+        rank = std::max(rank, SeverityRank(affecting.advisory.severity));
+    return rank < 0 ? "unknown" : kSeverities[rank];
+}

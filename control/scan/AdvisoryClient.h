@@ -34,6 +34,16 @@ struct CAdvisory
     bool evaluable = true;  // false: the server cannot evaluate its ranges, so the version may be affected
 };
 
+// An advisory as it bears on one component found: the versions found that it affects (or
+// may affect), the fixed versions the server named for them, and the places of those copies.
+struct CAffectingAdvisory
+{
+    CAdvisory advisory;
+    std::vector<std::string> versions;
+    std::vector<std::string> fixed;  // distinct, non-empty
+    std::vector<std::string> paths;  // distinct, in the order found
+};
+
 // A Maven package ("group:artifact") at a version, as the advisory query names it.
 struct CPackageVersion
 {
@@ -82,7 +92,10 @@ public:
     // The advisories that affect or may affect package at version, in the server's order
     // (affecting first, then those it cannot evaluate); empty when none is known.
     const std::vector<CAdvisory>& Get(const std::string& package, const std::string& version) const;
-    const std::map<CPackageVersion, std::vector<CAdvisory>>& GetAll() const { return m_advisories; }
+    // The advisories bearing on a package found at these places (a find without a version
+    // of its own has the catalogue's), each record once, in the order first met.
+    std::vector<CAffectingAdvisory> Affecting(const std::string& package, const std::vector<CFind>& finds,
+                                              const std::string& catalogued = "") const;
 
     static std::string AdvisoriesUrl(const std::string& webServer);
 
@@ -93,6 +106,8 @@ private:
 
 // The order of severities, "none" 0 to "critical" 4; -1 for anything else ("unknown").
 int SeverityRank(const std::string& severity);
+// The most severe of the advisories: the highest known severity, "unknown" when none is known.
+std::string MostSevere(const std::vector<CAffectingAdvisory>& advisories);
 // Whether an advisory of this severity meets a threshold ("low" .. "critical"): an unknown
 // severity meets every threshold, since nothing may be called safe that may not be.
 bool MeetsSeverity(const std::string& severity, const std::string& threshold);

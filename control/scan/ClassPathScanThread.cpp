@@ -47,6 +47,9 @@ bool CClassPathScanThread::SaveResults()
         ReportError(error, "CLocalItemDataManager::ScanClassPath()");
         return false;
     }
+    // Advisories that cannot be had leave the index as it would be without them.
+    if (m_pipeline.FetchAdvisories(error) == CAdvisoryClient::CResult::Failed)
+        ReportError("no advisories: " + error, "CClassPathScanThread::SaveResults");
     return m_pipeline.WriteIndex(GetOutputPath());
 }
 

@@ -26,9 +26,9 @@ public:
     // How long the lookup server may take to connect and to answer one request.
     void SetLookupTimeLimit(std::chrono::milliseconds limit) { m_pipeline.SetLookupTimeLimit(limit); }
 
-    // Fetches the catalogue entries of what was found and writes the output file. False
-    // when nothing was written: the file keeps its previous content when an entry cannot
-    // be loaded.
+    // Fetches the catalogue entries of what was found and the advisories that affect it and
+    // writes the output file. False when nothing was written: the file keeps its previous
+    // content when an entry cannot be loaded (advisories that cannot be had are left out).
     bool SaveResults();
     std::string GetOutputPath() const;
 

@@ -1,9 +1,11 @@
 #include "IndexWriter.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <set>
 
+#include "AdvisoryClient.h"
 #include "CatalogueEntries.h"
 #include "ErrorReport.h"
 #include "FileUtil.h"
@@ -139,8 +141,68 @@ void AppendFind(CXmlDocument& index, CXmlNode& entry, const CFind& find)
         SetIfAny(place, "claimedBy", find.claimedBy);
 }
 
-void AppendUnidentified(CXmlDocument& index, CXmlNode& root, const std::vector<CUnidentified>& units)
+const char* SeverityCaption(const std::string& severity)
 {
+    if (severity == "critical")
+        return "Critical";
+    if (severity == "high")
+        return "High";
+    if (severity == "medium")
+        return "Medium";
+    if (severity == "low")
+        return "Low";
+    if (severity == "none")
+        return "No severity given";
+    return "Unknown severity";
+}
+
+// The records that bear on an entry, each with the places of the affected copies, and the
+// category that gathers the affected components.
+void AppendAdvisories(CXmlDocument& index, CXmlNode& entry, const std::vector<CAffectingAdvisory>& advisories)
+{
+    if (advisories.empty())
+        return;
+    entry.SetAttribute("affected", "yes");
+    for (const CAffectingAdvisory& affecting : advisories) {
+        const CAdvisory& record = affecting.advisory;
+        CXmlNode advisory = entry.AppendChild(index.CreateElement("advisory"));
+        SetText(advisory, "id", record.id);
+        SetText(advisory, "severity", record.severity);
+        SetIfAny(advisory, "fixed", Joined(affecting.fixed));
+        SetText(advisory, "versions", Joined(affecting.versions));
+        advisory.SetAttribute("evaluable", record.evaluable ? "yes" : "no");
+        for (const std::string& alias : record.aliases)
+            AppendText(index, advisory, "alias", alias);
+        if (!record.summary.empty())
+            AppendText(index, advisory, "summary", record.summary);
+        for (const CAdvisoryRating& rating : record.ratings) {
+            CXmlNode element = advisory.AppendChild(index.CreateElement("rating"));
+            SetIfAny(element, "method", rating.method);
+            SetIfAny(element, "vector", rating.vector);
+            if (rating.score) {
+                char score[16];
+                std::snprintf(score, sizeof score, "%.1f", *rating.score);
+                element.SetAttribute("score", score);
+            }
+        }
+        for (const std::string& path : affecting.paths) {
+            CXmlNode place = advisory.AppendChild(index.CreateElement("affects"));
+            SetText(place, "path", path);
+        }
+    }
+    auto existing = entry.SelectNodes("categories");
+    CXmlNode categories = existing && existing->GetLength() > 0 ? existing->GetItem(0)
+                                                                : entry.AppendChild(index.CreateElement("categories"));
+    CXmlNode category = categories.AppendChild(index.CreateElement("category"));
+    AppendText(index, category, "primaryCategory", CIndexWriter::kAffectedCategory);
+    AppendText(index, category, "secondaryCategory", SeverityCaption(MostSevere(advisories)));
+}
+
+void AppendUnidentified(CXmlDocument& index, CXmlNode& root, const std::vector<CUnidentified>& units,
+                        const CAdvisoryClient* advisories)
+{
+    std::map<std::string, std::vector<CFind>> named;  // by identity: the places of an archive named by its pom
+
     std::map<std::string, CXmlNode> entries;  // by identity
     std::set<std::string> names;
     for (const CUnidentified& unit : units) {
@@ -177,6 +239,20 @@ void AppendUnidentified(CXmlDocument& index, CXmlNode& root, const std::vector<C
         }
         SetIfAny(place, "sha1", unit.sha1);
         SetIfAny(place, "sha256", unit.sha256);
+        if (unit.match == "metadata" && !unit.group.empty() && !unit.version.empty()) {
+            CFind find(unit.path, unit.nested ? CMatch::Nested : CMatch::Direct, unit.classes);
+            find.version = unit.version;
+            named[key].push_back(std::move(find));
+        }
+    }
+    if (!advisories)
+        return;
+    for (const CUnidentified& unit : units) {
+        const std::string key = IdentityKey(unit);
+        if (auto places = named.find(key); places != named.end()) {
+            AppendAdvisories(index, entries.at(key), advisories->Affecting(unit.group + ":" + unit.artifact, places->second));
+            named.erase(places);
+        }
     }
 }
 }  // namespace
@@ -186,7 +262,8 @@ std::string CIndexWriter::IndexPath(bool staged)
     return GetDataDirectory() + "Local/components.xml" + (staged ? "_new" : "");
 }
 
-bool CIndexWriter::Write(const std::string& path, const CScanResults& results, const CCatalogueEntries& catalogue)
+bool CIndexWriter::Write(const std::string& path, const CScanResults& results, const CCatalogueEntries& catalogue,
+                         const CAdvisoryClient* advisories)
 {
     CXmlDocument index;
     if (!index.Load(path))
@@ -200,17 +277,34 @@ bool CIndexWriter::Write(const std::string& path, const CScanResults& results, c
     while (CXmlNode child = root.GetFirstChild())
         root.RemoveChild(child);
 
-    for (const std::string& scid : results.GetOccurrences())
-        for (const CXmlNode& component : catalogue.GetComponents(scid))
-            root.AppendChild(component);
+    // What bears on each component, over all its places (the CLASSPATH's elements too).
+    std::map<std::string, std::vector<CAffectingAdvisory>> affecting;
+    if (advisories && advisories->HasData())
+        for (const CFoundComponent& found : results.GetComponents())
+            if (auto records = advisories->Affecting(CAdvisoryClient::Package(catalogue, found.scid), found.finds,
+                                                     catalogue.GetField(found.scid, "version"));
+                !records.empty())
+                affecting.emplace(found.scid, std::move(records));
+    auto appendAdvisories = [&](CXmlNode& entry, const std::string& scid) {
+        if (auto records = affecting.find(scid); records != affecting.end())
+            AppendAdvisories(index, entry, records->second);
+    };
+
+    for (const std::string& scid : results.GetOccurrences()) {
+        for (const CXmlNode& component : catalogue.GetComponents(scid)) {
+            CXmlNode entry = root.AppendChild(component);
+            appendAdvisories(entry, scid);
+        }
+    }
     for (const CFoundComponent& found : results.GetLocationComponents()) {
         for (const CXmlNode& component : catalogue.GetComponents(found.scid)) {
             CXmlNode entry = root.AppendChild(component);
             for (const CFind& find : found.finds)
                 AppendFind(index, entry, find);
+            appendAdvisories(entry, found.scid);
         }
     }
-    AppendUnidentified(index, root, results.GetUnidentified());
+    AppendUnidentified(index, root, results.GetUnidentified(), advisories && advisories->HasData() ? advisories : nullptr);
 
     sys::mkdir(DirectoryOf(path).c_str(), 0755);
     if (!index.Save(path)) {

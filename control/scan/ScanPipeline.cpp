@@ -165,7 +165,18 @@ bool CScanPipeline::FetchCatalogue(std::string& error)
     return m_catalogue.Fetch(m_webServer ? *m_webServer : GetComponentWebServer(), scids, error);
 }
 
-bool CScanPipeline::WriteIndex(const std::string& path) const { return CIndexWriter::Write(path, m_results, m_catalogue); }
+CAdvisoryClient::CResult CScanPipeline::FetchAdvisories(std::string& error)
+{
+    const std::vector<CPackageVersion> queries =
+        CAdvisoryClient::Queries(m_results.GetComponents(), m_catalogue, m_results.GetUnidentified());
+    return m_advisories.Fetch(m_webServer ? *m_webServer : GetComponentWebServer(), queries,
+                              CTransferSettings::FromSettings(CAdvisoryClient::kMaxAnswerBytes), error);
+}
+
+bool CScanPipeline::WriteIndex(const std::string& path) const
+{
+    return CIndexWriter::Write(path, m_results, m_catalogue, &m_advisories);
+}
 
 void CScanPipeline::Report(CEvent event, size_t value) const
 {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AdvisoryClient.h"
 #include "CatalogueEntries.h"
 #include "Diagnostics.h"
 #include "LookupConnection.h"
@@ -56,12 +57,16 @@ public:
 
     // Fetches the catalogue entries of every component found; error says which failed.
     bool FetchCatalogue(std::string& error);
-    // Writes the Local index at path from the results and the fetched entries.
+    // Asks the component web server, once the catalogue is fetched, which advisories affect
+    // what was found; NoData and Failed leave none (error then says why).
+    CAdvisoryClient::CResult FetchAdvisories(std::string& error);
+    // Writes the Local index at path from the results, the fetched entries and advisories.
     bool WriteIndex(const std::string& path) const;
 
     const std::vector<std::string>& GetNames() const { return m_names; }
     const CScanResults& GetResults() const { return m_results; }
     const CCatalogueEntries& GetCatalogue() const { return m_catalogue; }
+    const CAdvisoryClient& GetAdvisories() const { return m_advisories; }
     // The lookup server could not be reached, or failed during the location scan.
     bool LookupFailed() const { return m_lookupFailed; }
     // Requests sent to the lookup server, known once End has returned.
@@ -84,6 +89,7 @@ private:
     std::vector<std::unique_ptr<IMatcher>> m_matchers;
     CScanResults m_results;
     CCatalogueEntries m_catalogue;
+    CAdvisoryClient m_advisories;
     std::vector<std::string> m_names;
     std::vector<std::string> m_nameSources;  // the CLASSPATH element each name came from
     size_t m_position = 0;

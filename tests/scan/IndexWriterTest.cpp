@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "AdvisoryClient.h"
 #include "CatalogueEntries.h"
 #include "ScanResults.h"
 #include "XmlDocument.h"
@@ -126,4 +127,100 @@ TEST(IndexWriterTest, PlacesCarryTheirVersionsAndEveryUnidentifiedArchiveHasAnEn
     Strings again;
     ReadBack(path, again);
     EXPECT_EQ(again, ids);
+}
+
+// A component that known vulnerabilities affect says so for the tree, gathers under a
+// category of its own, and holds each record with the places of the affected copies; one the
+// server cannot rule out counts. The advisories of an archive named by its pom.properties too.
+TEST(IndexWriterTest, AffectedComponentsCarryTheirAdvisoriesAndTheirCategory)
+{
+    CRecordingHttpServer http;
+    http.Server().Get("/xql.dll/components/vendors/components.bnd", [](const httplib::Request& q, httplib::Response& r) {
+        const std::string scid = q.get_param_value("scid");
+        r.set_content("<components><component SCID=\"" + scid + "\"><componentName>C" + scid +
+                          "</componentName><version>2.0</version><artifact>org.c:c" + scid +
+                          "</artifact><categories><category><primaryCategory>Tools</primaryCategory>"
+                          "<secondaryCategory>General</secondaryCategory></category></categories></component></components>",
+                      "text/xml");
+    });
+    http.Start();
+    CCatalogueEntries catalogue;
+    std::string error;
+    ASSERT_TRUE(catalogue.Fetch("http://127.0.0.1:" + std::to_string(http.Port()), {"1", "2"}, error)) << error;
+    CScanResults results;
+    CFind set("/lib/set.jar", CMatch::Direct, 3), own("/lib/own.jar", CMatch::Direct, 3);
+    set.candidates = {"1.0", "1.1"};
+    own.version = "1.0";
+    results.AddFind("1", set);
+    results.AddFind("1", own);
+    results.AddFind("2", CFind("/lib/safe.jar", CMatch::Direct, 2));  // the catalogue's 2.0: not affected
+    CUnidentified pom;
+    pom.path = "/m2/p.jar";
+    pom.match = "metadata";
+    pom.group = "org.p";
+    pom.artifact = "p";
+    pom.version = "3";
+    results.AddUnidentified(pom);
+
+    CAdvisoryClient advisories;
+    const std::vector<CPackageVersion> asked = {{"org.c:c1", "1.0"}, {"org.c:c1", "1.1"}, {"org.c:c2", "2.0"}, {"org.p:p", "3"}};
+    ASSERT_TRUE(advisories.ReadAnswer(R"({"generation":2,"results":[
+        {"advisories":[{"id":"GHSA-1","aliases":["CVE-1"],"summary":"<script>alert(1)</script>","severity":"high",
+                        "fixed":"1.2","ratings":[{"method":"CVSSv31","vector":"CVSS:3.1/AV:N","score":7.5}]}]},
+        {"unevaluable":[{"id":"OSV-9","severity":"unknown"}]},
+        {},
+        {"advisories":[{"id":"GHSA-2","severity":"low","fixed":"4"}]}]})",
+                                      asked, error))
+        << error;
+    CTestRegistry registry;
+    const std::string path = CIndexWriter::IndexPath(false);
+    ASSERT_TRUE(CIndexWriter::Write(path, results, catalogue, &advisories));
+    CXmlDocument index;
+    ASSERT_TRUE(index.Load(path));
+    auto nodes = [](const auto& parent, const char* xpath) {
+        std::vector<CXmlNode> list;
+        if (auto found = parent.SelectNodes(xpath))
+            for (const CXmlNode& node : *found)
+                list.push_back(node);
+        return list;
+    };
+    auto text = [&](const CXmlNode& parent, const char* child) {
+        auto found = nodes(parent, child);
+        return found.empty() ? std::string() : found[0].GetFirstChild().GetNodeValue().value_or("");
+    };
+    Strings lines;
+    for (const CXmlNode& component : nodes(index, "components/component")) {
+        std::string line = component.GetAttribute("affected").value_or("-");
+        for (const CXmlNode& category : nodes(component, "categories/category"))
+            line += " [" + text(category, "primaryCategory") + "/" + text(category, "secondaryCategory") + "]";
+        for (const CXmlNode& advisory : nodes(component, "advisory")) {
+            line += " " + advisory.GetAttribute("id").value_or("") + " " + advisory.GetAttribute("severity").value_or("") +
+                    " fixed=" + advisory.GetAttribute("fixed").value_or("-") + " versions=" +
+                    advisory.GetAttribute("versions").value_or("") + " evaluable=" +
+                    advisory.GetAttribute("evaluable").value_or("");
+            for (const char* child : {"alias", "summary", "rating/@score", "affects/@path"})
+                for (const CXmlNode& node : nodes(advisory, child))
+                    line += " " + (node.GetFirstChild() ? node.GetFirstChild().GetNodeValue().value_or("")
+                                                        : node.GetNodeValue().value_or(""));
+        }
+        lines.push_back(line);
+    }
+    EXPECT_EQ(lines, (Strings{"yes [Tools/General] [Affected by known vulnerabilities/High]"
+                              " GHSA-1 high fixed=1.2 versions=1.0 evaluable=yes CVE-1 <script>alert(1)</script> 7.5"
+                              " /lib/set.jar /lib/own.jar"
+                              " OSV-9 unknown fixed=- versions=1.1 evaluable=no /lib/set.jar",
+                              "- [Tools/General]",
+                              "yes [Unidentified archives/Named by pom.properties] [Affected by known vulnerabilities/Low]"
+                              " GHSA-2 low fixed=4 versions=3 evaluable=yes /m2/p.jar"}));
+    // The same scan writes the same bytes; without advisory data, no trace of them.
+    const std::string with = ReadFileText(path);
+    ASSERT_TRUE(CIndexWriter::Write(path, results, catalogue, &advisories));
+    EXPECT_EQ(ReadFileText(path), with);
+    ASSERT_TRUE(CIndexWriter::Write(path, results, catalogue, nullptr));
+    const std::string without = ReadFileText(path);
+    CAdvisoryClient none;
+    ASSERT_TRUE(none.ReadAnswer(R"({"generation":0,"results":[]})", asked, error));
+    ASSERT_TRUE(CIndexWriter::Write(path, results, catalogue, &none));
+    EXPECT_EQ(ReadFileText(path), without);
+    EXPECT_EQ(without.find("advisory"), std::string::npos);
 }
