@@ -7,6 +7,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <tuple>
 
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "AccessLog.h"
+#include "AdvisoryClient.h"
 #include "CatalogueEntries.h"
 #include "ClassFingerprint.h"
 #include "ClassPathScanThread.h"
@@ -27,11 +29,14 @@
 #include "LookupServer.h"
 #include "MessageQueue.h"
 #include "Messages.h"
+#include "ReportFormats.h"
 #include "ReportedComponent.h"
 #include "Settings.h"
+#include "UrlFetch.h"
 #include "support/ChildProcess.h"
 #include "support/HeadlessModalRunner.h"
 #include "support/ProxyProcess.h"
+#include "support/RecordingHttpServer.h"
 #include "support/TestArchives.h"
 #include "support/TestSite.h"
 #include "support/TestSupport.h"
@@ -652,4 +657,163 @@ TEST_F(CorvaneScanTest, UpdateIndexWritesWhatTheProgramsScanWritesForTheLocalTab
     CollectMessages(queue, WM_SCAN_FINISHED, 30s);
     scan.Shutdown();
     EXPECT_EQ(ReadFileText(index), written);
+}
+
+// The known vulnerabilities of what was found, in every format, and --fail-on. The catalogue
+// comes from vantrel-server through a stand-in that adds the advisories endpoint: Acme
+// Parsers 2.1 is affected by a record whose summary is markup, Beta Logging 0.9 may be by one
+// of unknown severity the server cannot evaluate.
+TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
+{
+    const std::string web = "http://127.0.0.1:" + std::to_string(s_server->HttpPort());
+    std::string acmeSeverity = "medium";
+    int advisoryStatus = 200;
+    Strings asked;  // the bodies posted
+    CRecordingHttpServer standIn;
+    standIn.Server().Get(R"(/xql\.dll/.*)", [&](const httplib::Request& req, httplib::Response& res) {
+        std::string body, error;
+        std::string target = req.path + "?";
+        for (const auto& [name, value] : req.params)
+            target += name + "=" + value + "&";
+        if (FetchUrl(web + target, body, error, CTransferSettings{}))
+            res.set_content(body, "text/xml");
+        else
+            res.status = 502;
+    });
+    standIn.Server().Post("/vantrel/advisories", [&](const httplib::Request& req, httplib::Response& res) {
+        res.status = advisoryStatus;
+        asked.push_back(req.body);
+        Json results = Json::array();
+        std::istringstream lines(req.body);
+        for (std::string line; std::getline(lines, line);) {
+            Json result = {{"package", line.substr(0, line.find('\t'))}, {"version", line.substr(line.find('\t') + 1)}};
+            if (line == "com.acme:parsers\t2.1")
+                result["advisories"] = {{{"id", "GHSA-acme-0001-xxxx"}, {"aliases", {"CVE-2024-0001"}},
+                                         {"summary", "<script>alert(1)</script>\"><img src=x onerror=alert(2)>"},
+                                         {"severity", acmeSeverity}, {"fixed", "2.2"}, {"evaluable", true},
+                                         {"ratings", {{{"method", "CVSSv31"}, {"vector", "CVSS:3.1/AV:N/AC:L"}, {"score", 5.3}}}}}};
+            if (line == "org.beta:logging\t0.9")
+                result["unevaluable"] = {{{"id", "OSV-2024-beta"}, {"severity", "unknown"}, {"fixed", ""}, {"evaluable", false}}};
+            results.push_back(result);
+        }
+        res.set_content(Json{{"generation", 4}, {"records", 2}, {"results", results}}.dump(), "application/json");
+    });
+    standIn.Start();
+    const std::string server = "http://127.0.0.1:" + std::to_string(standIn.Port());
+
+    CRun table = Scan({"--server", server, "-f", "table", Lib()});
+    ASSERT_EQ(table.status, 0) << table.err;
+    // A line per catalogued package and version, in the order found (Gamma has no group,
+    // other.jar no pom.properties).
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], "com.acme:parsers\t2.1\norg.eps:web\t3.0\norg.beta:logging\t0.9\norg.delta:units\t1.0+build\n");
+    EXPECT_NE(table.out.find("Acme Parsers       2.1        catalogue  direct              2  LIB/acme-parsers-2.1.jar\n"
+                             "  vulnerable: GHSA-acme-0001-xxxx (CVE-2024-0001), medium, fixed in 2.2\n"
+                             "Beta Logging"),
+              std::string::npos)
+        << table.out;
+    EXPECT_NE(table.out.find("LIB/shaded.jar\n  may be vulnerable: OSV-2024-beta, unknown, no fixed version known, "
+                             "its affected versions cannot be evaluated\nDelta Units"),
+              std::string::npos)
+        << table.out;
+
+    CRun json = Scan({"--server", server, "-f", "json", Lib()});
+    ASSERT_EQ(json.status, 0) << json.err;
+    Strings advisories;
+    for (const Json& component : Json::parse(json.out)) {
+        EXPECT_TRUE(component["advisories"].is_array()) << component.dump();  // every object has them
+        for (const Json& advisory : component["advisories"])
+            advisories.push_back(component["name"].dump() + " " + advisory["id"].get<std::string>() + " " +
+                                 advisory["severity"].get<std::string>() + " " + advisory["fixed"].dump() + " " +
+                                 advisory["evaluable"].dump() + " " + advisory["versions"].dump() + " " +
+                                 advisory["ratings"].dump());
+    }
+    EXPECT_EQ(advisories, (Strings{R"("Acme Parsers" GHSA-acme-0001-xxxx medium "2.2" true ["2.1"] )"
+                                   R"([{"method":"CVSSv31","score":5.3,"vector":"CVSS:3.1/AV:N/AC:L"}])",
+                                   R"("Beta Logging" OSV-2024-beta unknown null false ["0.9"] [])"}));
+
+    // The BOM still validates, with a vulnerability per record and component.
+    const std::string bomPath = m_files.File("sbom.json");
+    CRun bom = Scan({"--server", server, "-f", "cyclonedx", "-o", bomPath, Lib()});
+    ASSERT_EQ(bom.status, 0) << bom.err;
+    CChildProcess validator;
+    ASSERT_TRUE(validator.Start({VALIDATE_BOM, bomPath}, {}, m_files.File("validation"), m_files.File("validation")));
+    EXPECT_EQ(validator.Wait(60s), 0) << ReadFileText(m_files.File("validation"));
+    const Json document = Json::parse(ReadFileText(bomPath));
+    ASSERT_EQ(document["vulnerabilities"].size(), 2u) << document.dump(2);
+    const Json& acme = document["vulnerabilities"][0];
+    EXPECT_EQ(acme["id"], "GHSA-acme-0001-xxxx");
+    EXPECT_EQ(acme["source"], (Json{{"name", "OSV"}, {"url", "https://osv.dev/vulnerability/GHSA-acme-0001-xxxx"}}));
+    EXPECT_EQ(acme["references"][0]["id"], "CVE-2024-0001");
+    EXPECT_EQ(acme["ratings"], Json::parse(R"([{"method":"CVSSv31","severity":"medium","vector":"CVSS:3.1/AV:N/AC:L","score":5.3}])"));
+    EXPECT_EQ(acme["description"], "<script>alert(1)</script>\"><img src=x onerror=alert(2)>");
+    EXPECT_EQ(acme["affects"], Json::parse(R"([{"ref":"scid:2000001","versions":[{"version":"2.1","status":"affected"}]}])"));
+    EXPECT_NE(acme["recommendation"].get<std::string>().find("2.2"), std::string::npos);
+    const Json& beta = document["vulnerabilities"][1];
+    EXPECT_EQ(beta["affects"], Json::parse(R"([{"ref":"scid:2000002","versions":[{"version":"0.9","status":"unknown"}]}])"));
+    EXPECT_EQ(beta["ratings"], Json::parse(R"([{"severity":"unknown"}])"));
+
+    // --fail-on: the record of unknown severity that may affect Beta Logging meets every
+    // threshold; Acme's only those at or below its own.
+    struct Case
+    {
+        std::string path, threshold, severity;
+        int status;
+    } cases[] = {
+        {Lib(), "critical", "medium", 5},
+        {Lib() + "/acme-parsers-2.1.jar", "high", "medium", 0},
+        {Lib() + "/acme-parsers-2.1.jar", "medium", "medium", 5},
+        {Lib() + "/acme-parsers-2.1.jar", "high", "critical", 5},
+        {Lib() + "/acme-parsers-2.1.jar", "low", "none", 0},
+    };
+    for (const Case& c : cases) {
+        acmeSeverity = c.severity;
+        CRun run = Scan({"--server", server, "--fail-on", c.threshold, "-o", m_files.File("report.json"), c.path});
+        EXPECT_EQ(run.status, c.status) << c.path << " " << c.threshold << " " << c.severity << ": " << run.err;
+        EXPECT_TRUE(std::filesystem::exists(m_files.File("report.json")));  // written either way
+        std::filesystem::remove(m_files.File("report.json"));
+    }
+
+    // Without advisories (vantrel-server answers 404, the stand-in fails): the same report as
+    // ever, and no failure; a failure is a warning.
+    CRun plain = Scan({"-f", "json", Lib()});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out.find("advisories"), std::string::npos);
+    CRun gated = Scan({"--fail-on", "low", "-f", "json", Lib()});
+    EXPECT_EQ(gated.status, 0) << gated.err;
+    EXPECT_EQ(gated.out, plain.out);
+    EXPECT_EQ(gated.err, "");
+    advisoryStatus = 500;
+    CRun failed = Scan({"--server", server, "--fail-on", "low", "-f", "json", Lib()});
+    EXPECT_EQ(failed.status, 0);
+    EXPECT_EQ(failed.out, plain.out);
+    EXPECT_NE(failed.err.find("corvane-scan: warning: no advisories (--server): " + server +
+                              "/vantrel/advisories: HTTP status 500"),
+              std::string::npos)
+        << failed.err;
+}
+
+// A find whose classes leave several candidate versions: the table names the candidates a
+// record affects.
+TEST(ReportFormats, ACandidateSetSaysWhichCandidatesAreAffected)
+{
+    CAdvisoryClient advisories;
+    std::string error;
+    ASSERT_TRUE(advisories.ReadAnswer(
+        R"({"generation":1,"results":[{},{"advisories":[{"id":"GHSA-o","severity":"high","fixed":"2.1"}]}]})",
+        {{"org.omega:util", "2.1"}, {"org.omega:util", "2.0"}}, error))
+        << error;
+    CReportedComponent omega;
+    omega.scid = "7";
+    omega.name = "Omega Utilities";
+    omega.artifact = "org.omega:util";
+    CFind find("/v/omega.jar", CMatch::Direct, 1);
+    find.basis = CVersionBasis::Fingerprints;
+    find.candidates = {"2.1", "2.0"};
+    omega.finds = {find};
+    omega.advisories = advisories.Affecting(omega.artifact, omega.finds);
+    EXPECT_NE(FormatTable({omega}, {}, &advisories)
+                  .find("\n  vulnerable: GHSA-o, high, fixed in 2.1; affects 2.0 of 2.1 or 2.0\n"),
+              std::string::npos)
+        << FormatTable({omega}, {}, &advisories);
 }
