@@ -6,7 +6,6 @@
 
 #include "CatalogueEntries.h"
 #include "FileDigest.h"
-#include "MavenVersion.h"
 #include "UrlFetch.h"
 
 namespace
@@ -140,18 +139,4 @@ bool AnyAdvisoryMeets(const std::vector<CReportedComponent>& components, const s
         if (meets(ArchiveAdvisories(archive, advisories)))
             return true;
     return false;
-}
-
-std::string FixedVersion(const CAffectingAdvisory& advisory)
-{
-    std::string highest;
-    std::optional<CMavenVersion> highestVersion;
-    for (const std::string& fixed : advisory.fixed) {
-        const std::optional<CMavenVersion> version = CMavenVersion::Parse(fixed);
-        if (highest.empty() || (version && (!highestVersion || *version > *highestVersion))) {
-            highest = fixed;
-            highestVersion = version;
-        }
-    }
-    return highest;
 }

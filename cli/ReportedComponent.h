@@ -41,9 +41,6 @@ std::vector<CAffectingAdvisory> ArchiveAdvisories(const CUnidentified& archive, 
 // Whether an advisory at or above threshold affects, or may affect, anything reported.
 bool AnyAdvisoryMeets(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified,
                       const CAdvisoryClient& advisories, const std::string& threshold);
-// The fixed version that fixes every affected copy found: the highest the server named;
-// empty when it named none.
-std::string FixedVersion(const CAffectingAdvisory& advisory);
 
 // A find's version as reports write it: the version, or the candidates ("1.2 or 1.1").
 std::string VersionText(const CFind& find);

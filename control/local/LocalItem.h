@@ -18,10 +18,14 @@ public:
     const std::string& GetSecondaryCategory() const { return m_secondaryCategory; }
     const std::string& GetComponentName() const { return m_componentName; }
     const std::string& GetScid() const { return m_scid; }
+    // A component that known vulnerabilities affect, or may affect (the index's affected="yes").
+    bool IsAffected() const { return m_affected; }
+    void SetAffected(bool affected) { m_affected = affected; }
 
 private:
     std::string m_primaryCategory;
     std::string m_secondaryCategory;
     std::string m_componentName;
     std::string m_scid;
+    bool m_affected = false;
 };

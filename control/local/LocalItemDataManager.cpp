@@ -92,9 +92,11 @@ bool CLocalItemDataManager::ListChildItems(const CTreeItem& parent, CItemList& c
         }
         for (const CXmlNode& component : *components) {
             std::string name = GetChildElementValue(component, "componentName");
-            children.Append(std::make_unique<CLocalItem>(ITEM_LEAF, name, item->GetPrimaryCategory(),
-                                                         item->GetSecondaryCategory(), name,
-                                                         GetElementAttributeValue(component, "SCID")));
+            auto leaf = std::make_unique<CLocalItem>(ITEM_LEAF, name, item->GetPrimaryCategory(),
+                                                     item->GetSecondaryCategory(), name,
+                                                     GetElementAttributeValue(component, "SCID"));
+            leaf->SetAffected(GetElementAttributeValue(component, "affected") == "yes");
+            children.Append(std::move(leaf));
         }
     }
     children.Sort();
@@ -183,6 +185,36 @@ std::vector<CLocalItemDataManager::CPlace> CLocalItemDataManager::ListPlaces(con
                           attribute("claimedVersion"), attribute("claimedBy")});
     }
     return places;
+}
+
+std::vector<CLocalItemDataManager::CAdvisoryEntry> CLocalItemDataManager::ListAdvisories(const std::string& scid)
+{
+    std::vector<CAdvisoryEntry> advisories;
+    if (!LoadComponentList(false))
+        return advisories;
+    // The CLASSPATH's entries of a component repeat its records: the first entry that has them.
+    auto found = m_index->SelectNodes("components/component[@SCID=$scid][advisory][1]/advisory", {{"scid", scid}});
+    if (!found)
+        return advisories;
+    auto texts = [](const CXmlNode& parent, const char* xpath) {
+        std::vector<std::string> values;
+        if (auto nodes = parent.SelectNodes(xpath))
+            for (const CXmlNode& node : *nodes)
+                values.push_back(node.GetFirstChild() ? node.GetFirstChild().GetNodeValue().value_or("") : "");
+        return values;
+    };
+    for (const CXmlNode& advisory : *found) {
+        auto attribute = [&advisory](const char* name) { return advisory.GetAttribute(name).value_or(""); };
+        const std::vector<std::string> summary = texts(advisory, "summary");
+        std::vector<std::string> paths;
+        if (auto places = advisory.SelectNodes("affects"))
+            for (const CXmlNode& place : *places)
+                paths.push_back(place.GetAttribute("path").value_or(""));
+        advisories.push_back({attribute("id"), texts(advisory, "alias"), attribute("severity"),
+                              summary.empty() ? "" : summary.front(), attribute("fixed"), attribute("evaluable") != "no",
+                              Words(attribute("versions")), paths});
+    }
+    return advisories;
 }
 
 std::string CLocalItemDataManager::UnidentifiedUrl(const std::string& server, const std::string& id)

@@ -46,6 +46,21 @@ public:
     };
     std::vector<CPlace> ListPlaces(const std::string& scid);
 
+    // A known vulnerability of a component as the index keeps it: the record, the versions
+    // found that it affects, and where those copies are.
+    struct CAdvisoryEntry
+    {
+        std::string id;
+        std::vector<std::string> aliases;
+        std::string severity;
+        std::string summary;
+        std::string fixed;
+        bool evaluable = true;  // false: the component may be affected
+        std::vector<std::string> versions;
+        std::vector<std::string> paths;
+    };
+    std::vector<CAdvisoryEntry> ListAdvisories(const std::string& scid);
+
     static std::string IndexFile();
     // An id of the index that names an archive without a catalogue entry, not a catalogue SCID.
     static bool IsLocalId(const std::string& scid) { return scid.starts_with("local:"); }

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CatalogueEntries.h"
+#include "MavenVersion.h"
 
 namespace
 {
@@ -365,4 +366,18 @@ std::string MostSevere(const std::vector<CAffectingAdvisory>& advisories)
     for (const CAffectingAdvisory& affecting : advisories)
         rank = std::max(rank, SeverityRank(affecting.advisory.severity));
     return rank < 0 ? "unknown" : kSeverities[rank];
+}
+
+std::string FixedVersion(const CAffectingAdvisory& advisory)
+{
+    std::string highest;
+    std::optional<CMavenVersion> highestVersion;
+    for (const std::string& fixed : advisory.fixed) {
+        const std::optional<CMavenVersion> version = CMavenVersion::Parse(fixed);
+        if (highest.empty() || (version && (!highestVersion || *version > *highestVersion))) {
+            highest = fixed;
+            highestVersion = version;
+        }
+    }
+    return highest;
 }

@@ -108,6 +108,9 @@ private:
 int SeverityRank(const std::string& severity);
 // The most severe of the advisories: the highest known severity, "unknown" when none is known.
 std::string MostSevere(const std::vector<CAffectingAdvisory>& advisories);
+// The fixed version that fixes every affected copy found: the highest the server named;
+// empty when it named none.
+std::string FixedVersion(const CAffectingAdvisory& advisory);
 // Whether an advisory of this severity meets a threshold ("low" .. "critical"): an unknown
 // severity meets every threshold, since nothing may be called safe that may not be.
 bool MeetsSeverity(const std::string& severity, const std::string& threshold);

@@ -168,7 +168,7 @@ void AppendAdvisories(CXmlDocument& index, CXmlNode& entry, const std::vector<CA
         CXmlNode advisory = entry.AppendChild(index.CreateElement("advisory"));
         SetText(advisory, "id", record.id);
         SetText(advisory, "severity", record.severity);
-        SetIfAny(advisory, "fixed", Joined(affecting.fixed));
+        SetIfAny(advisory, "fixed", FixedVersion(affecting));
         SetText(advisory, "versions", Joined(affecting.versions));
         advisory.SetAttribute("evaluable", record.evaluable ? "yes" : "no");
         for (const std::string& alias : record.aliases)

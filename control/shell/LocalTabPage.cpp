@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStyle>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -27,18 +28,24 @@ void CLocalTabPage::InitBrowser()
 {
     CTabPage::InitBrowser();
     connect(GetBrowser(), &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (ok && !m_advisories.empty())
+            GetBrowser()->page()->runJavaScript(QString::fromStdString(AdvisoriesScript(m_advisories)));
         if (ok && !m_places.empty())
             GetBrowser()->page()->runJavaScript(QString::fromStdString(PlacesScript(m_places)));
         m_places.clear();
+        m_advisories.clear();
     });
 }
 
 void CLocalTabPage::NavigateToItem(const CTreeItem* item)
 {
     m_places.clear();
+    m_advisories.clear();
     const auto* component = dynamic_cast<const CLocalItem*>(item);
-    if (component && component->GetKind() == ITEM_LEAF && m_localManager)
+    if (component && component->GetKind() == ITEM_LEAF && m_localManager) {
         m_places = m_localManager->ListPlaces(component->GetScid());
+        m_advisories = m_localManager->ListAdvisories(component->GetScid());
+    }
     CTabPage::NavigateToItem(item);
 }
 
@@ -103,6 +110,59 @@ std::string CLocalTabPage::PlacesScript(const std::vector<CLocalItemDataManager:
            " (main || document.body || document.documentElement).appendChild(section);"
            "})(" +
            json.toStdString() + ");";
+}
+
+std::string CLocalTabPage::AdvisoriesScript(const std::vector<CLocalItemDataManager::CAdvisoryEntry>& advisories)
+{
+    // As the places: JSON that becomes text nodes, so that no summary is read as markup.
+    auto strings = [](const std::vector<std::string>& values) {
+        QJsonArray array;
+        for (const std::string& value : values)
+            array.append(QString::fromStdString(value));
+        return array;
+    };
+    QJsonArray rows;
+    for (const auto& advisory : advisories)
+        rows.append(QJsonObject{{"id", QString::fromStdString(advisory.id)},
+                                {"aliases", strings(advisory.aliases)},
+                                {"severity", QString::fromStdString(advisory.severity)},
+                                {"summary", QString::fromStdString(advisory.summary)},
+                                {"fixed", QString::fromStdString(advisory.fixed)},
+                                {"evaluable", advisory.evaluable},
+                                {"versions", strings(advisory.versions)},
+                                {"paths", strings(advisory.paths)}});
+    const QByteArray json = QJsonDocument(rows).toJson(QJsonDocument::Compact);
+    return "(function (advisories) {"
+           " function add(parent, tag, text) { var e = document.createElement(tag);"
+           "   if (text) e.textContent = text; parent.appendChild(e); return e; }"
+           " var section = document.createElement('div'); section.id = 'corvane-advisories';"
+           " section.style.cssText = 'margin:1.5em 0';"
+           " add(section, 'h2', 'Known vulnerabilities');"
+           " var list = add(section, 'ul');"
+           " advisories.forEach(function (advisory) {"
+           "   var item = add(list, 'li');"
+           "   var link = add(item, 'a', advisory.id);"
+           "   link.href = 'https://osv.dev/vulnerability/' + encodeURIComponent(advisory.id);"
+           "   var facts = (advisory.aliases.length ? ' (' + advisory.aliases.join(', ') + ')' : '') +"
+           "     ': ' + advisory.severity + (advisory.evaluable ? '' : ', may affect this version') +"
+           "     (advisory.fixed ? ', fixed in ' + advisory.fixed : ', no fixed version known');"
+           "   item.appendChild(document.createTextNode(facts));"
+           "   if (advisory.summary) add(item, 'p', advisory.summary);"
+           "   if (advisory.paths.length) add(item, 'p', 'Affected copies (' + advisory.versions.join(', ') + '): ' +"
+           "     advisory.paths.join(', '));"
+           " });"
+           " var main = document.querySelector('main');"
+           " (main || document.body || document.documentElement).appendChild(section);"
+           "})(" +
+           json.toStdString() + ");";
+}
+
+QIcon CLocalTabPage::ItemIcon(const CTreeItem& item, int imageKind) const
+{
+    const auto* local = dynamic_cast<const CLocalItem*>(&item);
+    if (local && local->IsAffected())
+        return style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    return CTabPage::ItemIcon(item, imageKind);
 }
 
 CSearchRunner::CThreadFactory CLocalTabPage::PrepareSearch(const std::string& text)

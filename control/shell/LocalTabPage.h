@@ -15,6 +15,9 @@ public:
 
     // The script that adds the places to a component's page.
     static std::string PlacesScript(const std::vector<CLocalItemDataManager::CPlace>& places);
+    // The script that adds the known vulnerabilities of a component to its page, each with
+    // the places of the affected copies.
+    static std::string AdvisoriesScript(const std::vector<CLocalItemDataManager::CAdvisoryEntry>& advisories);
     // How the version of a place was established ("version 1.2.0 from class fingerprints",
     // "one of 1.2.0, 1.2.1", "...; the archive's pom.properties says 1.3.0"); empty when the
     // index does not say.
@@ -25,9 +28,12 @@ protected:
     void InitBrowser() override;
     void NavigateToItem(const CTreeItem* item) override;
     CSearchRunner::CThreadFactory PrepareSearch(const std::string& text) override;
+    // An affected component shows a warning sign in place of its image.
+    QIcon ItemIcon(const CTreeItem& item, int imageKind) const override;
 
 private:
     CLocalItemDataManager* m_localManager = nullptr;
     // The places of the component whose page is loading, shown once it has loaded.
     std::vector<CLocalItemDataManager::CPlace> m_places;
+    std::vector<CLocalItemDataManager::CAdvisoryEntry> m_advisories;
 };

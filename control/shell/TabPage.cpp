@@ -326,7 +326,7 @@ QTreeWidgetItem* CTabPage::InsertItem(QTreeWidgetItem* parent, std::unique_ptr<C
     auto* treeItem = new QTreeWidgetItem;
     treeItem->setText(0, QString::fromStdString(item->GetName()));
     if (imageKind >= ITEM_HOME && imageKind <= ITEM_LEAF)
-        treeItem->setIcon(0, m_treeIcons[static_cast<size_t>(imageKind)]);
+        treeItem->setIcon(0, ItemIcon(*item, imageKind));
     treeItem->setData(0, kItemRole, QVariant::fromValue(reinterpret_cast<quintptr>(item.get())));
     treeItem->setChildIndicatorPolicy(expandButton ? QTreeWidgetItem::ShowIndicator
                                                    : QTreeWidgetItem::DontShowIndicatorWhenChildless);
@@ -337,6 +337,8 @@ QTreeWidgetItem* CTabPage::InsertItem(QTreeWidgetItem* parent, std::unique_ptr<C
     m_items.push_back(std::move(item));
     return treeItem;
 }
+
+QIcon CTabPage::ItemIcon(const CTreeItem&, int imageKind) const { return m_treeIcons[static_cast<size_t>(imageKind)]; }
 
 void CTabPage::InsertListed(QTreeWidgetItem* parent, CItemList& list)
 {

@@ -149,6 +149,8 @@ protected:
     virtual void OnDeactivate();
     virtual void AddChildItems(QTreeWidgetItem* treeItem, const CTreeItem& item);
     virtual void AddSearchResults(CItemList& list);
+    // The icon of an item shown with the images of imageKind; a collection may mark some.
+    virtual QIcon ItemIcon(const CTreeItem& item, int imageKind) const;
     // The variant's search for the box's text; none (the base) runs no search.
     virtual CSearchRunner::CThreadFactory PrepareSearch(const std::string& text);
 

@@ -56,6 +56,27 @@ const char* const kVersionsIndex = R"(<?xml version="1.0"?>
 </components>
 )";
 
+// A component that known vulnerabilities affect, one of them with a hostile summary.
+const char* const kAffectedIndex = R"(<?xml version="1.0"?>
+<components>
+  <component SCID="S-3" affected="yes"><componentName>FastDB Driver</componentName>
+    <categories><category><primaryCategory>Data Access</primaryCategory>
+      <secondaryCategory>JDBC Drivers</secondaryCategory></category>
+      <category><primaryCategory>Affected by known vulnerabilities</primaryCategory>
+      <secondaryCategory>High</secondaryCategory></category></categories>
+    <foundIn path="/libs/a.jar" match="direct" classes="12" basis="fingerprints" version="1.2.0"/>
+    <advisory id="GHSA-f&quot;&gt;x" severity="high" fixed="1.2.5" versions="1.2.0" evaluable="yes">
+      <alias>CVE-2024-1234</alias>
+      <summary>&lt;script&gt;document.title='owned'&lt;/script&gt;"&gt;&lt;img src=x onerror="document.title='owned'"&gt;</summary>
+      <affects path="/libs/a.jar"/></advisory>
+    <advisory id="OSV-2" severity="unknown" versions="1.2.0" evaluable="no"><affects path="/libs/a.jar"/></advisory>
+  </component>
+  <component SCID="S-7"><componentName>Grid Pro</componentName>
+    <categories><category><primaryCategory>Data Access</primaryCategory>
+      <secondaryCategory>JDBC Drivers</secondaryCategory></category></categories></component>
+</components>
+)";
+
 class LocalTabPageTest : public ::testing::Test
 {
 protected:
@@ -96,6 +117,23 @@ protected:
             return !places.isEmpty();
         })) << places.toStdString();
         return places.toStdString();
+    }
+
+    // The text of the page's advisories section, and the first link's address, once it is
+    // there, and only if none of it became markup.
+    std::string AdvisoriesText()
+    {
+        QString text;
+        EXPECT_TRUE(WaitFor([&] {
+            m_page->GetBrowser()->page()->runJavaScript(
+                "var e = document.getElementById('corvane-advisories');"
+                "e && !e.querySelector('b, script, img') && document.title != 'owned' ?"
+                " e.textContent + ' | ' + e.querySelector('a').href : ''",
+                [&text](const QVariant& value) { text = value.toString(); });
+            Pump(std::chrono::milliseconds(50));
+            return !text.isEmpty();
+        })) << text.toStdString();
+        return text.toStdString();
     }
 
     std::string IndexPath() const { return m_registry.DataDir() + "/Local/components.xml"; }
@@ -199,6 +237,42 @@ TEST_F(LocalTabPageTest, PlacesSayTheVersionAndUnidentifiedArchivesHaveTheirCate
               1u);
     EXPECT_EQ(PlacesText(), "Found on this machine"
                             "/m2/guice-multibindings-4.2.3.jar (direct, 20 classes): version 4.2.3 from its pom.properties");
+}
+
+// An affected component is gathered under a category of its own with a warning sign, and
+// its page lists the records, every text as text, with the places of the affected copies.
+TEST_F(LocalTabPageTest, AffectedComponentsAreMarkedAndTheirPagesListTheirAdvisories)
+{
+    WriteFileText(IndexPath(), kAffectedIndex);
+    Open();
+    QTreeWidget* tree = m_page->GetTree();
+    ASSERT_EQ(tree->topLevelItemCount(), 4);
+    QTreeWidgetItem* affected = tree->topLevelItem(2);
+    EXPECT_EQ(affected->text(0), "Affected by known vulnerabilities");
+    QTreeWidgetItem* data = tree->topLevelItem(3);
+    tree->expandItem(data);
+    tree->expandItem(data->child(0));
+    ASSERT_EQ(data->child(0)->childCount(), 2);
+    EXPECT_EQ(data->child(0)->child(0)->text(0), "FastDB Driver");
+    // The affected one's image is not that of the others.
+    EXPECT_NE(data->child(0)->child(0)->icon(0).cacheKey(), data->child(0)->child(1)->icon(0).cacheKey());
+    tree->expandItem(affected);
+    ASSERT_EQ(affected->childCount(), 1);
+    EXPECT_EQ(affected->child(0)->text(0), "High");
+    tree->expandItem(affected->child(0));
+    ASSERT_EQ(affected->child(0)->childCount(), 1);
+    tree->setCurrentItem(affected->child(0)->child(0));
+    EXPECT_EQ(m_owner.LastReport(), "Affected by known vulnerabilities/High/FastDB Driver");
+    EXPECT_TRUE(WaitForPage(*m_page, "scid=S-3&"));
+    EXPECT_EQ(AdvisoriesText(),
+              "Known vulnerabilities"
+              "GHSA-f\">x (CVE-2024-1234): high, fixed in 1.2.5"
+              "<script>document.title='owned'</script>\"><img src=x onerror=\"document.title='owned'\">"
+              "Affected copies (1.2.0): /libs/a.jar"
+              "OSV-2: unknown, may affect this version, no fixed version known"
+              "Affected copies (1.2.0): /libs/a.jar"
+              " | https://osv.dev/vulnerability/GHSA-f%22%3Ex");
+    EXPECT_EQ(PlacesText(), "Found on this machine/libs/a.jar (direct, 12 classes): version 1.2.0 from class fingerprints");
 }
 
 TEST_F(LocalTabPageTest, SearchKeepsTheLocalHitsWithoutAProgressBar)
