@@ -1,8 +1,12 @@
 // Known vulnerabilities in memory: reading and loading 20,000 generated OSV records from a
 // ZIP archive as the bulk exports publish them, and matching 10,000 components against them.
+// "AdvisoryBench --write PREFIX" writes the records to PREFIX.zip and the components, as the
+// scan asks the server about them, to PREFIX.txt, for bench/advisory-store.sh.
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -68,12 +72,9 @@ struct CScratch
     ~CScratch() { std::filesystem::remove_all(path); }
 };
 
-// The archive, written once per run.
-const std::string& Archive()
+void WriteArchive(const std::string& file)
 {
-    static CScratch scratch;
-    static const std::string path = [] {
-        std::string file = scratch.path + "/Maven-all.zip";
+    {
         std::mt19937 random(27);
         std::vector<std::string> texts;
         texts.reserve(kRecords);
@@ -88,6 +89,16 @@ const std::string& Archive()
         }
         if (zip_close(archive) != 0)
             std::abort();
+    }
+}
+
+// The archive, written once per run.
+const std::string& Archive()
+{
+    static CScratch scratch;
+    static const std::string path = [] {
+        std::string file = scratch.path + "/Maven-all.zip";
+        WriteArchive(file);
         return file;
     }();
     return path;
@@ -165,4 +176,17 @@ void BM_MatchParsed(benchmark::State& state)
 BENCHMARK(BM_MatchParsed)->Unit(benchmark::kMillisecond);
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--write") == 0) {
+        WriteArchive(std::string(argv[2]) + ".zip");
+        std::ofstream question(std::string(argv[2]) + ".txt");
+        for (const CComponent& component : Components())
+            question << component.package << '\t' << component.version << '\n';
+        return question.good() ? 0 : 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

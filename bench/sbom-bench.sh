@@ -3,7 +3,8 @@
 # @cyclonedx/cdxgen (JAR mode, offline: no license fetches, no Maven Central searches), and
 # prints per case what each found against the truth and the time each took. The JARs come
 # from /usr/share/java, each case a folder of its own: plain, renamed, stripped of
-# META-INF, merged into one JAR, unpacked into a class tree; last, the whole folder at once.
+# META-INF, merged into one JAR, unpacked into a class tree; the whole folder at once; and
+# three versions of a library compiled here, stripped, where each copy's version counts.
 # vantrel-server runs over a site built from /usr/share/java, as the run command builds it.
 #
 # usage: bench/sbom-bench.sh [BUILD_DIR] [RUNS]
@@ -61,9 +62,45 @@ cp -R "$work/unpacked/." "$corpus/classes/"
 printf '%s\n' "${truth[@]}" | sort >"$work/truth.txt"
 echo "== corpus: ${#libraries[@]} libraries (${truth[*]}) in 5 forms under $corpus"
 
-# The reference server over /usr/share/java, on free ports read back from its first line.
+# Several versions of one library, compiled here into a Maven repository of their own and
+# catalogued from it: 1.1.0 changes one class of 1.0.0, 1.2.0 one more. Their copies in the
+# corpus are stripped of META-INF and renamed, so only the class files can tell them apart.
+versions=(1.0.0 1.1.0 1.2.0)
+repo="$work/repo"
+rm -rf "$repo" "$work/versioned" "$work/versions-copies"
+mkdir -p "$work/versions-copies"
+for i in "${!versions[@]}"; do
+  version="${versions[$i]}"
+  src="$work/versioned/$version/src/org/example/versioned"
+  classes="$work/versioned/$version/classes"
+  mkdir -p "$src" "$classes/META-INF/maven/org.example/versioned"
+  for class in Alpha Beta Gamma Delta; do
+    body='return 1;'
+    if { [ "$class" = Beta ] && [ "$i" -ge 1 ]; } || { [ "$class" = Gamma ] && [ "$i" -ge 2 ]; }; then
+      body="return $((i + 1)) * 10;"
+    fi
+    printf 'package org.example.versioned;\npublic class %s {\n  public int value() { %s }\n}\n' "$class" "$body" \
+      >"$src/$class.java"
+  done
+  javac -d "$classes" "$src"/*.java
+  printf 'groupId=org.example\nartifactId=versioned\nversion=%s\n' "$version" \
+    >"$classes/META-INF/maven/org.example/versioned/pom.properties"
+  folder="$repo/org/example/versioned/$version"
+  mkdir -p "$folder"
+  (cd "$classes" && zip -q -r "$folder/versioned-$version.jar" .)
+  printf '<project><modelVersion>4.0.0</modelVersion><groupId>org.example</groupId><artifactId>versioned</artifactId><version>%s</version><name>Versioned</name></project>\n' \
+    "$version" >"$folder/versioned-$version.pom"
+  cp "$folder/versioned-$version.jar" "$work/versions-copies/copy-$((i + 1)).jar"
+  zip -q -d "$work/versions-copies/copy-$((i + 1)).jar" 'META-INF/*'
+done
+printf 'org.example:versioned@%s\n' "${versions[@]}" | sort >"$work/truth-versions.txt"
+
+# The reference server over /usr/share/java (and the generated repository), on free ports read
+# back from its first line.
 site="$work/site"
-server/build-site "$site" >/dev/null
+catalogue=(--jars /usr/share/java --maven-repo "$repo")
+if [ -d /usr/share/maven-repo ]; then catalogue+=(--maven-repo /usr/share/maven-repo); fi
+server/build-site "$site" "${catalogue[@]}" --server "$server" >/dev/null
 pid=""
 trap '[ -n "$pid" ] && { kill $pid 2>/dev/null; wait $pid 2>/dev/null || true; }' EXIT
 "$server" --site "$site" --http 127.0.0.1:0 --lookup 127.0.0.1:0 --state "$work/state" \
@@ -136,6 +173,31 @@ for case in plain renamed stripped merged classes whole; do
   echo "$line | $ratio"
 done
 if [ -f "$work/notes.txt" ]; then cat "$work/notes.txt"; rm -f "$work/notes.txt"; fi
+
+# The versions case: each copy's exact version, as "group:artifact@version".
+corvane_versions() {
+  node -e '
+    for (const c of JSON.parse(require("fs").readFileSync(0, "utf8")))
+      for (const f of c.finds) console.log((c.artifact || c.name) + "@" + (f.version || c.version || f.candidates.join("|")))' \
+    <"$1" | grep '^org.example:versioned@' | sort -u || true
+}
+cdxgen_versions() {
+  node -e '
+    const bom = JSON.parse(require("fs").readFileSync(0, "utf8"));
+    for (const c of bom.components || []) {
+      const m = /^pkg:maven\/([^/]+)\/([^@?]+)@([^?#]+)/.exec(c.purl || "");
+      if (m) console.log(decodeURIComponent(m[1]) + ":" + decodeURIComponent(m[2]) + "@" + decodeURIComponent(m[3]));
+    }' <"$1" | grep '^org.example:versioned@' | sort -u || true
+}
+line="$(printf '%-14s %-5s' "versions" "${#versions[@]}")"
+for tool in corvane cdxgen; do
+  seconds[$tool]="$(timed "$tool" "$work/versions-copies" "$work/$tool-versions.json")"
+  "${tool}_versions" "$work/$tool-versions.json" >"$work/$tool-versions.txt"
+  hits="$(comm -12 "$work/truth-versions.txt" "$work/$tool-versions.txt" | wc -l)"
+  false_hits="$(comm -13 "$work/truth-versions.txt" "$work/$tool-versions.txt" | wc -l)"
+  line+="$(printf ' | %-24s %-8s' "$hits/${#versions[@]}, $false_hits false" "${seconds[$tool]} s")"
+done
+echo "$line | (exact versions of org.example:versioned, stripped copies)"
 registry="$work/uncapped.reg"
 echo "corvane-scan, whole folder, without the cap of 2000 lookups a second: $(timed corvane "$corpus" "$work/uncapped.json") s"
 echo "(found: components of the truth found, and components found that are not in it; time: median of $runs runs;"

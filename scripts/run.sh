@@ -52,6 +52,14 @@ if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
 fi
 # Client ids and reports that an earlier server kept in files move into its database once.
 build/dev/server/vantrel-server --site "$site" --migrate
+# Known vulnerabilities: the OSV records put in this folder (see the README) go into the
+# server's store; records already held are kept, newer copies replace them.
+advisories="${XDG_DATA_HOME:-$HOME/.local/share}/corvane/advisories"
+mkdir -p "$advisories"
+if [ -n "$(ls -A "$advisories")" ]; then
+  build/dev/server/vantrel-server --site "$site" --load-advisories "$advisories" ||
+    echo "run: the advisories in $advisories could not be loaded (see above); the server starts without them" >&2
+fi
 nohup build/dev/server/vantrel-server --site "$site" >"$state/vantrel-server.out" 2>&1 &
 echo $! >"$pidfile"
 for _ in $(seq 50); do grep -q "web servers on" "$state/vantrel-server.out" && break; sleep 0.1; done
@@ -79,4 +87,5 @@ Built in build/dev. Settings: $(build/dev/common/corvane-registry init)
 (change them with build/dev/common/corvane-registry set 'Software\Corvane\Vantrel' NAME VALUE).
 $program
 The command-line scan: $path/corvane-scan (linked from ~/.local/bin; man corvane-scan).
+Known vulnerabilities come from the OSV records in $advisories (see the README).
 TXT

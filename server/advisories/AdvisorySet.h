@@ -14,6 +14,7 @@ public:
 
     size_t Size() const { return m_records.size(); }
     const COsvRecord* Find(const std::string& id) const;
+    const std::unordered_map<std::string, COsvRecord>& Records() const { return m_records; }
 
     struct CMatch
     {

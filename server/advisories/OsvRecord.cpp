@@ -78,6 +78,21 @@ bool COsvRecord::Affects(std::string_view package, const CMavenVersion& version)
     });
 }
 
+std::string COsvRecord::FixedAfter(std::string_view package, const CMavenVersion& version) const
+{
+    const COsvEvent* lowest = nullptr;
+    for (const COsvAffected& entry : affected) {
+        if (entry.package != package)
+            continue;
+        for (const COsvRange& range : entry.ranges)
+            for (const COsvEvent& event : range.events)
+                if (event.kind == COsvEvent::EKind::Fixed && event.version && *event.version > version &&
+                    (!lowest || *event.version < *lowest->version))
+                    lowest = &event;
+    }
+    return lowest ? lowest->text : std::string();
+}
+
 std::vector<std::string> COsvRecord::Packages() const
 {
     std::vector<std::string> packages;

@@ -47,6 +47,9 @@ struct COsvRecord
     ESeverityLevel Severity() const;
     // A withdrawn record or one that cannot be evaluated affects nothing.
     bool Affects(std::string_view package, const CMavenVersion& version) const;
+    // The lowest "fixed" version of the package above version: what to move to. Empty when the
+    // record names none.
+    std::string FixedAfter(std::string_view package, const CMavenVersion& version) const;
     // Each package once, in the order first named.
     std::vector<std::string> Packages() const;
 };

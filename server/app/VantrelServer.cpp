@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include "AccessLog.h"
+#include "AdvisoryPages.h"
+#include "AdvisoryStore.h"
 #include "CatalogueSearch.h"
 #include "ClientRegistry.h"
 #include "DistributionFiles.h"
@@ -95,6 +97,10 @@ bool CVantrelServer::Start(std::string& error)
     m_files = std::make_unique<CDistributionFiles>(*m_site, *m_renderer);
     m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer, *m_javaSearch);
     m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer, *m_catalogueSearch, *m_store);
+    m_advisories = std::make_unique<CAdvisoryCache>(*m_store);
+    if (!m_advisories->Refresh(error))
+        return false;
+    m_advisoryPages = std::make_unique<CAdvisoryPages>(*m_site, *m_renderer, *m_advisories, *m_store);
     m_local = std::make_unique<CLocalPages>(*m_renderer, *m_catalogueSearch);
     m_support = std::make_unique<CSupportPages>(*m_renderer, *m_clients, *m_reports);
     m_testing = std::make_unique<CTestingPages>(*m_renderer, *m_lookupData);
@@ -103,6 +109,7 @@ bool CVantrelServer::Start(std::string& error)
     m_files->Register(router);
     m_java->Register(router);
     m_market->Register(router);
+    m_advisoryPages->Register(router);
     m_local->Register(router);
     m_support->Register(router);
     m_testing->Register(router);
@@ -144,7 +151,35 @@ bool CVantrelServer::RunStep(const CServerOptions& options, std::string& summary
         return false;
     if (options.migrate)
         return CStateMigration::Run(stateDir, *store, summary, error);
+    if (!options.loadAdvisories.empty())
+        return LoadAdvisories(options.loadAdvisories, *store, summary, error);
     return CSiteData::LoadIntoStore(site, *store, summary, error);
+}
+
+bool CVantrelServer::LoadAdvisories(const std::string& path, CServerStore& store, std::string& summary,
+                                    std::string& error)
+{
+    CAdvisoryLoadReport report;
+    size_t written = 0;
+    int64_t generation = 0;
+    const bool loaded = ImportAdvisories(store, path, CAdvisoryLimits{}, report, written, generation, error);
+    // What was refused is named even when the load failed as a whole.
+    for (const std::string& file : report.malformedFiles)
+        std::fprintf(stderr, "vantrel-server: refused %s\n", file.c_str());
+    if (report.malformed > report.malformedFiles.size())
+        std::fprintf(stderr, "vantrel-server: and %zu more refused\n", report.malformed - report.malformedFiles.size());
+    for (const std::string& record : report.unevaluableRecords)
+        std::fprintf(stderr, "vantrel-server: kept out of matching: %s\n", record.c_str());
+    if (!loaded)
+        return false;
+    summary = std::to_string(report.loaded) + " advisories read from " + path + ": " + std::to_string(report.added) +
+              " new, " + std::to_string(report.replaced) + " newer, " + std::to_string(report.kept) +
+              " already held; " + std::to_string(report.withdrawn) + " withdrawn, " +
+              std::to_string(report.unevaluable) + " with ranges that cannot be evaluated, " +
+              std::to_string(report.ignored) + " of other ecosystems ignored, " + std::to_string(report.malformed) +
+              " malformed; " +
+              (written ? "the store is at generation " + std::to_string(generation) : std::string("the store is unchanged"));
+    return true;
 }
 
 std::string CVantrelServer::Describe() const

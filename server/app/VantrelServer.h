@@ -26,6 +26,8 @@ class CLookupDatabase;
 class CFingerprintTable;
 class CLookupServer;
 class CServerStore;
+class CAdvisoryCache;
+class CAdvisoryPages;
 
 // Every vendor server of the client on one HTTP listener and one lookup listener, over one
 // site directory.
@@ -42,7 +44,7 @@ public:
     bool Start(std::string& error);
     void Stop();
 
-    // The one step that --migrate or --load-site asks for, on the database the options name.
+    // The one step that --migrate, --load-site or --load-advisories asks for, on the database the options name.
     static bool RunStep(const CServerOptions& options, std::string& summary, std::string& error);
 
     int HttpPort() const;
@@ -52,6 +54,8 @@ public:
     std::string Describe() const;
 
 private:
+    static bool LoadAdvisories(const std::string& path, CServerStore& store, std::string& summary, std::string& error);
+
     CServerOptions m_options;
     std::unique_ptr<CAccessLog> m_log;
     std::unique_ptr<CSite> m_site;
@@ -70,6 +74,8 @@ private:
     std::unique_ptr<CDistributionFiles> m_files;
     std::unique_ptr<CJavaPages> m_java;
     std::unique_ptr<CMarketPages> m_market;
+    std::unique_ptr<CAdvisoryCache> m_advisories;
+    std::unique_ptr<CAdvisoryPages> m_advisoryPages;
     std::unique_ptr<CLocalPages> m_local;
     std::unique_ptr<CSupportPages> m_support;
     std::unique_ptr<CTestingPages> m_testing;

@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    if (options->migrate || options->loadSite || options->buildCatalogue) {
+    if (options->migrate || options->loadSite || options->buildCatalogue || !options->loadAdvisories.empty()) {
         std::string summary;
         const bool done = options->buildCatalogue ? CCatalogueCommand::Run(*options, summary, error)
                                                   : CVantrelServer::RunStep(*options, summary, error);

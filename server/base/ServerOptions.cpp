@@ -40,6 +40,7 @@ const char* ServerUsage()
            "                      [--idle-timeout SECONDS] [--threads N] [--max-connections N] [--max-per-client N]\n"
            "       vantrel-server --site DIR [--state DIR] [--database URL] --migrate\n"
            "       vantrel-server --site DIR [--state DIR] [--database URL] --load-site\n"
+           "       vantrel-server --site DIR [--state DIR] [--database URL] --load-advisories PATH\n"
            "       vantrel-server --site DIR --build-catalogue [--jars DIR]... [--maven-repo DIR]... [--with-tests]\n"
            "  --site DIR          site directory written by server/build-site (required)\n"
            "  --http HOST:PORT    web servers' listener (default 127.0.0.1:8380; port 0 picks a free one)\n"
@@ -55,6 +56,9 @@ const char* ServerUsage()
            "  --max-per-client N  HTTP connections open from one address (default 128)\n"
            "  --migrate           bring clients.txt and reports/ of the state directory into the database\n"
            "  --load-site         load the site's catalogue, lookup table and fingerprints into the database\n"
+           "  --load-advisories PATH\n"
+           "                      load known vulnerabilities in the OSV format (a folder of .json files, a\n"
+           "                      ZIP archive of them as osv.dev exports them, or one file) into the database\n"
            "  --build-catalogue   write the site's component catalogue, lookup table and fingerprints from\n"
            "                      the archives of --jars folders and every version in --maven-repo\n"
            "                      repositories (default /usr/share/java and /usr/share/maven-repo)\n"
@@ -94,6 +98,8 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
                 return std::nullopt;
             }
             (name == "--http" ? options.http : options.lookup) = *address;
+        } else if (name == "--load-advisories") {
+            options.loadAdvisories = value;
         } else if (name == "--access-log") {
             options.accessLog = value;
         } else if (name == "--state") {
@@ -127,8 +133,8 @@ std::optional<CServerOptions> ParseServerOptions(int argc, const char* const arg
         error = "--site DIR is required (build one with server/build-site DIR)";
         return std::nullopt;
     }
-    if (options.migrate + options.loadSite + options.buildCatalogue > 1) {
-        error = "--migrate, --load-site and --build-catalogue are separate steps: give one of them";
+    if (options.migrate + options.loadSite + options.buildCatalogue + !options.loadAdvisories.empty() > 1) {
+        error = "--migrate, --load-site, --load-advisories and --build-catalogue are separate steps: give one of them";
         return std::nullopt;
     }
     if (!options.buildCatalogue && (options.catalogueTests || !options.catalogueJars.empty() ||

@@ -22,6 +22,9 @@ struct CServerOptions
     int reportQuota = 100;        // reports one address may send in a day; 0: no limit
     bool migrate = false;         // bring the state directory's files into the database, then exit
     bool loadSite = false;        // load the site's catalogue, lookup table and fingerprints into the database, then exit
+    // Load the known vulnerabilities (OSV records) of this folder, ZIP archive or file into the
+    // database, then exit.
+    std::string loadAdvisories;
     // Write the site's component catalogue from these folders and repositories, then exit.
     bool buildCatalogue = false;
     std::vector<std::string> catalogueJars;          // plain folders of archives

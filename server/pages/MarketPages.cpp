@@ -20,12 +20,12 @@ struct CPageRoute
     const char* sheet;
 };
 
-// Pages rendered from the catalogue by a style sheet of their own.
+// Pages rendered from the catalogue by a style sheet of their own. The product page, which
+// also lists advisories, is CAdvisoryPages'.
 const CPageRoute kRoutes[] = {
     {"/vantrel/markettab/home.jsp", "pages/market-home.xsl"},
     {"/components/subcategory.jsp", "pages/market-subcategory.xsl"},
     {"/components/productlist.jsp", "pages/market-productlist.xsl"},
-    {"/components/view.jsp", "pages/market-view.xsl"},
 };
 }  // namespace
 

@@ -66,6 +66,16 @@ std::vector<std::string> CatalogueTables(bool postgres)
                       "NOT NULL, PRIMARY KEY (fingerprint, version)) WITHOUT ROWID"};
 }
 
+// The known vulnerabilities (CAdvisoryTable): the newest copy of each record, stamped with the
+// generation of the load that brought it; the generation itself is a row of store_info.
+std::vector<std::string> AdvisoryTables(bool postgres)
+{
+    std::string generation = postgres ? "BIGINT" : "INTEGER";
+    return {"CREATE TABLE IF NOT EXISTS advisories(id TEXT PRIMARY KEY, modified TEXT NOT NULL, generation " +
+                generation + " NOT NULL, record TEXT NOT NULL)",
+            "CREATE INDEX IF NOT EXISTS advisories_generation ON advisories(generation)"};
+}
+
 // A version as store_info holds it; false for anything else.
 bool ParseVersion(const std::string& text, size_t& version)
 {
@@ -82,6 +92,7 @@ CSchema CSchema::Store()
     return CSchema({
         {FirstTables(false), FirstTables(true)},
         {CatalogueTables(false), CatalogueTables(true)},
+        {AdvisoryTables(false), AdvisoryTables(true)},
     });
 }
 

@@ -65,6 +65,49 @@ bool CServerStore::LoadSite(const std::string& cataloguePath, const CSiteTables:
     return true;
 }
 
+bool CServerStore::LoadAdvisories(const CAdvisoryChoice& choose, size_t& written, int64_t& generation,
+                                  std::string& error)
+{
+    auto work = [&](CSqlConnection& connection, std::string& failure) {
+        written = 0;
+        std::unordered_map<std::string, std::string> held;
+        if (!CAdvisoryTable::HeldModified(connection, held, failure) ||
+            !CAdvisoryTable::Generation(connection, generation, failure))
+            return CSqlDatabase::CWork::Failed;
+        std::vector<CAdvisoryTable::CRow> rows = choose(held);
+        if (rows.empty())
+            return CSqlDatabase::CWork::RollBack;
+        if (!CAdvisoryTable::NextGeneration(connection, generation, failure))
+            return CSqlDatabase::CWork::Failed;
+        for (const CAdvisoryTable::CRow& row : rows)
+            if (!CAdvisoryTable::Put(connection, row, generation, failure))
+                return CSqlDatabase::CWork::Failed;
+        written = rows.size();
+        return CSqlDatabase::CWork::Commit;
+    };
+    return m_database->InTransaction(true, work, error);
+}
+
+bool CServerStore::ReadAdvisories(int64_t after, const std::function<void(CAdvisoryTable::CRow)>& each,
+                                  int64_t& generation, std::string& error)
+{
+    // A retried read hands the same rows again: the caller's merge rule keeps them once.
+    auto work = [&](CSqlConnection& connection, std::string& failure) {
+        return CAdvisoryTable::ReadSince(connection, after, each, generation, failure) ? CSqlDatabase::CWork::RollBack
+                                                                                      : CSqlDatabase::CWork::Failed;
+    };
+    return m_database->InTransaction(false, work, error);
+}
+
+bool CServerStore::AdvisoryGeneration(int64_t& generation, std::string& error)
+{
+    auto work = [&](CSqlConnection& connection, std::string& failure) {
+        return CAdvisoryTable::Generation(connection, generation, failure) ? CSqlDatabase::CWork::RollBack
+                                                                           : CSqlDatabase::CWork::Failed;
+    };
+    return m_database->InTransaction(false, work, error);
+}
+
 bool CServerStore::ReadSite(const std::string& cataloguePath, CSiteTables::CContent& site, bool& found,
                             CCatalogueTables::CReceiver& catalogue, bool& versionsFound, std::string& error)
 {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "AdvisoryTable.h"
 #include "CatalogueTables.h"
 #include "ClientTable.h"
 #include "MarketSessionTable.h"
@@ -54,6 +56,17 @@ public:
     // them, its versions and fingerprints (versionsFound), as of one moment.
     bool ReadSite(const std::string& cataloguePath, CSiteTables::CContent& site, bool& found,
                   CCatalogueTables::CReceiver& catalogue, bool& versionsFound, std::string& error);
+
+    // One load of advisories, in one transaction: choose gets every id held with its modified
+    // text and gives the rows to write in place of theirs, which then carry a new generation
+    // (none when it gives none). written: how many.
+    using CAdvisoryChoice = std::function<std::vector<CAdvisoryTable::CRow>(
+        const std::unordered_map<std::string, std::string>& held)>;
+    bool LoadAdvisories(const CAdvisoryChoice& choose, size_t& written, int64_t& generation, std::string& error);
+    // The rows loaded after generation after (0: all), as of one moment, and the generation read.
+    bool ReadAdvisories(int64_t after, const std::function<void(CAdvisoryTable::CRow)>& each, int64_t& generation,
+                        std::string& error);
+    bool AdvisoryGeneration(int64_t& generation, std::string& error);
 
     // State written before the store existed: ids and numbers are kept; a report whose number
     // the store already gives to another report gets a new one. Running it again adds nothing.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "CvssScore.h"
+#include "OsvWriter.h"
 
 namespace
 {
@@ -58,8 +59,12 @@ TEST(OsvRecordTest, RangesAffectExactlyTheVersionsTheirTimelineCovers)
     for (const Case& c : cases) {
         const COsvRecord record = ReadRecord(Record(c.affected));
         ASSERT_EQ(record.unevaluable, "") << c.affected;
-        for (const auto& [version, affected] : c.versions)
+        // The store's copy of the record evaluates alike.
+        const COsvRecord stored = ReadRecord(WriteOsvRecord(record));
+        for (const auto& [version, affected] : c.versions) {
             EXPECT_EQ(Affects(record, version), affected) << version << " in " << c.affected;
+            EXPECT_EQ(Affects(stored, version), affected) << version << " stored, " << c.affected;
+        }
         EXPECT_FALSE(record.Affects("org.acme:other", *CMavenVersion::Parse("1.0.1"))) << c.affected;
     }
 
@@ -76,6 +81,10 @@ TEST(OsvRecordTest, RangesAffectExactlyTheVersionsTheirTimelineCovers)
     EXPECT_TRUE(Affects(twoEntries, "1.0.5"));
     EXPECT_TRUE(Affects(twoEntries, "2.0.5"));
     EXPECT_FALSE(Affects(twoEntries, "1.5"));
+    // What to move to: the lowest fix above the version, of any of the package's entries.
+    for (const auto& [version, fixed] : std::vector<std::pair<const char*, const char*>>{
+             {"1.0.5", "1.1"}, {"1.1", "2.1"}, {"2.0.5", "2.1"}, {"2.1", ""}})
+        EXPECT_EQ(twoEntries.FixedAfter("org.acme:parser", *CMavenVersion::Parse(version)), fixed) << version;
 }
 
 // What Maven's order cannot answer is marked and matches no version at all.
@@ -97,6 +106,7 @@ TEST(OsvRecordTest, ARangeThatCannotBeEvaluatedIsMarkedAndNeverMatches)
     for (const auto& [affected, reason] : cases) {
         const COsvRecord record = ReadRecord(Record(affected));
         EXPECT_NE(record.unevaluable.find(reason), std::string::npos) << record.unevaluable << " for " << affected;
+        EXPECT_NE(ReadRecord(WriteOsvRecord(record)).unevaluable, "") << "stored, " << affected;
         for (const char* version : {"0.1", "1.0", "1.2", "2.5", "9"})
             EXPECT_FALSE(Affects(record, version)) << version << " in " << affected;
     }

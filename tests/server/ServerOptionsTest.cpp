@@ -102,6 +102,7 @@ TEST(ServerOptionsTest, BadCommandLinesSayWhatIsWrong)
         {{"--site", "s", "--report-quota", "-1"}, "--report-quota"},
         {{"--site", "s", "--migrate", "--load-site"}, "separate steps"},
         {{"--site", "s", "--load-site", "--build-catalogue"}, "separate steps"},
+        {{"--site", "s", "--load-site", "--load-advisories", "osv"}, "separate steps"},
         {{"--site", "s", "--maven-repo", "/r"}, "go with --build-catalogue"},
         {{"--site", "s", "--with-tests"}, "go with --build-catalogue"},
         {{"--site", "s", "--build-catalogue", "--jars"}, "needs a value"},

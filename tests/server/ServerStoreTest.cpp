@@ -1,12 +1,14 @@
 // What the server keeps in its database, against SQLite and against a real PostgreSQL, with
 // two servers sharing one database as they do behind a load balancer.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
 #include <thread>
 
+#include "AdvisoryPages.h"
 #include "ClientRegistry.h"
 #include "DatabaseFactory.h"
 #include "FingerprintTable.h"
@@ -255,6 +257,126 @@ TEST_P(ServerStoreTest, EveryServerAnswersFromTheCatalogueInTheStore)
         EXPECT_EQ(count(*server, "com.acme."), "200 2");
         EXPECT_EQ(count(*server, "org.lonely."), "200 0");
     }
+}
+
+namespace
+{
+// An OSV record of com.acme:parsers, the test catalogue's component with versions 2.1 and
+// 2.0-beta<1>.
+std::string AcmeRecord(const std::string& id, const std::string& modified, const std::string& fixed,
+                       const std::string& summary = "Parsers run away", const std::string& extra = "")
+{
+    nlohmann::json record = {
+        {"id", id},
+        {"modified", modified},
+        {"aliases", {"CVE-2024-0001"}},
+        {"summary", summary},
+        {"severity", {{{"type", "CVSS_V3"}, {"score", "CVSS:3.1/AV:N/AC:L/PR:N/UI:N/S:U/C:H/I:H/A:H"}}}},
+        {"affected",
+         {{{"package", {{"ecosystem", "Maven"}, {"name", "com.acme:parsers"}}},
+           {"ranges", {{{"type", "ECOSYSTEM"}, {"events", {{{"introduced", "0"}}, {{"fixed", fixed}}}}}}}}}}};
+    std::string text = record.dump();
+    return extra.empty() ? text : text.substr(0, text.size() - 1) + "," + extra + "}";
+}
+
+nlohmann::json AskAdvisories(const CRunningServer& server, const std::string& lines)
+{
+    auto answer = server.Client()->Post("/vantrel/advisories", lines, "text/plain");
+    if (!answer || answer->status != 200)
+        return {{"failed", answer ? answer->status : 0}};
+    return nlohmann::json::parse(answer->body, nullptr, false);
+}
+
+std::string Ids(const nlohmann::json& list)
+{
+    std::string ids;
+    for (const auto& advisory : list)
+        ids += (ids.empty() ? "" : " ") + advisory.value("id", "?") + ">" + advisory.value("fixed", "?");
+    return ids;
+}
+}  // namespace
+
+// Two servers on one store: a load shows on both at their next request, without a restart;
+// loading again changes nothing, an older copy of a record never replaces a newer one; bad
+// records are counted and never matched as affecting everything.
+TEST_P(ServerStoreTest, AdvisoriesLoadedOnceAnswerOnEveryServerAtOnce)
+{
+    CServerOptions onOther = Options();
+    CRunningServer first(Options()), second(onOther);
+    const std::string question = "com.acme:parsers\t2.0\ncom.acme:parsers\t2.1\nno tab here\norg.beta:logging\t0.9";
+    nlohmann::json before = AskAdvisories(first, question);
+    ASSERT_EQ(before.value("generation", -1), 0) << before.dump();
+    ASSERT_EQ(before["results"].size(), 4u);
+    EXPECT_EQ(Ids(before["results"][0]["advisories"]), "");
+
+    CTempDir osv;
+    WriteFileText(osv.Path() + "/a.json", AcmeRecord("GHSA-a", "2024-05-01T12:00:00Z", "2.1"));
+    WriteFileText(osv.Path() + "/withdrawn.json",
+                  AcmeRecord("GHSA-w", "2024-05-01T12:00:00Z", "3.0", "Gone", R"("withdrawn": "2024-06-01T00:00:00Z")"));
+    std::string semver = AcmeRecord("GHSA-s", "2024-05-01T12:00:00Z", "3.0");
+    semver.replace(semver.find("ECOSYSTEM"), 9, "SEMVER");
+    WriteFileText(osv.Path() + "/semver.json", semver);
+    WriteFileText(osv.Path() + "/npm.json",
+                  R"({"id": "GHSA-n", "modified": "2024-05-01T12:00:00Z", "affected": [{"package": {"ecosystem": "npm", "name": "left-pad"}}]})");
+    WriteFileText(osv.Path() + "/broken.json", R"({"id": "GHSA-b", "modified": )");
+    CServerOptions load = Options();
+    load.loadAdvisories = osv.Path();
+    std::string summary, error;
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    EXPECT_TRUE(Has(summary, "3 advisories read")) << summary;
+    EXPECT_TRUE(Has(summary, "3 new, 0 newer, 0 already held; 1 withdrawn, 1 with ranges that cannot be evaluated, "
+                             "1 of other ecosystems ignored, 1 malformed; the store is at generation 1"))
+        << summary;
+
+    // The other server answers from the new records at once.
+    nlohmann::json after = AskAdvisories(second, question);
+    ASSERT_EQ(after.value("generation", -1), 1) << after.dump();
+    const auto& results = after["results"];
+    EXPECT_EQ(Ids(results[0]["advisories"]), "GHSA-a>2.1");
+    EXPECT_EQ(results[0]["advisories"][0]["severity"], "critical");
+    EXPECT_EQ(results[0]["advisories"][0]["ratings"][0]["score"], 9.8);
+    EXPECT_EQ(Ids(results[0]["unevaluable"]), "GHSA-s>3.0");  // not known to be safe from it
+    EXPECT_EQ(Ids(results[1]["advisories"]), "");
+    EXPECT_EQ(Ids(results[1]["unevaluable"]), "GHSA-s>3.0");
+    EXPECT_TRUE(results[2].contains("error"));
+    EXPECT_EQ(Ids(results[3]["advisories"]) + Ids(results[3]["unevaluable"]), "");
+
+    // Again: nothing changes. An older copy is kept out, a newer one replaces it everywhere.
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    EXPECT_TRUE(Has(summary, "0 new, 0 newer, 3 already held")) << summary;
+    EXPECT_TRUE(Has(summary, "the store is unchanged")) << summary;
+    CTempDir copies;
+    WriteFileText(copies.Path() + "/older.json", AcmeRecord("GHSA-a", "2024-04-01T12:00:00Z", "9.9"));
+    load.loadAdvisories = copies.Path();
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    EXPECT_TRUE(Has(summary, "0 new, 0 newer, 1 already held")) << summary;
+    WriteFileText(copies.Path() + "/older.json", AcmeRecord("GHSA-a", "2024-05-01T14:00:00+01:00", "2.2"));
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    EXPECT_TRUE(Has(summary, "0 new, 1 newer")) << summary;
+    for (const CRunningServer* server : {&first, &second}) {
+        nlohmann::json now = AskAdvisories(*server, "com.acme:parsers\t2.1\n");
+        EXPECT_EQ(now.value("generation", -1), 2);
+        EXPECT_EQ(Ids(now["results"][0]["advisories"]), "GHSA-a>2.2");
+    }
+
+    // The Marketplace's product page lists each version's advisories, its texts escaped.
+    WriteFileText(copies.Path() + "/older.json",
+                  AcmeRecord("GHSA-a", "2024-07-01T00:00:00Z", "2.2", "<script>alert(1)</script>\"><img src=x>"));
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    auto page = first.Get("/components/view.jsp?prodid=1000001");
+    ASSERT_TRUE(page && page->status == 200);
+    EXPECT_TRUE(Has(page->body, "GHSA-a")) << page->body;
+    EXPECT_TRUE(Has(page->body, "fixed in 2.2"));
+    EXPECT_TRUE(Has(page->body, "Versions in the catalogue"));
+    EXPECT_TRUE(Has(page->body, "&lt;script&gt;alert(1)&lt;/script&gt;")) << page->body;
+    EXPECT_FALSE(Has(page->body, "<script>alert") || Has(page->body, "<img src=x>"));
+    EXPECT_TRUE(Has(first.Get("/components/view.jsp?prodid=999")->body, "has no product"));
+
+    // Questions are bounded.
+    std::string many;
+    for (size_t i = 0; i <= CAdvisoryPages::kMaxQueries; ++i)
+        many += "a:b\t1\n";
+    EXPECT_EQ(first.Client()->Post("/vantrel/advisories", many, "text/plain")->status, 413);
 }
 
 // A restart of the database server drops every pooled connection of both servers: each is

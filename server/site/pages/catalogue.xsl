@@ -52,7 +52,8 @@
     <xsl:if test="$component/versions/version">
       <h2>Versions in the catalogue <span class="count">(<xsl:value-of select="count($component/versions/version)"/>)</span></h2>
       <table class="versions">
-        <tr><th>Version</th><th>Classes</th><th>SHA-256</th><th>Licences</th></tr>
+        <tr><th>Version</th><th>Classes</th><th>SHA-256</th><th>Licences</th>
+          <xsl:if test="/page/advisories"><th>Known vulnerabilities</th></xsl:if></tr>
         <xsl:for-each select="$component/versions/version">
           <tr>
             <td><xsl:value-of select="@name"/></td>
@@ -69,6 +70,22 @@
                 </xsl:choose>
               </xsl:for-each>
             </td>
+            <xsl:if test="/page/advisories">
+              <td class="advisories">
+                <xsl:variable name="name" select="@name"/>
+                <xsl:for-each select="/page/advisories/advisory[@version = $name]">
+                  <div class="advisory severity-{@severity}">
+                    <a href="https://osv.dev/vulnerability/{@id}"><xsl:value-of select="@id"/></a>
+                    <xsl:if test="@aliases != ''"> (<xsl:value-of select="@aliases"/>)</xsl:if>
+                    <xsl:text> </xsl:text><span class="severity"><xsl:value-of select="@severity"/></span>
+                    <xsl:if test="@unevaluable"> (may affect: its ranges cannot be evaluated)</xsl:if>
+                    <xsl:if test="@fixed != ''">, fixed in <xsl:value-of select="@fixed"/></xsl:if>
+                    <xsl:if test=". != ''">: <xsl:value-of select="."/></xsl:if>
+                  </div>
+                </xsl:for-each>
+                <xsl:if test="not(/page/advisories/advisory[@version = $name])">none known</xsl:if>
+              </td>
+            </xsl:if>
           </tr>
         </xsl:for-each>
       </table>

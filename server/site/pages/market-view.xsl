@@ -3,7 +3,7 @@
   <xsl:import href="catalogue.xsl"/>
   <xsl:param name="sid" select="''"/>
   <xsl:param name="prodid" select="''"/>
-  <xsl:variable name="component" select="/components/component[@SCID = $prodid][1]"/>
+  <xsl:variable name="component" select="(/components/component[@SCID = $prodid] | /page/component)[1]"/>
 
   <xsl:template match="/">
     <xsl:call-template name="layout">
