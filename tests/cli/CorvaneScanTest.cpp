@@ -659,60 +659,47 @@ TEST_F(CorvaneScanTest, UpdateIndexWritesWhatTheProgramsScanWritesForTheLocalTab
     EXPECT_EQ(ReadFileText(index), written);
 }
 
-// The known vulnerabilities of what was found, in every format, and --fail-on. The catalogue
-// comes from vantrel-server through a stand-in that adds the advisories endpoint: Acme
-// Parsers 2.1 is affected by a record whose summary is markup, Beta Logging 0.9 may be by one
-// of unknown severity the server cannot evaluate.
+// The known vulnerabilities of what was found, in every format, and --fail-on, from a
+// vantrel-server of its own over the same site with OSV records loaded: Acme Parsers 2.1 is
+// affected by a record whose summary is markup, Beta Logging 0.9 may be by one whose ranges
+// cannot be evaluated and whose severity is unknown.
 TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
 {
-    const std::string web = "http://127.0.0.1:" + std::to_string(s_server->HttpPort());
-    std::string acmeSeverity = "medium";
-    int advisoryStatus = 200;
-    Strings asked;  // the bodies posted
-    CRecordingHttpServer standIn;
-    standIn.Server().Get(R"(/xql\.dll/.*)", [&](const httplib::Request& req, httplib::Response& res) {
-        std::string body, error;
-        std::string target = req.path + "?";
-        for (const auto& [name, value] : req.params)
-            target += name + "=" + value + "&";
-        if (FetchUrl(web + target, body, error, CTransferSettings{}))
-            res.set_content(body, "text/xml");
-        else
-            res.status = 502;
-    });
-    standIn.Server().Post("/vantrel/advisories", [&](const httplib::Request& req, httplib::Response& res) {
-        res.status = advisoryStatus;
-        asked.push_back(req.body);
-        Json results = Json::array();
-        std::istringstream lines(req.body);
-        for (std::string line; std::getline(lines, line);) {
-            Json result = {{"package", line.substr(0, line.find('\t'))}, {"version", line.substr(line.find('\t') + 1)}};
-            if (line == "com.acme:parsers\t2.1")
-                result["advisories"] = {{{"id", "GHSA-acme-0001-xxxx"}, {"aliases", {"CVE-2024-0001"}},
-                                         {"summary", "<script>alert(1)</script>\"><img src=x onerror=alert(2)>"},
-                                         {"severity", acmeSeverity}, {"fixed", "2.2"}, {"evaluable", true},
-                                         {"ratings", {{{"method", "CVSSv31"}, {"vector", "CVSS:3.1/AV:N/AC:L"}, {"score", 5.3}}}}}};
-            if (line == "org.beta:logging\t0.9")
-                result["unevaluable"] = {{{"id", "OSV-2024-beta"}, {"severity", "unknown"}, {"fixed", ""}, {"evaluable", false}}};
-            results.push_back(result);
-        }
-        res.set_content(Json{{"generation", 4}, {"records", 2}, {"results", results}}.dump(), "application/json");
-    });
-    standIn.Start();
-    const std::string server = "http://127.0.0.1:" + std::to_string(standIn.Port());
+    CTempDir osv, state;
+    auto record = [](const std::string& id, const std::string& package, const std::string& rangeType,
+                     const Json& extra) {
+        Json record = {{"id", id},
+                       {"modified", "2024-05-01T12:00:00Z"},
+                       {"affected",
+                        {{{"package", {{"ecosystem", "Maven"}, {"name", package}}},
+                          {"ranges", {{{"type", rangeType}, {"events", {{{"introduced", "0"}}, {{"fixed", "2.2"}}}}}}}}}}};
+        record.update(extra);
+        return record.dump();
+    };
+    WriteFileText(osv.File("acme.json"),
+                  record("GHSA-acme-0001-xxxx", "com.acme:parsers", "ECOSYSTEM",
+                         {{"aliases", {"CVE-2024-0001"}},
+                          {"summary", "<script>alert(1)</script>\"><img src=x onerror=alert(2)>"},
+                          {"database_specific", {{"severity", "MODERATE"}}},
+                          {"severity", {{{"type", "CVSS_V3"}, {"score", "CVSS:3.1/AV:N/AC:L/PR:N/UI:N/S:U/C:L/I:N/A:N"}}}}}));
+    WriteFileText(osv.File("beta.json"), record("OSV-2024-beta", "org.beta:logging", "SEMVER", Json::object()));
+    CServerOptions load;
+    load.siteDir = s_site->Root();
+    load.stateDir = state.Path();
+    load.loadAdvisories = osv.Path();
+    std::string summary, error;
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    CRunningServer withAdvisories(s_site->Root(), 10, state.Path());
+    const std::string server = "http://127.0.0.1:" + std::to_string(withAdvisories.HttpPort());
 
     CRun table = Scan({"--server", server, "-f", "table", Lib()});
     ASSERT_EQ(table.status, 0) << table.err;
-    // A line per catalogued package and version, in the order found (Gamma has no group,
-    // other.jar no pom.properties).
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0], "com.acme:parsers\t2.1\norg.eps:web\t3.0\norg.beta:logging\t0.9\norg.delta:units\t1.0+build\n");
     EXPECT_NE(table.out.find("Acme Parsers       2.1        catalogue  direct              2  LIB/acme-parsers-2.1.jar\n"
                              "  vulnerable: GHSA-acme-0001-xxxx (CVE-2024-0001), medium, fixed in 2.2\n"
                              "Beta Logging"),
               std::string::npos)
         << table.out;
-    EXPECT_NE(table.out.find("LIB/shaded.jar\n  may be vulnerable: OSV-2024-beta, unknown, no fixed version known, "
+    EXPECT_NE(table.out.find("LIB/shaded.jar\n  may be vulnerable: OSV-2024-beta, unknown, fixed in 2.2, "
                              "its affected versions cannot be evaluated\nDelta Units"),
               std::string::npos)
         << table.out;
@@ -729,8 +716,8 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
                                  advisory["ratings"].dump());
     }
     EXPECT_EQ(advisories, (Strings{R"("Acme Parsers" GHSA-acme-0001-xxxx medium "2.2" true ["2.1"] )"
-                                   R"([{"method":"CVSSv31","score":5.3,"vector":"CVSS:3.1/AV:N/AC:L"}])",
-                                   R"("Beta Logging" OSV-2024-beta unknown null false ["0.9"] [])"}));
+                                   R"([{"method":"CVSSv31","score":5.3,"vector":"CVSS:3.1/AV:N/AC:L/PR:N/UI:N/S:U/C:L/I:N/A:N"}])",
+                                   R"("Beta Logging" OSV-2024-beta unknown "2.2" false ["0.9"] [])"}));
 
     // The BOM still validates, with a vulnerability per record and component.
     const std::string bomPath = m_files.File("sbom.json");
@@ -745,7 +732,7 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
     EXPECT_EQ(acme["id"], "GHSA-acme-0001-xxxx");
     EXPECT_EQ(acme["source"], (Json{{"name", "OSV"}, {"url", "https://osv.dev/vulnerability/GHSA-acme-0001-xxxx"}}));
     EXPECT_EQ(acme["references"][0]["id"], "CVE-2024-0001");
-    EXPECT_EQ(acme["ratings"], Json::parse(R"([{"method":"CVSSv31","severity":"medium","vector":"CVSS:3.1/AV:N/AC:L","score":5.3}])"));
+    EXPECT_EQ(acme["ratings"], Json::parse(R"([{"method":"CVSSv31","severity":"medium","vector":"CVSS:3.1/AV:N/AC:L/PR:N/UI:N/S:U/C:L/I:N/A:N","score":5.3}])"));
     EXPECT_EQ(acme["description"], "<script>alert(1)</script>\"><img src=x onerror=alert(2)>");
     EXPECT_EQ(acme["affects"], Json::parse(R"([{"ref":"scid:2000001","versions":[{"version":"2.1","status":"affected"}]}])"));
     EXPECT_NE(acme["recommendation"].get<std::string>().find("2.2"), std::string::npos);
@@ -754,28 +741,22 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
     EXPECT_EQ(beta["ratings"], Json::parse(R"([{"severity":"unknown"}])"));
 
     // --fail-on: the record of unknown severity that may affect Beta Logging meets every
-    // threshold; Acme's only those at or below its own.
-    struct Case
+    // threshold; Acme's medium one only those up to medium.
+    const std::string acmeJar = Lib() + "/acme-parsers-2.1.jar";
+    const struct Case
     {
-        std::string path, threshold, severity;
+        std::string path, threshold;
         int status;
-    } cases[] = {
-        {Lib(), "critical", "medium", 5},
-        {Lib() + "/acme-parsers-2.1.jar", "high", "medium", 0},
-        {Lib() + "/acme-parsers-2.1.jar", "medium", "medium", 5},
-        {Lib() + "/acme-parsers-2.1.jar", "high", "critical", 5},
-        {Lib() + "/acme-parsers-2.1.jar", "low", "none", 0},
-    };
+    } cases[] = {{Lib(), "critical", 5}, {acmeJar, "high", 0}, {acmeJar, "medium", 5}, {acmeJar, "low", 5}};
     for (const Case& c : cases) {
-        acmeSeverity = c.severity;
         CRun run = Scan({"--server", server, "--fail-on", c.threshold, "-o", m_files.File("report.json"), c.path});
-        EXPECT_EQ(run.status, c.status) << c.path << " " << c.threshold << " " << c.severity << ": " << run.err;
+        EXPECT_EQ(run.status, c.status) << c.path << " " << c.threshold << ": " << run.err;
         EXPECT_TRUE(std::filesystem::exists(m_files.File("report.json")));  // written either way
         std::filesystem::remove(m_files.File("report.json"));
     }
 
-    // Without advisories (vantrel-server answers 404, the stand-in fails): the same report as
-    // ever, and no failure; a failure is a warning.
+    // Without advisories (the suite's server has none; a server that fails): the same report
+    // as ever, and no failure; a failure is a warning.
     CRun plain = Scan({"-f", "json", Lib()});
     ASSERT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.out.find("advisories"), std::string::npos);
@@ -783,11 +764,24 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
     EXPECT_EQ(gated.status, 0) << gated.err;
     EXPECT_EQ(gated.out, plain.out);
     EXPECT_EQ(gated.err, "");
-    advisoryStatus = 500;
-    CRun failed = Scan({"--server", server, "--fail-on", "low", "-f", "json", Lib()});
+    const std::string web = "http://127.0.0.1:" + std::to_string(s_server->HttpPort());
+    CRecordingHttpServer failing;
+    failing.Server().Get(R"(/xql\.dll/.*)", [&](const httplib::Request& req, httplib::Response& res) {
+        std::string body, fetchError, target = req.path + "?";
+        for (const auto& [name, value] : req.params)
+            target += name + "=" + value + "&";
+        if (FetchUrl(web + target, body, fetchError, CTransferSettings{}))
+            res.set_content(body, "text/xml");
+        else
+            res.status = 502;
+    });
+    failing.Server().Post("/vantrel/advisories", [](const httplib::Request&, httplib::Response& res) { res.status = 500; });
+    failing.Start();
+    const std::string broken = "http://127.0.0.1:" + std::to_string(failing.Port());
+    CRun failed = Scan({"--server", broken, "--fail-on", "low", "-f", "json", Lib()});
     EXPECT_EQ(failed.status, 0);
     EXPECT_EQ(failed.out, plain.out);
-    EXPECT_NE(failed.err.find("corvane-scan: warning: no advisories (--server): " + server +
+    EXPECT_NE(failed.err.find("corvane-scan: warning: no advisories (--server): " + broken +
                               "/vantrel/advisories: HTTP status 500"),
               std::string::npos)
         << failed.err;
