@@ -740,6 +740,36 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
     EXPECT_EQ(beta["affects"], Json::parse(R"([{"ref":"scid:2000002","versions":[{"version":"0.9","status":"unknown"}]}])"));
     EXPECT_EQ(beta["ratings"], Json::parse(R"([{"severity":"unknown"}])"));
 
+    // The Local index marks what is affected, and the program's own scan writes the same bytes.
+    ASSERT_TRUE(SetScanLocations({Lib()}));
+    m_registry.Set("ComponentWebServer", server);
+    const std::string index = m_registry.DataDir() + "/Local/components.xml";
+    CRun update = Scan({"--update-index", "-o", m_files.File("report.json")}, CEnvironment().Set("CLASSPATH", ""));
+    ASSERT_EQ(update.status, 0) << update.err;
+    const std::string written = ReadFileText(index);
+    EXPECT_NE(written.find("<component SCID=\"2000001\" affected=\"yes\">"), std::string::npos) << written;
+    EXPECT_NE(written.find("<advisory id=\"GHSA-acme-0001-xxxx\" severity=\"medium\" fixed=\"2.2\" versions=\"2.1\""),
+              std::string::npos)
+        << written;
+    EXPECT_NE(written.find("<summary>&lt;script&gt;alert(1)&lt;/script&gt;\"&gt;&lt;img src=x onerror=alert(2)&gt;</summary>"),
+              std::string::npos)
+        << written;
+    std::filesystem::remove(index);
+    {
+        CScopedEnvironment environment("CLASSPATH", "");
+        CPrefixCache cache;
+        CWorker<CClassPathScanThread> scan(cache);
+        CMessageQueue queue;
+        scan.SetLocations(GetScanLocations());
+        scan.SetTargetWindow(queue.GetHandle());
+        ASSERT_NE(scan.Start(), 0u);
+        CollectMessages(queue, WM_SCAN_FINISHED, 30s);
+        scan.Shutdown();
+    }
+    EXPECT_EQ(ReadFileText(index), written);
+    m_registry.UseServers("127.0.0.1:" + std::to_string(s_server->HttpPort()), s_server->LookupPort());
+    ASSERT_TRUE(SetScanLocations({}));
+
     // --fail-on: the record of unknown severity that may affect Beta Logging meets every
     // threshold; Acme's medium one only those up to medium.
     const std::string acmeJar = Lib() + "/acme-parsers-2.1.jar";
