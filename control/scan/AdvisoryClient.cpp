@@ -232,13 +232,22 @@ CAdvisoryClient::CResult CAdvisoryClient::Fetch(const std::string& webServer,
     error.clear();
     settings.maxBytes = std::min(settings.maxBytes, kMaxAnswerBytes);
     CHttpTransfer transfer;
-    for (size_t start = 0; start < queries.size(); start += kMaxLinesPerRequest) {
-        const std::vector<CPackageVersion> asked(
-            queries.begin() + static_cast<std::ptrdiff_t>(start),
-            queries.begin() + static_cast<std::ptrdiff_t>(std::min(queries.size(), start + kMaxLinesPerRequest)));
+    for (size_t next = 0; next < queries.size();) {
+        // As many lines as the server takes in one request, by count and by bytes; a line
+        // that alone is longer than a request may be names nothing real and is not asked.
+        std::vector<CPackageVersion> asked;
         std::string body;
-        for (const CPackageVersion& query : asked)
-            body += query.package + "\t" + query.version + "\n";
+        for (; next < queries.size() && asked.size() < kMaxLinesPerRequest; ++next) {
+            const std::string line = queries[next].package + "\t" + queries[next].version + "\n";
+            if (line.size() > kMaxBytesPerRequest)
+                continue;
+            if (body.size() + line.size() > kMaxBytesPerRequest)
+                break;
+            body += line;
+            asked.push_back(queries[next]);
+        }
+        if (asked.empty())
+            continue;
         CTransferRequest request;
         request.url = AdvisoriesUrl(webServer);
         request.postBody = &body;

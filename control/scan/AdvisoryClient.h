@@ -59,6 +59,7 @@ class CAdvisoryClient
 {
 public:
     static constexpr size_t kMaxLinesPerRequest = 20000;
+    static constexpr size_t kMaxBytesPerRequest = 2 * 1024 * 1024;
     static constexpr curl_off_t kMaxAnswerBytes = curl_off_t{64} * 1024 * 1024;
     static constexpr size_t kMaxAdvisoriesPerResult = 1000;
 
@@ -82,7 +83,8 @@ public:
     static std::vector<std::string> FindVersions(const CFind& find, const std::string& catalogued);
 
     // Asks webServer (the component web server's base URL) in requests of at most
-    // kMaxLinesPerRequest lines; the answers replace what an earlier Fetch kept.
+    // kMaxLinesPerRequest lines and kMaxBytesPerRequest bytes; the answers replace what an
+    // earlier Fetch kept.
     CResult Fetch(const std::string& webServer, const std::vector<CPackageVersion>& queries,
                   CTransferSettings settings, std::string& error);
     // Reads one answer to the lines asked; false with error when it is not one.

@@ -125,6 +125,17 @@ TEST_F(AdvisoryClientTest, AsksInChunksAndKeepsEachRecordOfTheAnswers)
     EXPECT_EQ(std::count(m_bodies[0].begin(), m_bodies[0].end(), '\n'), 20000);
     EXPECT_EQ(m_bodies[0].substr(0, 36), "org.many:lib0\t1.0\norg.many:lib1\t1.1\n");
     EXPECT_EQ(m_bodies[1], "org.vuln:lib\t1.0\n");
+    // Long lines: no more than 2 MiB a request, and a line longer than that is not asked.
+    const std::string longName(300 * 1024, 'n');
+    std::vector<CPackageVersion> long_ = {{"org.x:" + longName, "1"}, {"org.x:y", std::string(3 * 1024 * 1024, '1')}};
+    for (int i = 0; i < 7; ++i)
+        long_.push_back({"org.x:" + longName + std::to_string(i), "1"});
+    m_bodies.clear();
+    ASSERT_EQ(CAdvisoryClient().Fetch(Url(), long_, CTransferSettings{}, error), CAdvisoryClient::CResult::Answered) << error;
+    ASSERT_EQ(m_bodies.size(), 2u);
+    EXPECT_EQ(std::count(m_bodies[0].begin(), m_bodies[0].end(), '\n'), 6);
+    EXPECT_EQ(std::count(m_bodies[1].begin(), m_bodies[1].end(), '\n'), 2);
+    EXPECT_EQ(m_bodies[0].find("org.x:y"), std::string::npos);
     EXPECT_EQ(m_types[1], "text/plain; charset=utf-8");
     EXPECT_TRUE(client.HasData());
     EXPECT_TRUE(client.Get("org.many:lib1", "1.1").empty());
