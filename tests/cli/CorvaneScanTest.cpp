@@ -18,7 +18,6 @@
 #include <nlohmann/json.hpp>
 
 #include "AccessLog.h"
-#include "AdvisoryClient.h"
 #include "CatalogueEntries.h"
 #include "ClassFingerprint.h"
 #include "ClassPathScanThread.h"
@@ -29,7 +28,6 @@
 #include "LookupServer.h"
 #include "MessageQueue.h"
 #include "Messages.h"
-#include "ReportFormats.h"
 #include "ReportedComponent.h"
 #include "Settings.h"
 #include "UrlFetch.h"
@@ -817,27 +815,93 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
         << failed.err;
 }
 
-// A find whose classes leave several candidate versions: the table names the candidates a
-// record affects.
-TEST(ReportFormats, ACandidateSetSaysWhichCandidatesAreAffected)
+// A vulnerable library stripped of its metadata and relocated into a fat JAR, beside one
+// whose classes leave two candidate versions: found by its class fingerprints, and its
+// records in every format, against vantrel-server with OSV records loaded.
+TEST_F(CorvaneScanTest, AStrippedRelocatedVulnerableCopyInAFatJarIsReportedInEveryFormat)
 {
-    CAdvisoryClient advisories;
-    std::string error;
-    ASSERT_TRUE(advisories.ReadAnswer(
-        R"({"generation":1,"results":[{},{"advisories":[{"id":"GHSA-o","severity":"high","fixed":"2.1"}]}]})",
-        {{"org.omega:util", "2.1"}, {"org.omega:util", "2.0"}}, error))
-        << error;
-    CReportedComponent omega;
-    omega.scid = "7";
-    omega.name = "Omega Utilities";
-    omega.artifact = "org.omega:util";
-    CFind find("/v/omega.jar", CMatch::Direct, 1);
-    find.basis = CVersionBasis::Fingerprints;
-    find.candidates = {"2.1", "2.0"};
-    omega.finds = {find};
-    omega.advisories = advisories.Affecting(omega.artifact, omega.finds);
-    EXPECT_NE(FormatTable({omega}, {}, &advisories)
-                  .find("\n  vulnerable: GHSA-o, high, fixed in 2.1; affects 2.0 of 2.1 or 2.0\n"),
+    CEntries plain = ClassFilesIn(s_classes->File("zeta-1.0"));
+    for (auto& entry : ClassFilesIn(s_classes->File("omega")))
+        plain.push_back(entry);
+    plain.emplace_back("org/mystery/Core.class", ClassFileBytes("org/mystery/Core"));
+    MakeArchiveOf(m_files.File("plain.jar"), plain);
+    WriteFileText(m_files.File("rules.txt"), "rule org.zeta.** app.deps.@0\n");
+    const std::string dir = m_files.File("app");
+    std::filesystem::create_directories(dir);
+    RunTool({JAVA_EXECUTABLE, "-cp", JARJAR_CLASSPATH, "com.tonicsystems.jarjar.Main", "process", m_files.File("rules.txt"),
+             m_files.File("plain.jar"), dir + "/app-all.jar"},
+            m_files.File("log"));
+
+    CTempDir osv, state;
+    auto record = [](const std::string& id, const std::string& package, const std::string& introduced,
+                     const std::string& fixed, const std::string& vector) {
+        return Json{{"id", id},
+                    {"modified", "2024-05-01T12:00:00Z"},
+                    {"aliases", {"CVE-2024-" + id.substr(id.size() - 4)}},
+                    {"summary", "Crafted input <b>crashes</b> the reader"},
+                    {"severity", {{{"type", "CVSS_V3"}, {"score", vector}}}},
+                    {"affected",
+                     {{{"package", {{"ecosystem", "Maven"}, {"name", package}}},
+                       {"ranges", {{{"type", "ECOSYSTEM"}, {"events", {{{"introduced", introduced}}, {{"fixed", fixed}}}}}}}}}}}
+            .dump();
+    };
+    WriteFileText(osv.File("zeta.json"), record("GHSA-zeta-0000-1001", "org.zeta:fmt", "0", "1.1",
+                                                "CVSS:3.1/AV:N/AC:L/PR:N/UI:N/S:U/C:H/I:H/A:H"));
+    WriteFileText(osv.File("omega.json"), record("GHSA-omeg-0000-2002", "org.omega:util", "2.0", "2.1",
+                                                 "CVSS:3.1/AV:N/AC:L/PR:N/UI:N/S:U/C:L/I:N/A:N"));
+    CServerOptions load;
+    load.siteDir = s_site->Root();
+    load.stateDir = state.Path();
+    load.loadAdvisories = osv.Path();
+    std::string summary, error;
+    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    CRunningServer withAdvisories(s_site->Root(), 10, state.Path());
+    const Strings servers = {"--server", "http://127.0.0.1:" + std::to_string(withAdvisories.HttpPort()), "--lookup",
+                             "127.0.0.1:" + std::to_string(s_lookup->Port())};
+    auto scan = [&](Strings arguments) {
+        arguments.insert(arguments.begin(), servers.begin(), servers.end());
+        arguments.push_back(dir);
+        CRun run = Scan(arguments);
+        run.out = ReplaceAll(run.out, dir, "APP");
+        return run;
+    };
+
+    CRun table = scan({"-f", "table"});
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find("Omega Utilities  2.1 or 2.0  fingerprints  direct           1  APP/app-all.jar\n"
+                             "  vulnerable: GHSA-omeg-0000-2002 (CVE-2024-2002), medium, fixed in 2.1; "
+                             "affects 2.0 of 2.1 or 2.0\n"
+                             "Zeta Formats     1.0         fingerprints  relocated        3  APP/app-all.jar\n"
+                             "  vulnerable: GHSA-zeta-0000-1001 (CVE-2024-1001), critical, fixed in 1.1\n"),
               std::string::npos)
-        << FormatTable({omega}, {}, &advisories);
+        << table.out;
+
+    CRun json = scan({"-f", "json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    Strings advisories;
+    for (const Json& component : Json::parse(json.out))
+        for (const Json& advisory : component["advisories"])
+            advisories.push_back(component["name"].get<std::string>() + " " + advisory["id"].get<std::string>() + " " +
+                                 advisory["severity"].get<std::string>() + " " + advisory["versions"].dump() + " " +
+                                 advisory["ratings"][0]["score"].dump());
+    EXPECT_EQ(advisories, (Strings{"Omega Utilities GHSA-omeg-0000-2002 medium [\"2.0\"] 5.3",
+                                   "Zeta Formats GHSA-zeta-0000-1001 critical [\"1.0\"] 9.8"}));
+
+    const std::string bomPath = m_files.File("sbom.json");
+    CRun bom = scan({"-f", "cyclonedx", "-o", bomPath, "--fail-on", "critical"});
+    EXPECT_EQ(bom.status, 5) << bom.err;
+    CChildProcess validator;
+    ASSERT_TRUE(validator.Start({VALIDATE_BOM, bomPath}, {}, m_files.File("validation"), m_files.File("validation")));
+    EXPECT_EQ(validator.Wait(60s), 0) << ReadFileText(m_files.File("validation"));
+    Strings vulnerabilities;
+    const Json document = Json::parse(ReadFileText(bomPath));
+    for (const Json& vulnerability : document["vulnerabilities"])
+        vulnerabilities.push_back(vulnerability["id"].get<std::string>() + " " + vulnerability["affects"].dump() + " " +
+                                  vulnerability["recommendation"].get<std::string>());
+    EXPECT_EQ(vulnerabilities,
+              (Strings{R"(GHSA-omeg-0000-2002 [{"ref":"scid:2000007","versions":[{"status":"affected","version":"2.0"}]}] )"
+                       "Upgrade to version 2.1 or later.",
+                       R"(GHSA-zeta-0000-1001 [{"ref":"scid:2000006","versions":[{"status":"affected","version":"1.0"}]}] )"
+                       "Upgrade to version 1.1 or later."}));
+    EXPECT_EQ(scan({"-f", "json", "--fail-on", "critical", "-o", m_files.File("r.json")}).status, 5);
 }
