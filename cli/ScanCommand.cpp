@@ -106,7 +106,9 @@ int CScanCommand::Run()
 
     // Known vulnerabilities are an addition: a server that has none, or cannot say, leaves
     // the report as it would be without them.
-    if (scan.FetchAdvisories(error) == CAdvisoryClient::CResult::Failed)
+    // Only a gate (--fail-on) cannot pass without an answer: the report is written all the same.
+    const bool advisoriesFailed = scan.FetchAdvisories(error) == CAdvisoryClient::CResult::Failed;
+    if (advisoriesFailed)
         Message("warning: no advisories (" + ServerSource() + "): " + error);
 
     size_t places = 0;
@@ -133,6 +135,11 @@ int CScanCommand::Run()
     if (vulnerable) {
         Message("a known vulnerability of severity " + *m_options.failOn + " or above affects a component found");
         return kExitVulnerable;
+    }
+    if (advisoriesFailed && m_options.failOn) {
+        Message("--fail-on " + *m_options.failOn + ": the server could not say which known vulnerabilities affect "
+                "the components found");
+        return kExitServer;
     }
     return kExitDone;
 }

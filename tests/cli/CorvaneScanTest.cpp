@@ -763,7 +763,7 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
     }
 
     // Without advisories (the suite's server has none; a server that fails): the same report
-    // as ever, and no failure; a failure is a warning.
+    // as ever, and no failure; a failure is a warning (and fails a gate).
     CRun plain = Scan({"-f", "json", Lib()});
     ASSERT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.out.find("advisories"), std::string::npos);
@@ -785,9 +785,13 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
     failing.Server().Post("/vantrel/advisories", [](const httplib::Request&, httplib::Response& res) { res.status = 500; });
     failing.Start();
     const std::string broken = "http://127.0.0.1:" + std::to_string(failing.Port());
-    CRun failed = Scan({"--server", broken, "--fail-on", "low", "-f", "json", Lib()});
+    // The report is written as without advisories; only a gate cannot pass without an answer.
+    CRun failed = Scan({"--server", broken, "-f", "json", Lib()});
     EXPECT_EQ(failed.status, 0);
     EXPECT_EQ(failed.out, plain.out);
+    CRun gateFailed = Scan({"--server", broken, "--fail-on", "low", "-f", "json", Lib()});
+    EXPECT_EQ(gateFailed.status, 1) << gateFailed.err;
+    EXPECT_EQ(gateFailed.out, plain.out);
     EXPECT_NE(failed.err.find("corvane-scan: warning: no advisories (--server): " + broken +
                               "/vantrel/advisories: HTTP status 500"),
               std::string::npos)
