@@ -15,20 +15,7 @@ bash scripts/install-deps.sh postgresql-client curl >/dev/null
 build="${1:-build/package}"
 server="$build/server/vantrel-server"
 tool="$build/bench/AdvisoryBench"
-for program in "$server" "$tool"; do
-  [ -x "$program" ] || { echo "no $program: build vantrel-server and AdvisoryBench first" >&2; exit 1; }
-done
-
-work="$(mktemp -d)"
-pids=()
-pg_stop=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  if [ ${#pg_stop[@]} -gt 0 ]; then "${pg_stop[@]}" >/dev/null 2>&1 || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+bench_setup "$server" "$tool"
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 seconds_since() { echo "$(( $(now_ms) - $1 ))" | awk '{printf "%.2f", $1 / 1000}'; }
 

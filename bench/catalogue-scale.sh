@@ -19,20 +19,7 @@ fingerprints="${3:-20000000}"
 seconds="${4:-10}"
 server="$build/server/vantrel-server"
 tool="$build/bench/CatalogueScale"
-for program in "$server" "$tool"; do
-  [ -x "$program" ] || { echo "no $program: build vantrel-server and CatalogueScale first" >&2; exit 1; }
-done
-
-work="$(mktemp -d)"
-pids=()
-pg_stop=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  if [ ${#pg_stop[@]} -gt 0 ]; then "${pg_stop[@]}" >/dev/null 2>&1 || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+bench_setup "$server" "$tool"
 
 seconds_since() { echo "$(( $(date +%s%N) / 1000000 - $1 ))" | awk '{printf "%.1f", $1 / 1000}'; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }

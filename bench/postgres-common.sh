@@ -1,5 +1,5 @@
-# Sourced by the benchmarks that use PostgreSQL: a free loopback port, and a cluster of the
-# benchmark's own.
+# Sourced by the benchmarks that use PostgreSQL: a free loopback port, a cluster of the
+# benchmark's own, and the scratch folder that goes with both at exit.
 free_port() {
   local port
   while :; do
@@ -26,4 +26,23 @@ start_postgres() {
   "${as_owner[@]}" "$pg_bin/pg_ctl" -D "$dir/pg/data" -l "$dir/pg/log" -w \
     -o "-c listen_addresses=127.0.0.1 -c port=$pg_port -c unix_socket_directories=''" start >/dev/null
   pg_stop=("${as_owner[@]}" "$pg_bin/pg_ctl" -D "$dir/pg/data" -m fast stop)
+}
+
+# bench_setup SERVER TOOL: both must be built; a scratch folder (work) that goes at exit with
+# the processes in pids and the cluster started.
+bench_setup() {
+  local program
+  for program in "$@"; do
+    [ -x "$program" ] || { echo "no $program: build $(basename "$1") and $(basename "${2:-$1}") first" >&2; exit 1; }
+  done
+  work="$(mktemp -d)"
+  pids=()
+  pg_stop=()
+  trap bench_cleanup EXIT
+}
+bench_cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  if [ ${#pg_stop[@]} -gt 0 ]; then "${pg_stop[@]}" >/dev/null 2>&1 || true; fi
+  rm -rf "$work"
 }

@@ -125,6 +125,17 @@ void CompileLibraries(const std::string& dir)
 class CorvaneScanTest : public ::testing::Test
 {
 protected:
+    // The OSV records of folder into the store of the state directory, over the suite's site.
+    static void LoadAdvisories(const std::string& folder, const std::string& state)
+    {
+        CServerOptions load;
+        load.siteDir = s_site->Root();
+        load.stateDir = state;
+        load.loadAdvisories = folder;
+        std::string summary, error;
+        ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    }
+
     static void SetUpTestSuite()
     {
         s_site = new CTestSite;
@@ -681,12 +692,7 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
                           {"database_specific", {{"severity", "MODERATE"}}},
                           {"severity", {{{"type", "CVSS_V3"}, {"score", "CVSS:3.1/AV:N/AC:L/PR:N/UI:N/S:U/C:L/I:N/A:N"}}}}}));
     WriteFileText(osv.File("beta.json"), record("OSV-2024-beta", "org.beta:logging", "SEMVER", Json::object()));
-    CServerOptions load;
-    load.siteDir = s_site->Root();
-    load.stateDir = state.Path();
-    load.loadAdvisories = osv.Path();
-    std::string summary, error;
-    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    ASSERT_NO_FATAL_FAILURE(LoadAdvisories(osv.Path(), state.Path()));
     CRunningServer withAdvisories(s_site->Root(), 10, state.Path());
     const std::string server = "http://127.0.0.1:" + std::to_string(withAdvisories.HttpPort());
 
@@ -832,12 +838,7 @@ TEST_F(CorvaneScanTest, AStrippedRelocatedVulnerableCopyInAFatJarIsReportedInEve
                                                 "CVSS:3.1/AV:N/AC:L/PR:N/UI:N/S:U/C:H/I:H/A:H"));
     WriteFileText(osv.File("omega.json"), record("GHSA-omeg-0000-2002", "org.omega:util", "2.0", "2.1",
                                                  "CVSS:3.1/AV:N/AC:L/PR:N/UI:N/S:U/C:L/I:N/A:N"));
-    CServerOptions load;
-    load.siteDir = s_site->Root();
-    load.stateDir = state.Path();
-    load.loadAdvisories = osv.Path();
-    std::string summary, error;
-    ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
+    ASSERT_NO_FATAL_FAILURE(LoadAdvisories(osv.Path(), state.Path()));
     CRunningServer withAdvisories(s_site->Root(), 10, state.Path());
     const Strings servers = {"--server", "http://127.0.0.1:" + std::to_string(withAdvisories.HttpPort()), "--lookup",
                              "127.0.0.1:" + std::to_string(s_lookup->Port())};
