@@ -42,7 +42,7 @@ bool CRelocatedMatcher::Match(const CScanUnit& unit, CLookupService& lookup, CSc
             open.push_back(name);
 
     std::map<std::string, std::pair<size_t, std::string>> counts;  // SCID -> classes, the prefix first seen
-    for (int cut = 1; cut <= 2 && !open.empty(); ++cut) {
+    for (int cut = 1; cut <= kMaxCut && !open.empty(); ++cut) {
         // The names under one cut prefix, each with what is left of it.
         std::map<std::string, std::vector<std::pair<std::string, std::string>>> groups;
         std::vector<std::string> rests;

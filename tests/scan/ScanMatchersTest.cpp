@@ -73,6 +73,10 @@ TEST_F(ScanMatchersTest, EachMatcherAddsWhatItFinds)
         {&m_relocated, {"u.jar", false, {"shaded.com.acme.A", "shaded.com.acme.B", "shaded.x.Y"}},
          {"7 u.jar relocated 2"}},
         {&m_relocated, {"v.jar", false, {"a.b.org.w.C", "a.b.org.w.D", "com.acme.A"}}, {"8 v.jar relocated 2"}},
+        // The shading plugin's usual prefix is the application's own package and "shaded".
+        {&m_relocated, {"app-all.jar", false, {"com.shop.app.Main", "com.shop.app.shaded.org.w.C", "com.shop.app.shaded.org.w.D"}},
+         {"8 app-all.jar relocated 2"}},
+        {&m_relocated, {"deep.jar", false, {"a.b.c.d.e.f.org.w.C", "a.b.c.d.e.f.org.w.D"}}, {}},
         // One name of many that matches after the cut is chance; a name found as it stands
         // is not cut.
         {&m_relocated, {"mine.jar", false, {"mine.org.w.C", "mine.p.One", "mine.p.Two"}}, {}},
