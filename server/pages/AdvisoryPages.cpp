@@ -1,9 +1,12 @@
 #include "AdvisoryPages.h"
 
+#include <cstdio>
+#include <unordered_map>
+
 #include <libxml/tree.h>
-#include <nlohmann/json.hpp>
 
 #include "AdvisoryStore.h"
+#include "CleanText.h"
 #include "CvssScore.h"
 #include "GeneratedXml.h"
 #include "HttpRouter.h"
@@ -14,8 +17,6 @@
 
 namespace
 {
-using json = nlohmann::json;
-
 // The CycloneDX names of a record's scoring methods.
 std::string RatingMethod(const COsvSeverity& severity)
 {
@@ -28,25 +29,74 @@ std::string RatingMethod(const COsvSeverity& severity)
     return "other";
 }
 
-json AdvisoryJson(const COsvRecord& record, std::string_view package, const CMavenVersion& version, bool evaluable)
+// JSON text written straight into the answer: a question of 20,000 versions is answered
+// without a document of hundreds of thousands of nodes. Texts must be valid UTF-8: the
+// records' are (the reader took them as JSON), the question's are cleaned first; only
+// quotes, backslashes and control characters need escaping.
+void AppendString(std::string& out, std::string_view text)
 {
-    json ratings = json::array();
-    for (const COsvSeverity& severity : record.severity) {
-        json rating = {{"method", RatingMethod(severity)}, {"vector", severity.score}};
-        if (severity.type == "CVSS_V3")
-            if (auto score = CvssV3BaseScore(severity.score))
-                rating["score"] = *score;
-        ratings.push_back(std::move(rating));
+    static const char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
     }
-    return {{"id", record.id},
-            {"aliases", record.aliases},
-            {"summary", record.summary},
-            {"severity", SeverityLevelName(record.Severity())},
-            {"ratings", std::move(ratings)},
-            {"fixed", record.FixedAfter(package, version)},
-            {"published", record.published},
-            {"modified", record.modifiedText},
-            {"evaluable", evaluable}};
+    out += '"';
+}
+
+void AppendStrings(std::string& out, const std::vector<std::string>& texts)
+{
+    out += '[';
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i)
+            out += ',';
+        AppendString(out, texts[i]);
+    }
+    out += ']';
+}
+
+// What an advisory says whatever the version asked: everything but "fixed" and "evaluable",
+// as the opening of its object.
+std::string RecordFields(const COsvRecord& record)
+{
+    std::string out = "{\"id\":";
+    AppendString(out, record.id);
+    out += ",\"aliases\":";
+    AppendStrings(out, record.aliases);
+    out += ",\"summary\":";
+    AppendString(out, record.summary);
+    out += ",\"severity\":";
+    AppendString(out, SeverityLevelName(record.Severity()));
+    out += ",\"ratings\":[";
+    for (size_t i = 0; i < record.severity.size(); ++i) {
+        const COsvSeverity& severity = record.severity[i];
+        out += i ? ",{\"method\":" : "{\"method\":";
+        AppendString(out, RatingMethod(severity));
+        out += ",\"vector\":";
+        AppendString(out, severity.score);
+        if (severity.type == "CVSS_V3")
+            if (auto score = CvssV3BaseScore(severity.score)) {
+                char number[16];
+                std::snprintf(number, sizeof number, "%.1f", *score);
+                out += ",\"score\":";
+                out += number;
+            }
+        out += '}';
+    }
+    out += "],\"published\":";
+    AppendString(out, record.published);
+    out += ",\"modified\":";
+    AppendString(out, record.modifiedText);
+    return out;
 }
 
 // One question line: its package and version, or why it cannot be answered.
@@ -98,33 +148,51 @@ void CAdvisoryPages::Refresh()
 std::string CAdvisoryPages::Answer(std::string_view body)
 {
     Refresh();
-    json answer;
+    std::string answer;
     m_cache.Use([&](const CAdvisorySet& set, int64_t generation) {
-        answer["generation"] = generation;
-        answer["records"] = set.Size();
-        json& results = answer["results"] = json::array();
+        answer = "{\"generation\":" + std::to_string(generation) + ",\"records\":" + std::to_string(set.Size()) +
+                 ",\"results\":[";
+        // Records stay put while the set is in use: one text each for the whole answer.
+        std::unordered_map<const COsvRecord*, std::string> fields;
+        bool first = true;
         while (!body.empty()) {
             const size_t end = body.find('\n');
             const std::string_view line = body.substr(0, end);
             body = end == std::string_view::npos ? std::string_view() : body.substr(end + 1);
-            CQuery query = ParseQuery(line);
-            json result = {{"package", query.package},
-                           {"version", query.versionText},
-                           {"advisories", json::array()},
-                           {"unevaluable", json::array()}};
+            const CQuery query = ParseQuery(line);
+            answer += first ? "{\"package\":" : ",{\"package\":";
+            first = false;
+            AppendString(answer, CleanText(query.package));
+            answer += ",\"version\":";
+            AppendString(answer, CleanText(query.versionText));
+            CAdvisorySet::CMatch match;
             if (!query.error.empty()) {
-                result["error"] = query.error;
+                answer += ",\"error\":";
+                AppendString(answer, query.error);
             } else {
-                CAdvisorySet::CMatch match = set.Match(query.package, *query.version);
-                for (const COsvRecord* record : match.affecting)
-                    result["advisories"].push_back(AdvisoryJson(*record, query.package, *query.version, true));
-                for (const COsvRecord* record : match.unevaluable)
-                    result["unevaluable"].push_back(AdvisoryJson(*record, query.package, *query.version, false));
+                match = set.Match(query.package, *query.version);
             }
-            results.push_back(std::move(result));
+            for (const auto* list : {&match.affecting, &match.unevaluable}) {
+                answer += list == &match.affecting ? ",\"advisories\":[" : ",\"unevaluable\":[";
+                for (size_t i = 0; i < list->size(); ++i) {
+                    const COsvRecord* record = (*list)[i];
+                    auto [known, added] = fields.try_emplace(record);
+                    if (added)
+                        known->second = RecordFields(*record);
+                    if (i)
+                        answer += ',';
+                    answer += known->second;
+                    answer += ",\"fixed\":";
+                    AppendString(answer, record->FixedAfter(query.package, *query.version));
+                    answer += list == &match.affecting ? ",\"evaluable\":true}" : ",\"evaluable\":false}";
+                }
+                answer += ']';
+            }
+            answer += '}';
         }
+        answer += "]}";
     });
-    return answer.dump(-1, ' ', false, json::error_handler_t::replace);
+    return answer;
 }
 
 void CAdvisoryPages::Match(const CHttpRequest& request, CHttpResponse& response)

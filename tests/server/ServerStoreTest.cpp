@@ -303,10 +303,14 @@ TEST_P(ServerStoreTest, AdvisoriesLoadedOnceAnswerOnEveryServerAtOnce)
 {
     CServerOptions onOther = Options();
     CRunningServer first(Options()), second(onOther);
-    const std::string question = "com.acme:parsers\t2.0\ncom.acme:parsers\t2.1\nno tab here\norg.beta:logging\t0.9";
+    // The last line's bytes are no UTF-8 and hold a quote and a control character: the answer
+    // stays valid JSON.
+    const std::string question =
+        "com.acme:parsers\t2.0\ncom.acme:parsers\t2.1\nno tab here\norg.beta:logging\t0.9\nodd:\xff\"\x01\t1";
     nlohmann::json before = AskAdvisories(first, question);
     ASSERT_EQ(before.value("generation", -1), 0) << before.dump();
-    ASSERT_EQ(before["results"].size(), 4u);
+    ASSERT_EQ(before["results"].size(), 5u);
+    EXPECT_EQ(before["results"][4]["package"], "odd:\xef\xbf\xbd\"");
     EXPECT_EQ(Ids(before["results"][0]["advisories"]), "");
 
     CTempDir osv;
