@@ -1,13 +1,17 @@
 #include "HttpFrontEnd.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+#include <sys/socket.h>
 
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -88,7 +92,9 @@ struct CHttpFrontEnd::CImpl
     {
     }
 
+    void Serve();
     void Accept();
+    void SetBusy(bool& busy, bool now);
     // Routing, error pages and failures of a handler.
     void Answer(CHttpRequest& request, CHttpResponse& response);
 
@@ -99,9 +105,16 @@ struct CHttpFrontEnd::CImpl
     int ioThreadCount;
     // Declared before the I/O context: the connections it destroys release their count here.
     CConnectionCount connections;
+    // Connections with a request on the way or an answer to write; once stopping is set they
+    // take no further request.
+    std::mutex busyMutex;
+    std::condition_variable busyDone;
+    int busy = 0;
+    std::atomic<bool> stopping{false};
     net::io_context io;
-    tcp::acceptor acceptor{io};
-    net::steady_timer acceptPause{io};
+    // On a strand of its own, so that StopAccepting never races an accept.
+    tcp::acceptor acceptor{net::make_strand(io)};
+    net::steady_timer acceptPause{acceptor.get_executor()};
     std::vector<std::thread> threads;
     // After the I/O context, so it is gone first: its tasks hold connections of the context.
     CHandlerPool handlers;
@@ -122,10 +135,12 @@ public:
           m_address(std::move(address)), m_admitted(admitted)
     {
         m_buffer.max_size(2 * CHttpFrontEnd::kMaxHead);
+        m_server.SetBusy(m_busy, true);
     }
 
     ~CHttpConnection()
     {
+        m_server.SetBusy(m_busy, false);
         if (m_admitted)
             m_server.connections.Release(m_address);
     }
@@ -144,6 +159,12 @@ public:
 private:
     void ReadHead()
     {
+        // A first request is awaited even while stopping: its client was taken and is sending it.
+        if (m_answered) {
+            if (m_server.stopping)
+                return;
+            m_server.SetBusy(m_busy, false);
+        }
         m_parser.emplace();
         m_parser->header_limit(static_cast<uint32_t>(CHttpFrontEnd::kMaxHead));
         m_parser->body_limit(CHttpFrontEnd::kMaxBody);
@@ -162,6 +183,7 @@ private:
             return Refuse(400, "The request is not well-formed HTTP.");
         if (ec)
             return;  // closed, reset or out of time: the connection ends with this object
+        m_server.SetBusy(m_busy, true);
         m_start = Clock::now();
         const auto& head = m_parser->get();
         if (head.target().size() > CHttpFrontEnd::kMaxTarget)
@@ -217,7 +239,7 @@ private:
         request->method = std::string(message.method_string());
         request->target = std::string(message.target());
         request->remoteAddress = m_address;
-        request->keepAlive = message.keep_alive();
+        request->keepAlive = message.keep_alive() && !m_server.stopping;
         for (const auto& field : message)
             request->headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
         request->body = std::move(message.body());
@@ -302,6 +324,7 @@ private:
 
     void OnWritten(beast::error_code ec, size_t)
     {
+        m_answered = true;
         m_answer.clear();
         m_answer.shrink_to_fit();
         if (ec)
@@ -353,6 +376,8 @@ private:
     Clock::time_point m_bodyStart;
     size_t m_bodyBytes = 0;
     bool m_close = false;
+    bool m_answered = false;
+    bool m_busy = false;
     std::array<char, 16 * 1024> m_scratch{};
     size_t m_drained = 0;
 };
@@ -437,11 +462,69 @@ bool CHttpFrontEnd::Start(const CListenAddress& address, std::string& error)
         return false;
     }
     m_port = acceptor.local_endpoint(ec).port();
-    m_impl->Accept();
-    m_impl->handlers.Start();
-    for (int i = 0; i < m_impl->ioThreadCount; ++i)
-        m_impl->threads.emplace_back([this] { m_impl->io.run(); });
+    m_impl->Serve();
     return true;
+}
+
+bool CHttpFrontEnd::Start(int listeningSocket, std::string& error)
+{
+    if (!m_impl) {
+        error = "the HTTP listener has been stopped";
+        return false;
+    }
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    beast::error_code ec;
+    if (::getsockname(listeningSocket, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        m_impl->acceptor.assign(address.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), listeningSocket, ec);
+    if (ec || !m_impl->acceptor.is_open()) {
+        m_port = -1;
+        error = "cannot serve HTTP on the passed socket " + std::to_string(listeningSocket);
+        return false;
+    }
+    m_port = m_impl->acceptor.local_endpoint(ec).port();
+    m_impl->Serve();
+    return true;
+}
+
+void CHttpFrontEnd::CImpl::Serve()
+{
+    net::dispatch(acceptor.get_executor(), [this] { Accept(); });
+    handlers.Start();
+    for (int i = 0; i < ioThreadCount; ++i)
+        threads.emplace_back([this] { io.run(); });
+}
+
+void CHttpFrontEnd::CImpl::SetBusy(bool& flag, bool now)
+{
+    if (flag == now)
+        return;
+    flag = now;
+    std::lock_guard lock(busyMutex);
+    busy += now ? 1 : -1;
+    if (busy == 0)
+        busyDone.notify_all();
+}
+
+void CHttpFrontEnd::StopAccepting()
+{
+    if (!m_impl || m_impl->threads.empty())
+        return;
+    m_impl->stopping = true;
+    // Closing only this process's descriptor: a passed socket stays open where it came from.
+    net::post(m_impl->acceptor.get_executor(), [impl = m_impl.get()] {
+        beast::error_code ignored;
+        impl->acceptPause.cancel();
+        impl->acceptor.close(ignored);
+    });
+}
+
+bool CHttpFrontEnd::WaitUntilIdle(std::chrono::steady_clock::time_point deadline)
+{
+    if (!m_impl)
+        return true;
+    std::unique_lock lock(m_impl->busyMutex);
+    return m_impl->busyDone.wait_until(lock, deadline, [this] { return m_impl->busy == 0; });
 }
 
 void CHttpFrontEnd::Stop()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -46,6 +47,13 @@ public:
     CLookupServer& operator=(const CLookupServer&) = delete;
 
     bool Start(const CListenAddress& address, std::string& error);
+    // Serves on a socket already listening (one a service manager passed), which it takes.
+    bool Start(int listeningSocket, std::string& error);
+    // Takes no more connections. Those open have the requests they sent answered, then
+    // close; one that has sent none yet may still send its first.
+    void StopAccepting();
+    // True once every connection has closed.
+    bool WaitUntilIdle(std::chrono::steady_clock::time_point deadline);
     // Closes the listener and every connection, and waits for them.
     void Stop();
     int Port() const { return m_port; }
@@ -64,6 +72,7 @@ public:
     static constexpr const char* kGreeting = "220 vantrel-server component lookup ready\n";
 
 private:
+    bool Serve(std::string& error);
     void AcceptLoop();
     // Admits a connection within the limits; the reason when it is turned away.
     std::string Admit(int socket, const std::string& client);
@@ -86,6 +95,7 @@ private:
     CLookupLimits m_limits;
     int m_listen = -1;
     int m_wake[2] = {-1, -1};  // the write end closes on Stop, which wakes every poll
+    int m_stopping[2] = {-1, -1};  // the write end closes on StopAccepting
     int m_port = 0;
     std::thread m_acceptThread;
     std::mutex m_mutex;
