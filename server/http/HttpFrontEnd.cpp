@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 
 #include <boost/asio/dispatch.hpp>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -112,6 +113,8 @@ struct CHttpFrontEnd::CImpl
     int busy = 0;
     std::atomic<bool> stopping{false};
     net::io_context io;
+    // Keeps the threads running once the listener is closed, for answers that handlers post.
+    net::executor_work_guard<net::io_context::executor_type> work{io.get_executor()};
     // On a strand of its own, so that StopAccepting never races an accept.
     tcp::acceptor acceptor{net::make_strand(io)};
     net::steady_timer acceptPause{acceptor.get_executor()};
