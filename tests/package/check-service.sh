@@ -204,7 +204,22 @@ as_service rebuild >"$work/rebuild.log" 2>&1 || { cat "$work/rebuild.log" >&2; f
 
 # What take-new-data has systemd do, while the requests go on: the server stops on SIGTERM
 # once its answers are written, and a new one takes the clients waiting on the held sockets.
+# Two clients the server has taken, which ask only once it has been told to stop.
+exec 5<>"/dev/tcp/127.0.0.1/${ports[0]}" 6<>"/dev/tcp/127.0.0.1/${ports[1]}"
+IFS= read -r greeting <&6
+sleep 0.5
 kill -USR1 "$holder_pid"
+for _ in $(seq 100); do grep -q 'SIGTERM received' "$work/server.log" && break; sleep 0.05; done
+# A connection closed unanswered is a failure below, not a SIGPIPE here.
+trap '' PIPE
+printf 'GET /public/data/java/index.xml HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' >&5 2>/dev/null || true
+printf 'GETCOUNT org.apache.commons.io.\r\n' >&6 2>/dev/null || true
+trap - PIPE
+IFS= read -r http_answer <&5 || http_answer=""
+IFS= read -r lookup_answer <&6 || lookup_answer=""
+exec 5>&- 6>&-
+[ "${http_answer%$'\r'}" = "HTTP/1.1 200 OK" ] || fail "a request sent while the server stopped got \"$http_answer\""
+[[ "$lookup_answer" == "200 "[1-9]* ]] || fail "a lookup sent while the server stopped got \"$lookup_answer\""
 wait_for_server 2
 sleep 1
 touch "$work/stop"
