@@ -37,7 +37,7 @@ expected=(
   usr/share/doc/corvane/copyright usr/share/doc/corvane/changelog.Debian.gz usr/share/doc/corvane/examples/haproxy.cfg
   lib/systemd/system/vantrel-server.service lib/systemd/system/vantrel-server-rebuild.service
   lib/systemd/system/vantrel-server-http.socket lib/systemd/system/vantrel-server-lookup.socket
-  usr/lib/systemd/system-generators/vantrel-server-generator
+  lib/systemd/system-generators/vantrel-server-generator
   etc/corvane/vantrel-server.conf
 )
 if [ -f "$source_dir/cli/CMakeLists.txt" ]; then

@@ -50,7 +50,7 @@ done
 
 # The generator: the settings file's addresses, as drop-ins that replace the units' own; an
 # address that is none leaves its unit as it is.
-generator="$root/usr/lib/systemd/system-generators/vantrel-server-generator"
+generator="$root/lib/systemd/system-generators/vantrel-server-generator"
 printf 'VANTREL_HTTP="0.0.0.0:9380"\nVANTREL_LOOKUP=:9321\nVANTREL_DATABASE=\n' >"$work/sample.conf"
 VANTREL_SERVER_CONF="$work/sample.conf" "$generator" "$work/generated" "$work/early" "$work/late" ||
   fail "the generator failed"
