@@ -31,31 +31,24 @@ root="$work/root"
 dpkg -x "$deb" "$root"
 
 # The units as systemd reads them: the unpacked files over this machine's units and
-# systemctl, which ExecReload runs; and no exposure above 2.0 ("OK").
+# systemctl, which ExecReload runs, with the generator's drop-ins; and no exposure above 2.0
+# ("OK").
 units=(vantrel-server.service vantrel-server-rebuild.service vantrel-server-http.socket vantrel-server-lookup.socket)
 verify_root="$work/verify-root"
 cp -a "$root" "$verify_root"
 cp -an /lib/systemd/system/. "$verify_root/lib/systemd/system/"
 mkdir -p "$verify_root/bin"
 cp "$(command -v systemctl)" "$verify_root/bin/systemctl"
-(cd "$verify_root/lib/systemd/system" && systemd-analyze verify --man=no --root="$verify_root" "${units[@]}") \
-  >"$work/verify.log" 2>&1 || { cat "$work/verify.log" >&2; fail "systemd-analyze verify failed"; }
-[ ! -s "$work/verify.log" ] || { cat "$work/verify.log" >&2; fail "systemd-analyze verify warns"; }
-for unit in "${units[@]}"; do
-  [[ "$unit" == *.service ]] || continue
-  systemd-analyze security --offline=true --root="$verify_root" --threshold=20 "$verify_root/lib/systemd/system/$unit" \
-    >"$work/security.log" 2>&1 || { grep '✗' "$work/security.log" >&2; fail "$unit is exposed beyond 2.0"; }
-  echo "check-service: $(tail -1 "$work/security.log" | sed 's/^→ //')"
-done
 
-# The generator: the settings file's addresses, as drop-ins that replace the units' own; an
-# address that is none leaves its unit as it is.
+# The generator: the settings file's addresses, as drop-ins that replace the units' own (and
+# that systemd-analyze verifies with them below); an address that is none leaves its unit as it is.
 generator="$root/lib/systemd/system-generators/vantrel-server-generator"
 printf 'VANTREL_HTTP="0.0.0.0:9380"\nVANTREL_LOOKUP=:9321\nVANTREL_DATABASE=\n' >"$work/sample.conf"
-VANTREL_SERVER_CONF="$work/sample.conf" "$generator" "$work/generated" "$work/early" "$work/late" ||
+generated="$verify_root/etc/systemd/system"
+VANTREL_SERVER_CONF="$work/sample.conf" "$generator" "$generated" "$work/early" "$work/late" ||
   fail "the generator failed"
 for pair in http=0.0.0.0:9380 lookup=127.0.0.1:9321; do
-  dropin="$work/generated/vantrel-server-${pair%%=*}.socket.d/listen.conf"
+  dropin="$generated/vantrel-server-${pair%%=*}.socket.d/listen.conf"
   [ "$(grep -v '^#' "$dropin" 2>/dev/null)" = "$(printf '[Socket]\nListenStream=\nListenStream=%s' "${pair#*=}")" ] ||
     { cat "$dropin" >&2; fail "the generator's drop-in for ${pair%%=*} is wrong"; }
 done
@@ -70,6 +63,16 @@ for unit in http lookup; do
   [ "$(grep '^ListenStream=.' "$root/lib/systemd/system/vantrel-server-$unit.socket")" = \
     "$(grep '^ListenStream=.' "$work/defaults/vantrel-server-$unit.socket.d/listen.conf")" ] ||
     fail "vantrel-server-$unit.socket and the settings file disagree"
+done
+
+(cd "$verify_root/lib/systemd/system" && systemd-analyze verify --man=no --root="$verify_root" "${units[@]}") \
+  >"$work/verify.log" 2>&1 || { cat "$work/verify.log" >&2; fail "systemd-analyze verify failed"; }
+[ ! -s "$work/verify.log" ] || { cat "$work/verify.log" >&2; fail "systemd-analyze verify warns"; }
+for unit in "${units[@]}"; do
+  [[ "$unit" == *.service ]] || continue
+  systemd-analyze security --offline=true --root="$verify_root" --threshold=20 "$verify_root/lib/systemd/system/$unit" \
+    >"$work/security.log" 2>&1 || { grep '✗' "$work/security.log" >&2; fail "$unit is exposed beyond 2.0"; }
+  echo "check-service: $(tail -1 "$work/security.log" | sed 's/^→ //')"
 done
 
 # As the unit runs them: the package's settings file, a dynamic user's rights, a state
