@@ -1,5 +1,6 @@
 #include "HttpFrontEnd.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -95,7 +96,8 @@ struct CHttpFrontEnd::CImpl
 
     void Serve();
     void Accept();
-    void SetBusy(bool& busy, bool now);
+    // Counts a connection in counter while flag is set.
+    void Mark(int& counter, bool& flag, bool now);
     // Routing, error pages and failures of a handler.
     void Answer(CHttpRequest& request, CHttpResponse& response);
 
@@ -106,12 +108,14 @@ struct CHttpFrontEnd::CImpl
     int ioThreadCount;
     // Declared before the I/O context: the connections it destroys release their count here.
     CConnectionCount connections;
-    // Connections with a request on the way or an answer to write; once stopping is set they
-    // take no further request.
+    // Connections with a whole request head in and its answer still to write, and those that
+    // have not sent a whole head yet; once stopping is set they take no further request.
     std::mutex busyMutex;
     std::condition_variable busyDone;
     int busy = 0;
+    int fresh = 0;
     std::atomic<bool> stopping{false};
+    Clock::time_point stoppedAt;
     net::io_context io;
     // Keeps the threads running once the listener is closed, for answers that handlers post.
     net::executor_work_guard<net::io_context::executor_type> work{io.get_executor()};
@@ -138,12 +142,14 @@ public:
           m_address(std::move(address)), m_admitted(admitted)
     {
         m_buffer.max_size(2 * CHttpFrontEnd::kMaxHead);
-        m_server.SetBusy(m_busy, true);
+        // One turned away is busy with its answer from the start.
+        m_server.Mark(admitted ? m_server.fresh : m_server.busy, admitted ? m_fresh : m_busy, true);
     }
 
     ~CHttpConnection()
     {
-        m_server.SetBusy(m_busy, false);
+        m_server.Mark(m_server.fresh, m_fresh, false);
+        m_server.Mark(m_server.busy, m_busy, false);
         if (m_admitted)
             m_server.connections.Release(m_address);
     }
@@ -166,7 +172,7 @@ private:
         if (m_answered) {
             if (m_server.stopping)
                 return;
-            m_server.SetBusy(m_busy, false);
+            m_server.Mark(m_server.busy, m_busy, false);
         }
         m_parser.emplace();
         m_parser->header_limit(static_cast<uint32_t>(CHttpFrontEnd::kMaxHead));
@@ -178,6 +184,8 @@ private:
 
     void OnHead(beast::error_code ec, size_t)
     {
+        m_server.Mark(m_server.fresh, m_fresh, false);
+        m_server.Mark(m_server.busy, m_busy, true);
         if (ec == http::error::header_limit)
             return Refuse(431, "The request's header is larger than this server takes.");
         if (ec == http::error::body_limit)
@@ -186,7 +194,6 @@ private:
             return Refuse(400, "The request is not well-formed HTTP.");
         if (ec)
             return;  // closed, reset or out of time: the connection ends with this object
-        m_server.SetBusy(m_busy, true);
         m_start = Clock::now();
         const auto& head = m_parser->get();
         if (head.target().size() > CHttpFrontEnd::kMaxTarget)
@@ -380,6 +387,7 @@ private:
     size_t m_bodyBytes = 0;
     bool m_close = false;
     bool m_answered = false;
+    bool m_fresh = false;
     bool m_busy = false;
     std::array<char, 16 * 1024> m_scratch{};
     size_t m_drained = 0;
@@ -498,14 +506,14 @@ void CHttpFrontEnd::CImpl::Serve()
         threads.emplace_back([this] { io.run(); });
 }
 
-void CHttpFrontEnd::CImpl::SetBusy(bool& flag, bool now)
+void CHttpFrontEnd::CImpl::Mark(int& counter, bool& flag, bool now)
 {
     if (flag == now)
         return;
     flag = now;
     std::lock_guard lock(busyMutex);
-    busy += now ? 1 : -1;
-    if (busy == 0)
+    counter += now ? 1 : -1;
+    if (counter == 0)
         busyDone.notify_all();
 }
 
@@ -513,7 +521,11 @@ void CHttpFrontEnd::StopAccepting()
 {
     if (!m_impl || m_impl->threads.empty())
         return;
-    m_impl->stopping = true;
+    {
+        std::lock_guard lock(m_impl->busyMutex);
+        m_impl->stoppedAt = Clock::now();
+        m_impl->stopping = true;
+    }
     // Closing only this process's descriptor: a passed socket stays open where it came from.
     net::post(m_impl->acceptor.get_executor(), [impl = m_impl.get()] {
         beast::error_code ignored;
@@ -527,7 +539,16 @@ bool CHttpFrontEnd::WaitUntilIdle(std::chrono::steady_clock::time_point deadline
     if (!m_impl)
         return true;
     std::unique_lock lock(m_impl->busyMutex);
-    return m_impl->busyDone.wait_until(lock, deadline, [this] { return m_impl->busy == 0; });
+    for (;;) {
+        const auto now = Clock::now();
+        const auto graceEnd = m_impl->stoppedAt + kFirstRequestGrace;
+        const bool waitForFresh = m_impl->fresh > 0 && (!m_impl->stopping || now < graceEnd);
+        if (m_impl->busy == 0 && !waitForFresh)
+            return true;
+        if (now >= deadline)
+            return false;
+        m_impl->busyDone.wait_until(lock, waitForFresh && m_impl->stopping ? std::min(deadline, graceEnd) : deadline);
+    }
 }
 
 void CHttpFrontEnd::Stop()

@@ -120,6 +120,11 @@ void CLookupServer::StopAccepting()
 {
     if (!m_acceptThread.joinable() || m_stopping[1] < 0)
         return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stoppedAt = Clock::now();
+        m_stopAccepting = true;
+    }
     ::close(m_stopping[1]);
     m_stopping[1] = -1;
 }
@@ -127,7 +132,27 @@ void CLookupServer::StopAccepting()
 bool CLookupServer::WaitUntilIdle(std::chrono::steady_clock::time_point deadline)
 {
     std::unique_lock lock(m_mutex);
-    return m_idle.wait_until(lock, deadline, [this] { return m_sockets.empty(); });
+    for (;;) {
+        const auto now = Clock::now();
+        const auto graceEnd = m_stoppedAt + kFirstRequestGrace;
+        const bool waitForFresh = m_fresh > 0 && (!m_stopAccepting || now < graceEnd);
+        if (m_answering == 0 && !waitForFresh)
+            return true;
+        if (now >= deadline)
+            return false;
+        m_idle.wait_until(lock, waitForFresh && m_stopAccepting ? std::min(deadline, graceEnd) : deadline);
+    }
+}
+
+void CLookupServer::Mark(int& counter, bool& flag, bool now)
+{
+    if (flag == now)
+        return;
+    flag = now;
+    std::lock_guard lock(m_mutex);
+    counter += now ? 1 : -1;
+    if (counter == 0)
+        m_idle.notify_all();
 }
 
 void CLookupServer::Stop()
@@ -210,6 +235,7 @@ std::string CLookupServer::Admit(int socket, const std::string& client)
 bool CLookupServer::SendAll(int socket, std::string_view data)
 {
     auto deadline = Clock::now() + std::chrono::seconds(m_limits.idleSeconds);
+    bool stopping = false;
     while (!data.empty()) {
         ssize_t sent = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL);
         if (sent > 0) {
@@ -221,11 +247,15 @@ bool CLookupServer::SendAll(int socket, std::string_view data)
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             return false;
-        pollfd watched[2] = {{socket, POLLOUT, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(watched, 2, static_cast<int>(left)) < 0 && errno != EINTR)
+        pollfd watched[3] = {{socket, POLLOUT, 0}, {m_wake[0], POLLIN, 0}, {stopping ? -1 : m_stopping[0], POLLIN, 0}};
+        if (::poll(watched, 3, static_cast<int>(left)) < 0 && errno != EINTR)
             return false;
         if (watched[1].revents)
             return false;
+        if (watched[2].revents) {
+            stopping = true;
+            deadline = std::min(deadline, Clock::now() + kFirstRequestGrace);
+        }
     }
     return true;
 }
@@ -240,6 +270,9 @@ void CLookupServer::Serve(int socket, std::string client)
     char buffer[4096];
     bool stopping = false;
     bool answered = false;
+    bool fresh = false;
+    bool answering = false;
+    Mark(m_fresh, fresh, true);
     // Stopping, a client whose requests are all answered is let go.
     auto letGo = [&] {
         if (!stopping || !answered || !pending.empty() || batch.expected > 0 || batch.discard > 0)
@@ -280,6 +313,8 @@ void CLookupServer::Serve(int socket, std::string client)
             continue;
         if (received <= 0)
             break;
+        Mark(m_fresh, fresh, false);
+        Mark(m_answering, answering, true);
         pending.append(buffer, static_cast<size_t>(received));
         bool tooLong = false;
         bool close = false;
@@ -314,7 +349,10 @@ void CLookupServer::Serve(int socket, std::string client)
         }
         if (open && letGo())
             break;
+        Mark(m_answering, answering, false);
     }
+    Mark(m_fresh, fresh, false);
+    Mark(m_answering, answering, false);
     std::lock_guard lock(m_mutex);
     ::shutdown(socket, SHUT_RDWR);
     ::close(socket);

@@ -304,7 +304,6 @@ TEST_F(LookupServerTest, AStopAnswersWhatWasAskedAndTheNextServerTheRest)
     EXPECT_EQ(ReadSome(served, 2000), "421 server stopping, closing\n");
     EXPECT_TRUE(PeerClosedWithin(served, 2000));
     // One that has asked nothing yet may still ask once.
-    EXPECT_FALSE(server.WaitUntilIdle(std::chrono::steady_clock::now()));
     EXPECT_EQ(Ask(fresh, "GETCOUNT org.\n", "421"), "200 1\n421 server stopping, closing\n");
     EXPECT_TRUE(server.WaitUntilIdle(std::chrono::steady_clock::now() + std::chrono::seconds(5)));
     int waiting = ConnectLoopback(port);
