@@ -1,10 +1,8 @@
 #include "HttpFrontEnd.h"
 
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -25,6 +23,7 @@
 #include <boost/beast/http.hpp>
 
 #include "AccessLog.h"
+#include "DrainCount.h"
 #include "HandlerPool.h"
 #include "HttpAnswer.h"
 
@@ -96,8 +95,6 @@ struct CHttpFrontEnd::CImpl
 
     void Serve();
     void Accept();
-    // Counts a connection in counter while flag is set.
-    void Mark(int& counter, bool& flag, bool now);
     // Routing, error pages and failures of a handler.
     void Answer(CHttpRequest& request, CHttpResponse& response);
 
@@ -108,14 +105,9 @@ struct CHttpFrontEnd::CImpl
     int ioThreadCount;
     // Declared before the I/O context: the connections it destroys release their count here.
     CConnectionCount connections;
-    // Connections with a whole request head in and its answer still to write, and those that
-    // have not sent a whole head yet; once stopping is set they take no further request.
-    std::mutex busyMutex;
-    std::condition_variable busyDone;
-    int busy = 0;
-    int fresh = 0;
+    // What a stop waits for; once stopping is set, connections take no further request.
+    CDrainCount drain;
     std::atomic<bool> stopping{false};
-    Clock::time_point stoppedAt;
     net::io_context io;
     // Keeps the threads running once the listener is closed, for answers that handlers post.
     net::executor_work_guard<net::io_context::executor_type> work{io.get_executor()};
@@ -143,13 +135,12 @@ public:
     {
         m_buffer.max_size(2 * CHttpFrontEnd::kMaxHead);
         // One turned away is busy with its answer from the start.
-        m_server.Mark(admitted ? m_server.fresh : m_server.busy, admitted ? m_fresh : m_busy, true);
+        m_server.drain.Move(m_state, admitted ? CDrainCount::kSilent : CDrainCount::kAnswering);
     }
 
     ~CHttpConnection()
     {
-        m_server.Mark(m_server.fresh, m_fresh, false);
-        m_server.Mark(m_server.busy, m_busy, false);
+        m_server.drain.Move(m_state, CDrainCount::kIdle);
         if (m_admitted)
             m_server.connections.Release(m_address);
     }
@@ -158,7 +149,7 @@ public:
     {
         net::dispatch(m_stream.get_executor(), [self = shared_from_this()] {
             if (self->m_admitted)
-                self->ReadHead();
+                self->ReadFirst();
             else
                 self->RefuseBusy("(connection)", "",
                                  "Too many connections from your address or in all; try again later.\n");
@@ -166,26 +157,39 @@ public:
     }
 
 private:
-    void ReadHead()
+    // The first bytes on their own, which tell a silent client from one sending its request.
+    // The idle time runs on from here for the whole head.
+    void ReadFirst()
+    {
+        m_stream.expires_after(m_server.idle);
+        m_stream.async_read_some(m_buffer.prepare(4096), [self = shared_from_this()](beast::error_code ec, size_t bytes) {
+            self->m_buffer.commit(bytes);
+            self->m_server.drain.Move(self->m_state, CDrainCount::kPartial);
+            if (!ec)
+                self->ReadHead(false);
+        });
+    }
+
+    void ReadHead(bool restartClock = true)
     {
         // A first request is awaited even while stopping: its client was taken and is sending it.
         if (m_answered) {
             if (m_server.stopping)
                 return;
-            m_server.Mark(m_server.busy, m_busy, false);
+            m_server.drain.Move(m_state, CDrainCount::kIdle);
         }
         m_parser.emplace();
         m_parser->header_limit(static_cast<uint32_t>(CHttpFrontEnd::kMaxHead));
         m_parser->body_limit(CHttpFrontEnd::kMaxBody);
-        m_stream.expires_after(m_server.idle);
+        if (restartClock)
+            m_stream.expires_after(m_server.idle);
         http::async_read_header(m_stream, m_buffer, *m_parser,
                                 beast::bind_front_handler(&CHttpConnection::OnHead, shared_from_this()));
     }
 
     void OnHead(beast::error_code ec, size_t)
     {
-        m_server.Mark(m_server.fresh, m_fresh, false);
-        m_server.Mark(m_server.busy, m_busy, true);
+        m_server.drain.Move(m_state, CDrainCount::kAnswering);
         if (ec == http::error::header_limit)
             return Refuse(431, "The request's header is larger than this server takes.");
         if (ec == http::error::body_limit)
@@ -387,8 +391,7 @@ private:
     size_t m_bodyBytes = 0;
     bool m_close = false;
     bool m_answered = false;
-    bool m_fresh = false;
-    bool m_busy = false;
+    CDrainCount::EState m_state = CDrainCount::kIdle;
     std::array<char, 16 * 1024> m_scratch{};
     size_t m_drained = 0;
 };
@@ -506,26 +509,12 @@ void CHttpFrontEnd::CImpl::Serve()
         threads.emplace_back([this] { io.run(); });
 }
 
-void CHttpFrontEnd::CImpl::Mark(int& counter, bool& flag, bool now)
-{
-    if (flag == now)
-        return;
-    flag = now;
-    std::lock_guard lock(busyMutex);
-    counter += now ? 1 : -1;
-    if (counter == 0)
-        busyDone.notify_all();
-}
-
 void CHttpFrontEnd::StopAccepting()
 {
     if (!m_impl || m_impl->threads.empty())
         return;
-    {
-        std::lock_guard lock(m_impl->busyMutex);
-        m_impl->stoppedAt = Clock::now();
-        m_impl->stopping = true;
-    }
+    m_impl->stopping = true;
+    m_impl->drain.Stopping();
     // Closing only this process's descriptor: a passed socket stays open where it came from.
     net::post(m_impl->acceptor.get_executor(), [impl = m_impl.get()] {
         beast::error_code ignored;
@@ -538,17 +527,7 @@ bool CHttpFrontEnd::WaitUntilIdle(std::chrono::steady_clock::time_point deadline
 {
     if (!m_impl)
         return true;
-    std::unique_lock lock(m_impl->busyMutex);
-    for (;;) {
-        const auto now = Clock::now();
-        const auto graceEnd = m_impl->stoppedAt + kFirstRequestGrace;
-        const bool waitForFresh = m_impl->fresh > 0 && (!m_impl->stopping || now < graceEnd);
-        if (m_impl->busy == 0 && !waitForFresh)
-            return true;
-        if (now >= deadline)
-            return false;
-        m_impl->busyDone.wait_until(lock, waitForFresh && m_impl->stopping ? std::min(deadline, graceEnd) : deadline);
-    }
+    return m_impl->drain.WaitUntilIdle(deadline);
 }
 
 void CHttpFrontEnd::Stop()

@@ -33,11 +33,10 @@ public:
     // Takes no more connections; those open go on. Connections still in the listener's
     // backlog wait there for whoever else holds the socket.
     void StopAccepting();
-    // True once every request whose head came in has had its answer written. A connection
-    // that has not sent a whole head yet counts for kFirstRequestGrace after StopAccepting,
-    // so a client taken just before is answered; connections idle between requests do not count.
+    // True once every request whose head came in has had its answer written; connections that
+    // have sent nothing or half a head count as CDrainCount says, those idle between requests
+    // not at all.
     bool WaitUntilIdle(std::chrono::steady_clock::time_point deadline);
-    static constexpr std::chrono::milliseconds kFirstRequestGrace{250};
     // Closes the listener and every connection and waits for the threads.
     void Stop();
     int Port() const { return m_port; }

@@ -120,39 +120,14 @@ void CLookupServer::StopAccepting()
 {
     if (!m_acceptThread.joinable() || m_stopping[1] < 0)
         return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_stoppedAt = Clock::now();
-        m_stopAccepting = true;
-    }
+    m_drain.Stopping();
     ::close(m_stopping[1]);
     m_stopping[1] = -1;
 }
 
 bool CLookupServer::WaitUntilIdle(std::chrono::steady_clock::time_point deadline)
 {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        const auto now = Clock::now();
-        const auto graceEnd = m_stoppedAt + kFirstRequestGrace;
-        const bool waitForFresh = m_fresh > 0 && (!m_stopAccepting || now < graceEnd);
-        if (m_answering == 0 && !waitForFresh)
-            return true;
-        if (now >= deadline)
-            return false;
-        m_idle.wait_until(lock, waitForFresh && m_stopAccepting ? std::min(deadline, graceEnd) : deadline);
-    }
-}
-
-void CLookupServer::Mark(int& counter, bool& flag, bool now)
-{
-    if (flag == now)
-        return;
-    flag = now;
-    std::lock_guard lock(m_mutex);
-    counter += now ? 1 : -1;
-    if (counter == 0)
-        m_idle.notify_all();
+    return m_drain.WaitUntilIdle(deadline);
 }
 
 void CLookupServer::Stop()
@@ -254,7 +229,7 @@ bool CLookupServer::SendAll(int socket, std::string_view data)
             return false;
         if (watched[2].revents) {
             stopping = true;
-            deadline = std::min(deadline, Clock::now() + kFirstRequestGrace);
+            deadline = std::min(deadline, Clock::now() + CDrainCount::kPartialGrace);
         }
     }
     return true;
@@ -270,9 +245,8 @@ void CLookupServer::Serve(int socket, std::string client)
     char buffer[4096];
     bool stopping = false;
     bool answered = false;
-    bool fresh = false;
-    bool answering = false;
-    Mark(m_fresh, fresh, true);
+    CDrainCount::EState state = CDrainCount::kIdle;
+    m_drain.Move(state, CDrainCount::kSilent);
     // Stopping, a client whose requests are all answered is let go.
     auto letGo = [&] {
         if (!stopping || !answered || !pending.empty() || batch.expected > 0 || batch.discard > 0)
@@ -313,8 +287,7 @@ void CLookupServer::Serve(int socket, std::string client)
             continue;
         if (received <= 0)
             break;
-        Mark(m_fresh, fresh, false);
-        Mark(m_answering, answering, true);
+        m_drain.Move(state, CDrainCount::kAnswering);
         pending.append(buffer, static_cast<size_t>(received));
         bool tooLong = false;
         bool close = false;
@@ -349,10 +322,9 @@ void CLookupServer::Serve(int socket, std::string client)
         }
         if (open && letGo())
             break;
-        Mark(m_answering, answering, false);
+        m_drain.Move(state, pending.empty() && batch.expected == 0 ? CDrainCount::kIdle : CDrainCount::kPartial);
     }
-    Mark(m_fresh, fresh, false);
-    Mark(m_answering, answering, false);
+    m_drain.Move(state, CDrainCount::kIdle);
     std::lock_guard lock(m_mutex);
     ::shutdown(socket, SHUT_RDWR);
     ::close(socket);

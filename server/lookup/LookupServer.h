@@ -10,6 +10,7 @@
 #include <string_view>
 #include <thread>
 
+#include "DrainCount.h"
 #include "ServerOptions.h"
 
 class CAccessLog;
@@ -51,12 +52,11 @@ public:
     bool Start(int listeningSocket, std::string& error);
     // Takes no more connections. Those open have the requests they sent answered, then
     // close; one that has sent none yet may still send its first. A client that does not
-    // take its answers is given kFirstRequestGrace.
+    // take its answers is given CDrainCount::kPartialGrace.
     void StopAccepting();
-    // True once every request that came in is answered. A connection that has sent none yet
-    // counts for kFirstRequestGrace after StopAccepting, so a client taken just before is answered.
+    // True once every request that came in is answered; connections that have sent nothing or
+    // half a line count as CDrainCount says.
     bool WaitUntilIdle(std::chrono::steady_clock::time_point deadline);
-    static constexpr std::chrono::milliseconds kFirstRequestGrace{250};
     // Closes the listener and every connection, and waits for them.
     void Stop();
     int Port() const { return m_port; }
@@ -104,11 +104,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_idle;
     std::set<int> m_sockets;  // open connections, shut down by Stop
-    int m_fresh = 0;          // of them, those that have sent nothing yet
-    int m_answering = 0;      // those with a request in or an answer going out
-    bool m_stopAccepting = false;
-    std::chrono::steady_clock::time_point m_stoppedAt;
-    // Counts a connection in counter while flag is set.
-    void Mark(int& counter, bool& flag, bool now);
+    CDrainCount m_drain;
     std::map<std::string, int> m_perClient;
 };
