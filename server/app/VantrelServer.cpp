@@ -42,7 +42,7 @@ CVantrelServer::CVantrelServer(CServerOptions options) : m_options(std::move(opt
 
 CVantrelServer::~CVantrelServer() { Stop(); }
 
-bool CVantrelServer::Start(std::string& error)
+bool CVantrelServer::Start(std::string& error, const CPassedSockets* passed)
 {
     m_site = std::make_unique<CSite>();
     if (!m_site->Open(m_options.siteDir, error))
@@ -117,12 +117,27 @@ bool CVantrelServer::Start(std::string& error)
 
     m_lookup = std::make_unique<CLookupServer>(*m_lookupData, *m_log, m_options.idleTimeoutSeconds);
     m_lookup->SetFingerprints(m_fingerprints.get());
-    if (!m_http->Start(m_options.http, error) || !m_lookup->Start(m_options.lookup, error)) {
+    const bool listening = passed ? m_http->Start(passed->http, error) && m_lookup->Start(passed->lookup, error)
+                                  : m_http->Start(m_options.http, error) && m_lookup->Start(m_options.lookup, error);
+    if (!listening) {
         Stop();
         return false;
     }
     m_started = true;
     return true;
+}
+
+void CVantrelServer::StopAccepting()
+{
+    if (m_http)
+        m_http->StopAccepting();
+    if (m_lookup)
+        m_lookup->StopAccepting();
+}
+
+bool CVantrelServer::WaitUntilIdle(std::chrono::steady_clock::time_point deadline)
+{
+    return (!m_http || m_http->WaitUntilIdle(deadline)) && (!m_lookup || m_lookup->WaitUntilIdle(deadline));
 }
 
 void CVantrelServer::Stop()

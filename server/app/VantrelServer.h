@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
+#include "PassedSockets.h"
 #include "ServerOptions.h"
 
 class CAccessLog;
@@ -39,9 +41,13 @@ public:
     CVantrelServer(const CVantrelServer&) = delete;
     CVantrelServer& operator=(const CVantrelServer&) = delete;
 
-    // Opens the site and the database, binds both listeners and starts serving; error says
-    // what failed.
-    bool Start(std::string& error);
+    // Opens the site and the database, binds both listeners (or takes the passed ones) and
+    // starts serving; error says what failed.
+    bool Start(std::string& error, const CPassedSockets* passed = nullptr);
+    // A stop that loses no request: no new connections, then the requests under way are
+    // answered; WaitUntilIdle says when they are. Stop closes whatever is left.
+    void StopAccepting();
+    bool WaitUntilIdle(std::chrono::steady_clock::time_point deadline);
     void Stop();
 
     // The one step that --migrate, --load-site or --load-advisories asks for, on the database the options name.

@@ -1,6 +1,7 @@
 #include "HttpFrontEnd.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -9,7 +10,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include <sys/socket.h>
+
 #include <boost/asio/dispatch.hpp>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -19,6 +23,7 @@
 #include <boost/beast/http.hpp>
 
 #include "AccessLog.h"
+#include "DrainCount.h"
 #include "HandlerPool.h"
 #include "HttpAnswer.h"
 
@@ -88,6 +93,7 @@ struct CHttpFrontEnd::CImpl
     {
     }
 
+    void Serve();
     void Accept();
     // Routing, error pages and failures of a handler.
     void Answer(CHttpRequest& request, CHttpResponse& response);
@@ -99,9 +105,15 @@ struct CHttpFrontEnd::CImpl
     int ioThreadCount;
     // Declared before the I/O context: the connections it destroys release their count here.
     CConnectionCount connections;
+    // What a stop waits for; once stopping is set, connections take no further request.
+    CDrainCount drain;
+    std::atomic<bool> stopping{false};
     net::io_context io;
-    tcp::acceptor acceptor{io};
-    net::steady_timer acceptPause{io};
+    // Keeps the threads running once the listener is closed, for answers that handlers post.
+    net::executor_work_guard<net::io_context::executor_type> work{io.get_executor()};
+    // On a strand of its own, so that StopAccepting never races an accept.
+    tcp::acceptor acceptor{net::make_strand(io)};
+    net::steady_timer acceptPause{acceptor.get_executor()};
     std::vector<std::thread> threads;
     // After the I/O context, so it is gone first: its tasks hold connections of the context.
     CHandlerPool handlers;
@@ -122,10 +134,13 @@ public:
           m_address(std::move(address)), m_admitted(admitted)
     {
         m_buffer.max_size(2 * CHttpFrontEnd::kMaxHead);
+        // One turned away is busy with its answer from the start.
+        m_server.drain.Move(m_state, admitted ? CDrainCount::kSilent : CDrainCount::kAnswering);
     }
 
     ~CHttpConnection()
     {
+        m_server.drain.Move(m_state, CDrainCount::kIdle);
         if (m_admitted)
             m_server.connections.Release(m_address);
     }
@@ -134,7 +149,7 @@ public:
     {
         net::dispatch(m_stream.get_executor(), [self = shared_from_this()] {
             if (self->m_admitted)
-                self->ReadHead();
+                self->ReadFirst();
             else
                 self->RefuseBusy("(connection)", "",
                                  "Too many connections from your address or in all; try again later.\n");
@@ -142,18 +157,39 @@ public:
     }
 
 private:
-    void ReadHead()
+    // The first bytes on their own, which tell a silent client from one sending its request.
+    // The idle time runs on from here for the whole head.
+    void ReadFirst()
     {
+        m_stream.expires_after(m_server.idle);
+        m_stream.async_read_some(m_buffer.prepare(4096), [self = shared_from_this()](beast::error_code ec, size_t bytes) {
+            self->m_buffer.commit(bytes);
+            self->m_server.drain.Move(self->m_state, CDrainCount::kPartial);
+            if (!ec)
+                self->ReadHead(false);
+        });
+    }
+
+    void ReadHead(bool restartClock = true)
+    {
+        // A first request is awaited even while stopping: its client was taken and is sending it.
+        if (m_answered) {
+            if (m_server.stopping)
+                return;
+            m_server.drain.Move(m_state, CDrainCount::kIdle);
+        }
         m_parser.emplace();
         m_parser->header_limit(static_cast<uint32_t>(CHttpFrontEnd::kMaxHead));
         m_parser->body_limit(CHttpFrontEnd::kMaxBody);
-        m_stream.expires_after(m_server.idle);
+        if (restartClock)
+            m_stream.expires_after(m_server.idle);
         http::async_read_header(m_stream, m_buffer, *m_parser,
                                 beast::bind_front_handler(&CHttpConnection::OnHead, shared_from_this()));
     }
 
     void OnHead(beast::error_code ec, size_t)
     {
+        m_server.drain.Move(m_state, CDrainCount::kAnswering);
         if (ec == http::error::header_limit)
             return Refuse(431, "The request's header is larger than this server takes.");
         if (ec == http::error::body_limit)
@@ -217,7 +253,7 @@ private:
         request->method = std::string(message.method_string());
         request->target = std::string(message.target());
         request->remoteAddress = m_address;
-        request->keepAlive = message.keep_alive();
+        request->keepAlive = message.keep_alive() && !m_server.stopping;
         for (const auto& field : message)
             request->headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
         request->body = std::move(message.body());
@@ -302,6 +338,7 @@ private:
 
     void OnWritten(beast::error_code ec, size_t)
     {
+        m_answered = true;
         m_answer.clear();
         m_answer.shrink_to_fit();
         if (ec)
@@ -353,6 +390,8 @@ private:
     Clock::time_point m_bodyStart;
     size_t m_bodyBytes = 0;
     bool m_close = false;
+    bool m_answered = false;
+    CDrainCount::EState m_state = CDrainCount::kIdle;
     std::array<char, 16 * 1024> m_scratch{};
     size_t m_drained = 0;
 };
@@ -437,11 +476,58 @@ bool CHttpFrontEnd::Start(const CListenAddress& address, std::string& error)
         return false;
     }
     m_port = acceptor.local_endpoint(ec).port();
-    m_impl->Accept();
-    m_impl->handlers.Start();
-    for (int i = 0; i < m_impl->ioThreadCount; ++i)
-        m_impl->threads.emplace_back([this] { m_impl->io.run(); });
+    m_impl->Serve();
     return true;
+}
+
+bool CHttpFrontEnd::Start(int listeningSocket, std::string& error)
+{
+    if (!m_impl) {
+        error = "the HTTP listener has been stopped";
+        return false;
+    }
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    beast::error_code ec;
+    if (::getsockname(listeningSocket, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        m_impl->acceptor.assign(address.ss_family == AF_INET6 ? tcp::v6() : tcp::v4(), listeningSocket, ec);
+    if (ec || !m_impl->acceptor.is_open()) {
+        m_port = -1;
+        error = "cannot serve HTTP on the passed socket " + std::to_string(listeningSocket);
+        return false;
+    }
+    m_port = m_impl->acceptor.local_endpoint(ec).port();
+    m_impl->Serve();
+    return true;
+}
+
+void CHttpFrontEnd::CImpl::Serve()
+{
+    net::dispatch(acceptor.get_executor(), [this] { Accept(); });
+    handlers.Start();
+    for (int i = 0; i < ioThreadCount; ++i)
+        threads.emplace_back([this] { io.run(); });
+}
+
+void CHttpFrontEnd::StopAccepting()
+{
+    if (!m_impl || m_impl->threads.empty())
+        return;
+    m_impl->stopping = true;
+    m_impl->drain.Stopping();
+    // Closing only this process's descriptor: a passed socket stays open where it came from.
+    net::post(m_impl->acceptor.get_executor(), [impl = m_impl.get()] {
+        beast::error_code ignored;
+        impl->acceptPause.cancel();
+        impl->acceptor.close(ignored);
+    });
+}
+
+bool CHttpFrontEnd::WaitUntilIdle(std::chrono::steady_clock::time_point deadline)
+{
+    if (!m_impl)
+        return true;
+    return m_impl->drain.WaitUntilIdle(deadline);
 }
 
 void CHttpFrontEnd::Stop()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,6 +28,15 @@ public:
 
     // Binds and starts serving on threads of its own; the port actually bound after.
     bool Start(const CListenAddress& address, std::string& error);
+    // Serves on a socket already listening (one a service manager passed), which it takes.
+    bool Start(int listeningSocket, std::string& error);
+    // Takes no more connections; those open go on. Connections still in the listener's
+    // backlog wait there for whoever else holds the socket.
+    void StopAccepting();
+    // True once every request whose head came in has had its answer written; connections that
+    // have sent nothing or half a head count as CDrainCount says, those idle between requests
+    // not at all.
+    bool WaitUntilIdle(std::chrono::steady_clock::time_point deadline);
     // Closes the listener and every connection and waits for the threads.
     void Stop();
     int Port() const { return m_port; }

@@ -88,25 +88,53 @@ bool CLookupServer::Start(const CListenAddress& address, std::string& error)
         error = "cannot listen for lookups on " + address.host + ":" + port + " (address in use or not on this machine)";
         return false;
     }
+    return Serve(error);
+}
+
+bool CLookupServer::Start(int listeningSocket, std::string& error)
+{
+    m_listen = listeningSocket;
+    return Serve(error);
+}
+
+bool CLookupServer::Serve(std::string& error)
+{
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&bound), &length);
     m_port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
                                                : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
-    if (::pipe2(m_wake, O_CLOEXEC) != 0) {
+    if (::pipe2(m_wake, O_CLOEXEC) != 0 || ::pipe2(m_stopping, O_CLOEXEC) != 0) {
         error = "cannot create the lookup server's wake pipe";
-        ::close(m_listen);
-        m_listen = -1;
+        for (int fd : {m_listen, m_wake[0], m_wake[1]})
+            if (fd >= 0)
+                ::close(fd);
+        m_listen = m_wake[0] = m_wake[1] = -1;
         return false;
     }
     m_acceptThread = std::thread([this] { AcceptLoop(); });
     return true;
 }
 
+void CLookupServer::StopAccepting()
+{
+    if (!m_acceptThread.joinable() || m_stopping[1] < 0)
+        return;
+    m_drain.Stopping();
+    ::close(m_stopping[1]);
+    m_stopping[1] = -1;
+}
+
+bool CLookupServer::WaitUntilIdle(std::chrono::steady_clock::time_point deadline)
+{
+    return m_drain.WaitUntilIdle(deadline);
+}
+
 void CLookupServer::Stop()
 {
     if (!m_acceptThread.joinable())
         return;
+    StopAccepting();
     ::close(m_wake[1]);
     m_wake[1] = -1;
     m_acceptThread.join();
@@ -118,22 +146,30 @@ void CLookupServer::Stop()
             ::shutdown(socket, SHUT_RDWR);
         m_idle.wait(lock, [this] { return m_sockets.empty(); });
     }
-    ::close(m_listen);
-    ::close(m_wake[0]);
-    m_listen = m_wake[0] = -1;
+    for (int fd : {m_listen, m_wake[0], m_stopping[0]})
+        if (fd >= 0)
+            ::close(fd);
+    m_listen = m_wake[0] = m_stopping[0] = -1;
 }
 
 void CLookupServer::AcceptLoop()
 {
     for (;;) {
-        pollfd watched[2] = {{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(watched, 2, -1) < 0) {
+        pollfd watched[3] = {{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}, {m_stopping[0], POLLIN, 0}};
+        if (::poll(watched, 3, -1) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
         if (watched[1].revents)
             return;
+        if (watched[2].revents) {
+            // Only this process's descriptor: a passed socket stays open where it came from,
+            // and new clients wait in its backlog for the next server.
+            ::close(m_listen);
+            m_listen = -1;
+            return;
+        }
         sockaddr_storage peer{};
         socklen_t length = sizeof peer;
         int fd = ::accept4(m_listen, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
@@ -174,6 +210,7 @@ std::string CLookupServer::Admit(int socket, const std::string& client)
 bool CLookupServer::SendAll(int socket, std::string_view data)
 {
     auto deadline = Clock::now() + std::chrono::seconds(m_limits.idleSeconds);
+    bool stopping = false;
     while (!data.empty()) {
         ssize_t sent = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL);
         if (sent > 0) {
@@ -185,11 +222,15 @@ bool CLookupServer::SendAll(int socket, std::string_view data)
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             return false;
-        pollfd watched[2] = {{socket, POLLOUT, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(watched, 2, static_cast<int>(left)) < 0 && errno != EINTR)
+        pollfd watched[3] = {{socket, POLLOUT, 0}, {m_wake[0], POLLIN, 0}, {stopping ? -1 : m_stopping[0], POLLIN, 0}};
+        if (::poll(watched, 3, static_cast<int>(left)) < 0 && errno != EINTR)
             return false;
         if (watched[1].revents)
             return false;
+        if (watched[2].revents) {
+            stopping = true;
+            deadline = std::min(deadline, Clock::now() + CDrainCount::kPartialGrace);
+        }
     }
     return true;
 }
@@ -202,6 +243,17 @@ void CLookupServer::Serve(int socket, std::string client)
     std::string pending;
     CBatch batch;
     char buffer[4096];
+    bool stopping = false;
+    bool answered = false;
+    CDrainCount::EState state = CDrainCount::kIdle;
+    m_drain.Move(state, CDrainCount::kSilent);
+    // Stopping, a client whose requests are all answered is let go.
+    auto letGo = [&] {
+        if (!stopping || !answered || !pending.empty() || batch.expected > 0 || batch.discard > 0)
+            return false;
+        SendAll(socket, "421 server stopping, closing\n");
+        return true;
+    };
     while (open) {
         auto now = Clock::now();
         auto idleEnd = lastRequest + std::chrono::seconds(m_limits.idleSeconds);
@@ -217,19 +269,25 @@ void CLookupServer::Serve(int socket, std::string client)
             break;
         }
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(std::min(idleEnd, lifeEnd) - now).count();
-        pollfd watched[2] = {{socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        int ready = ::poll(watched, 2, static_cast<int>(wait) + 1);
+        pollfd watched[3] = {{socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}, {stopping ? -1 : m_stopping[0], POLLIN, 0}};
+        int ready = ::poll(watched, 3, static_cast<int>(wait) + 1);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0 || watched[1].revents)
             break;
-        if (ready == 0)
+        if (watched[2].revents) {
+            stopping = true;
+            if (letGo())
+                break;
+        }
+        if (!(watched[0].revents))
             continue;
         ssize_t received = ::recv(socket, buffer, sizeof buffer, 0);
         if (received < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
         if (received <= 0)
             break;
+        m_drain.Move(state, CDrainCount::kAnswering);
         pending.append(buffer, static_cast<size_t>(received));
         bool tooLong = false;
         bool close = false;
@@ -247,6 +305,7 @@ void CLookupServer::Serve(int socket, std::string client)
             std::string logged;
             std::string answer = AnswerLine(batch, line, logged, close);
             if (!answer.empty()) {
+                answered = true;
                 lastRequest = Clock::now();
                 m_log.LogLookup(client, logged, FirstLine(answer));
                 answers += answer;
@@ -261,7 +320,11 @@ void CLookupServer::Serve(int socket, std::string client)
             m_log.LogLookup(client, pending.substr(0, 64) + "...", "500 request line too long");
             break;
         }
+        if (open && letGo())
+            break;
+        m_drain.Move(state, pending.empty() && batch.expected == 0 ? CDrainCount::kIdle : CDrainCount::kPartial);
     }
+    m_drain.Move(state, CDrainCount::kIdle);
     std::lock_guard lock(m_mutex);
     ::shutdown(socket, SHUT_RDWR);
     ::close(socket);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <thread>
 
+#include "DrainCount.h"
 #include "ServerOptions.h"
 
 class CAccessLog;
@@ -46,6 +48,15 @@ public:
     CLookupServer& operator=(const CLookupServer&) = delete;
 
     bool Start(const CListenAddress& address, std::string& error);
+    // Serves on a socket already listening (one a service manager passed), which it takes.
+    bool Start(int listeningSocket, std::string& error);
+    // Takes no more connections. Those open have the requests they sent answered, then
+    // close; one that has sent none yet may still send its first. A client that does not
+    // take its answers is given CDrainCount::kPartialGrace.
+    void StopAccepting();
+    // True once every request that came in is answered; connections that have sent nothing or
+    // half a line count as CDrainCount says.
+    bool WaitUntilIdle(std::chrono::steady_clock::time_point deadline);
     // Closes the listener and every connection, and waits for them.
     void Stop();
     int Port() const { return m_port; }
@@ -64,6 +75,7 @@ public:
     static constexpr const char* kGreeting = "220 vantrel-server component lookup ready\n";
 
 private:
+    bool Serve(std::string& error);
     void AcceptLoop();
     // Admits a connection within the limits; the reason when it is turned away.
     std::string Admit(int socket, const std::string& client);
@@ -86,10 +98,12 @@ private:
     CLookupLimits m_limits;
     int m_listen = -1;
     int m_wake[2] = {-1, -1};  // the write end closes on Stop, which wakes every poll
+    int m_stopping[2] = {-1, -1};  // the write end closes on StopAccepting
     int m_port = 0;
     std::thread m_acceptThread;
     std::mutex m_mutex;
     std::condition_variable m_idle;
     std::set<int> m_sockets;  // open connections, shut down by Stop
+    CDrainCount m_drain;
     std::map<std::string, int> m_perClient;
 };

@@ -90,10 +90,14 @@ dpkg_step() {
 }
 conf=/etc/corvane/vantrel-server.conf
 wants=/etc/systemd/system/multi-user.target.wants/vantrel-server.service
+socket_wants=/etc/systemd/system/sockets.target.wants
 
 dpkg_step install -i /tmp/debs/corvane-1.deb
 [ -f "$chroot$conf" ] || fail "no $conf"
 [ -L "$chroot$wants" ] || fail "the service was not enabled"
+for socket in http lookup; do
+  [ -L "$chroot$socket_wants/vantrel-server-$socket.socket" ] || fail "the $socket socket was not enabled"
+done
 dpkg_step library -i /tmp/debs/library.deb
 grep -q 'Processing triggers for corvane' "$work/library.log" || fail "a Java library did not trigger the package"
 dpkg_step library-purge --purge corvane-test-library-java

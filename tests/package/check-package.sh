@@ -36,6 +36,8 @@ expected=(
   usr/share/man/man1/tarnel.1.gz usr/share/man/man1/vantrel-server.1.gz usr/share/man/man1/build-site.1.gz
   usr/share/doc/corvane/copyright usr/share/doc/corvane/changelog.Debian.gz usr/share/doc/corvane/examples/haproxy.cfg
   lib/systemd/system/vantrel-server.service lib/systemd/system/vantrel-server-rebuild.service
+  lib/systemd/system/vantrel-server-http.socket lib/systemd/system/vantrel-server-lookup.socket
+  lib/systemd/system-generators/vantrel-server-generator
   etc/corvane/vantrel-server.conf
 )
 if [ -f "$source_dir/cli/CMakeLists.txt" ]; then

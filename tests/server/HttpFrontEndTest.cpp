@@ -1,6 +1,7 @@
 // The HTTP front end with handlers of the test's own that block until the test lets them
 // go: a slow handler holds only its own request, a full handler pool turns requests away at
-// once, and Stop closes connections whose handler is still busy.
+// once, Stop closes connections whose handler is still busy, and a stop that takes no new
+// client first answers the requests under way.
 #include "HttpFrontEnd.h"
 
 #include <gtest/gtest.h>
@@ -32,12 +33,14 @@ struct CReply
 class HttpFrontEndTest : public ::testing::Test
 {
 protected:
-    // A front end with one I/O thread, on a free loopback port.
-    void Start(int handlerThreads, int handlerQueue)
+    // A front end with one I/O thread, on a free loopback port or on a socket listening already.
+    void Start(int handlerThreads, int handlerQueue, int listening = -1)
     {
         std::string error;
-        ASSERT_TRUE(m_site.Open(m_files.Root(), error)) << error;
-        ASSERT_TRUE(m_log.Open("", error)) << error;
+        if (!m_frontEnd) {
+            ASSERT_TRUE(m_site.Open(m_files.Root(), error)) << error;
+            ASSERT_TRUE(m_log.Open("", error)) << error;
+        }
         CServerOptions options;
         options.ioThreads = 1;
         options.threads = handlerThreads;
@@ -55,7 +58,8 @@ protected:
         m_frontEnd->Router().Get("/fast", [](const CHttpRequest&, CHttpResponse& response) {
             response.SetContent("fast", "text/plain");
         });
-        ASSERT_TRUE(m_frontEnd->Start({"127.0.0.1", 0}, error)) << error;
+        ASSERT_TRUE(listening >= 0 ? m_frontEnd->Start(listening, error) : m_frontEnd->Start({"127.0.0.1", 0}, error))
+            << error;
     }
 
     // A GET on a connection of its own, on a thread; done set when it has returned.
@@ -150,4 +154,38 @@ TEST_F(HttpFrontEndTest, AFullPoolTurnsRequestsAwayAndStopClosesAtOnce)
     secondClient.join();
     thirdClient.join();
     EXPECT_EQ(m_entered, 1);
+}
+
+// On a socket the test holds, as systemd holds it across a restart.
+TEST_F(HttpFrontEndTest, AStopAnswersTheRequestsUnderWayAndTheNextServerTheRest)
+{
+    int port = 0;
+    int listening = ListenLoopback(port);
+    ASSERT_GE(listening, 0);
+    Start(2, 16, ::dup(listening));
+    EXPECT_EQ(m_frontEnd->Port(), port);
+    CReply slow;
+    std::atomic<bool> slowDone{false};
+    std::jthread slowClient = Request("/slow", slow, slowDone);
+    ASSERT_TRUE(WaitFor([&] { return m_entered == 1; }));
+
+    m_frontEnd->StopAccepting();
+    EXPECT_FALSE(m_frontEnd->WaitUntilIdle(std::chrono::steady_clock::now()));
+    int waiting = ConnectLoopback(port);
+    ASSERT_GE(waiting, 0);
+    const std::string request = "GET /fast HTTP/1.0\r\n\r\n";
+    ::send(waiting, request.data(), request.size(), MSG_NOSIGNAL);
+    m_releaser.set_value();
+    slowClient.join();
+    EXPECT_EQ(slow.status, 200);
+    EXPECT_EQ(slow.body, "released");
+    EXPECT_TRUE(m_frontEnd->WaitUntilIdle(std::chrono::steady_clock::now() + 5s));
+    m_frontEnd->Stop();
+
+    Start(2, 16, ::dup(listening));
+    std::string answer = ReadSome(waiting, 3000);
+    EXPECT_EQ(answer.substr(0, 15), "HTTP/1.1 200 OK") << answer;
+    EXPECT_TRUE(answer.ends_with("fast")) << answer;
+    ::close(waiting);
+    ::close(listening);
 }

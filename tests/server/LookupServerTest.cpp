@@ -283,6 +283,42 @@ TEST_F(LookupServerTest, StopClosesOpenConnections)
     EXPECT_LT(ConnectLoopback(server.Port()), 0);
 }
 
+// On a socket the test holds, as systemd holds it across a restart: a stop answers what each
+// client asked, and a client that comes meanwhile is answered by the next server.
+TEST_F(LookupServerTest, AStopAnswersWhatWasAskedAndTheNextServerTheRest)
+{
+    int port = 0;
+    int listening = ListenLoopback(port);
+    ASSERT_GE(listening, 0);
+    CLookupServer server(m_database, m_log, 60);
+    std::string error;
+    ASSERT_TRUE(server.Start(::dup(listening), error)) << error;
+    EXPECT_EQ(server.Port(), port);
+    int served = ConnectLoopback(port);
+    ASSERT_EQ(ReadSome(served, 2000), CLookupServer::kGreeting);
+    EXPECT_EQ(Ask(served, "GETCOUNT com.\n"), "200 2\n");
+    int fresh = ConnectLoopback(port);
+    ASSERT_EQ(ReadSome(fresh, 2000), CLookupServer::kGreeting);
+
+    server.StopAccepting();
+    EXPECT_EQ(ReadSome(served, 2000), "421 server stopping, closing\n");
+    EXPECT_TRUE(PeerClosedWithin(served, 2000));
+    // One that has asked nothing yet may still ask once.
+    EXPECT_EQ(Ask(fresh, "GETCOUNT org.\n", "421"), "200 1\n421 server stopping, closing\n");
+    EXPECT_TRUE(server.WaitUntilIdle(std::chrono::steady_clock::now() + std::chrono::seconds(5)));
+    int waiting = ConnectLoopback(port);
+    ASSERT_GE(waiting, 0);
+    ::send(waiting, "GETCOUNT com.\n", 14, MSG_NOSIGNAL);
+    server.Stop();
+
+    CLookupServer next(m_database, m_log, 60);
+    ASSERT_TRUE(next.Start(::dup(listening), error)) << error;
+    EXPECT_EQ(Ask(waiting, "", "200"), std::string(CLookupServer::kGreeting) + "200 2\n");
+    next.Stop();
+    for (int fd : {served, fresh, waiting, listening})
+        ::close(fd);
+}
+
 TEST_F(LookupServerTest, HostileClientsAreBounded)
 {
     CLookupServer server(m_database, m_log, CLookupLimits{.idleSeconds = 1, .lifetimeSeconds = 5, .maxPerClient = 4});

@@ -4,6 +4,13 @@
 
 #include <vector>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "PassedSockets.h"
+
 namespace
 {
 std::optional<CServerOptions> Parse(std::vector<const char*> args, std::string& error)
@@ -123,4 +130,91 @@ TEST(ServerOptionsTest, HelpIsNotAnError)
     EXPECT_TRUE(help);
     EXPECT_TRUE(error.empty());
     EXPECT_NE(std::string(ServerUsage()).find("--site DIR"), std::string::npos);
+}
+
+// What a service manager hands over, as the server finds it: descriptors from firstFd on, of
+// kinds given by letters (L listening TCP, C TCP not listening, U listening Unix, P a pipe).
+TEST(ServerOptionsTest, PassedSockets)
+{
+    constexpr int firstFd = 200;
+    auto place = [](int fd, int at) {
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::dup2(fd, at), at);
+        ::close(fd);
+    };
+    auto tcp = [](bool listening) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (listening && (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 1) != 0))
+            return -1;
+        return fd;
+    };
+    const std::string unixPath = testing::TempDir() + "passed-sockets-" + std::to_string(::getpid());
+    auto unixListening = [&] {
+        int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        unixPath.copy(address.sun_path, sizeof address.sun_path - 1);
+        ::unlink(unixPath.c_str());
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 1) != 0)
+            return -1;
+        return fd;
+    };
+    struct Case
+    {
+        const char* pid;  // "self": this process
+        const char* count;
+        const char* names;
+        const char* kinds;
+        int http;  // expected descriptors, offset from firstFd; -1: none passed
+        int lookup;
+        const char* note;  // part of the note; "" for none
+    };
+    const Case cases[] = {
+        {"self", "2", "http:lookup", "LL", 0, 1, ""},
+        {"self", "3", "lookup:metrics:http", "LPL", 2, 0, ""},
+        {nullptr, nullptr, nullptr, "LL", -1, -1, ""},
+        {"1", "2", "http:lookup", "LL", -1, -1, "process 1"},
+        {"self", "one", "http:lookup", "LL", -1, -1, "LISTEN_FDS"},
+        {"self", "0", "", "", -1, -1, "LISTEN_FDS"},
+        {"self", "2", nullptr, "LL", -1, -1, "LISTEN_FDNAMES"},
+        {"self", "2", "http:lookup:more", "LL", -1, -1, "LISTEN_FDNAMES"},
+        {"self", "1", "http", "L", -1, -1, "named lookup"},
+        {"self", "2", "http:http", "LL", -1, -1, "two passed sockets are named http"},
+        {"self", "2", "http:lookup", "LC", -1, -1, "lookup is no listening TCP"},
+        {"self", "2", "http:lookup", "UL", -1, -1, "http is no listening TCP"},
+        {"self", "2", "http:lookup", "LP", -1, -1, "lookup is no listening TCP"},
+    };
+    const std::string self = std::to_string(::getpid());
+    for (const auto& c : cases) {
+        const std::string kinds = c.kinds;
+        for (size_t i = 0; i < kinds.size(); ++i) {
+            int pipeFds[2] = {-1, -1};
+            int fd = kinds[i] == 'L' ? tcp(true) : kinds[i] == 'C' ? tcp(false) : kinds[i] == 'U' ? unixListening() : -1;
+            if (kinds[i] == 'P') {
+                ASSERT_EQ(::pipe(pipeFds), 0);
+                ::close(pipeFds[1]);
+                fd = pipeFds[0];
+            }
+            place(fd, firstFd + static_cast<int>(i));
+        }
+        std::string note;
+        const std::string pid = c.pid && std::string(c.pid) == "self" ? self : c.pid ? c.pid : "";
+        auto sockets = ParsePassedSockets(c.pid ? pid.c_str() : nullptr, c.count, c.names, ::getpid(), firstFd, note);
+        const std::string label = std::string(c.names ? c.names : "(no names)") + " " + kinds;
+        EXPECT_EQ(sockets.has_value(), c.http >= 0) << label << ": " << note;
+        if (sockets && c.http >= 0) {
+            EXPECT_EQ(sockets->http, firstFd + c.http) << label;
+            EXPECT_EQ(sockets->lookup, firstFd + c.lookup) << label;
+        }
+        if (*c.note)
+            EXPECT_NE(note.find(c.note), std::string::npos) << label << ": " << note;
+        else
+            EXPECT_EQ(note, "") << label;
+        for (size_t i = 0; i < kinds.size(); ++i)
+            ::close(firstFd + static_cast<int>(i));
+    }
+    ::unlink(unixPath.c_str());
 }

@@ -79,6 +79,9 @@ private:
 std::string RawExchange(int port, const std::string& request, int waitMs = 3000, const char* from = nullptr);
 // A TCP connection to a loopback port, from a given loopback address; -1 on failure.
 int ConnectLoopback(int port, const char* from = nullptr);
+// A socket listening on a free loopback port, as a service manager holds one for a server;
+// port is set to it. -1 on failure.
+int ListenLoopback(int& port);
 
 // A fixture whose tests share one site and one server over it.
 class CSharedSiteTest : public ::testing::Test
