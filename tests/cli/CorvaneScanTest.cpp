@@ -136,6 +136,21 @@ protected:
         ASSERT_TRUE(CVantrelServer::RunStep(load, summary, error)) << error;
     }
 
+    // The program's own scan of the CLASSPATH and the scan locations, to its end.
+    static void RunProgramScan(const std::string& classPath)
+    {
+        CScopedEnvironment environment("CLASSPATH", classPath);
+        CPrefixCache cache;
+        CWorker<CClassPathScanThread> scan(cache);
+        CMessageQueue queue;
+        scan.SetClassPath(classPath);
+        scan.SetLocations(GetScanLocations());
+        scan.SetTargetWindow(queue.GetHandle());
+        ASSERT_NE(scan.Start(), 0u);
+        CollectMessages(queue, WM_SCAN_FINISHED, 30s);
+        scan.Shutdown();
+    }
+
     static void SetUpTestSuite()
     {
         s_site = new CTestSite;
@@ -655,16 +670,7 @@ TEST_F(CorvaneScanTest, UpdateIndexWritesWhatTheProgramsScanWritesForTheLocalTab
 
     // The program's own scan over the same CLASSPATH and locations writes the same bytes.
     std::filesystem::remove(index);
-    CScopedEnvironment environment("CLASSPATH", classPath);
-    CPrefixCache cache;
-    CWorker<CClassPathScanThread> scan(cache);
-    CMessageQueue queue;
-    scan.SetClassPath(classPath);
-    scan.SetLocations(GetScanLocations());
-    scan.SetTargetWindow(queue.GetHandle());
-    ASSERT_NE(scan.Start(), 0u);
-    CollectMessages(queue, WM_SCAN_FINISHED, 30s);
-    scan.Shutdown();
+    ASSERT_NO_FATAL_FAILURE(RunProgramScan(classPath));
     EXPECT_EQ(ReadFileText(index), written);
 }
 
@@ -738,17 +744,7 @@ TEST_F(CorvaneScanTest, KnownVulnerabilitiesInEveryFormatAndFailOn)
               std::string::npos)
         << written;
     std::filesystem::remove(index);
-    {
-        CScopedEnvironment environment("CLASSPATH", "");
-        CPrefixCache cache;
-        CWorker<CClassPathScanThread> scan(cache);
-        CMessageQueue queue;
-        scan.SetLocations(GetScanLocations());
-        scan.SetTargetWindow(queue.GetHandle());
-        ASSERT_NE(scan.Start(), 0u);
-        CollectMessages(queue, WM_SCAN_FINISHED, 30s);
-        scan.Shutdown();
-    }
+    ASSERT_NO_FATAL_FAILURE(RunProgramScan(""));
     EXPECT_EQ(ReadFileText(index), written);
     m_registry.UseServers("127.0.0.1:" + std::to_string(s_server->HttpPort()), s_server->LookupPort());
     ASSERT_TRUE(SetScanLocations({}));
