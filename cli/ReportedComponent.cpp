@@ -118,11 +118,9 @@ std::vector<CReportedComponent> ReportComponents(const std::vector<CFoundCompone
 
 std::vector<CAffectingAdvisory> ArchiveAdvisories(const CUnidentified& archive, const CAdvisoryClient& advisories)
 {
-    if (archive.match != "metadata" || archive.group.empty() || archive.artifact.empty() || archive.version.empty())
-        return {};
-    CFind find(archive.path, archive.nested ? CMatch::Nested : CMatch::Direct, archive.classes);
-    find.version = archive.version;
-    return advisories.Affecting(archive.group + ":" + archive.artifact, {find});
+    const std::string package = CAdvisoryClient::Package(archive);
+    return package.empty() ? std::vector<CAffectingAdvisory>{}
+                           : advisories.Affecting(package, {CAdvisoryClient::ArchiveFind(archive)});
 }
 
 bool AnyAdvisoryMeets(const std::vector<CReportedComponent>& components, const std::vector<CUnidentified>& unidentified,

@@ -182,6 +182,20 @@ std::string CAdvisoryClient::Package(const CCatalogueEntries& catalogue, const s
     return artifact;
 }
 
+std::string CAdvisoryClient::Package(const CUnidentified& archive)
+{
+    if (archive.match != "metadata" || archive.group.empty() || archive.artifact.empty() || archive.version.empty())
+        return {};
+    return archive.group + ":" + archive.artifact;
+}
+
+CFind CAdvisoryClient::ArchiveFind(const CUnidentified& archive)
+{
+    CFind find(archive.path, archive.nested ? CMatch::Nested : CMatch::Direct, archive.classes);
+    find.version = archive.version;
+    return find;
+}
+
 std::vector<std::string> CAdvisoryClient::FindVersions(const CFind& find, const std::string& catalogued)
 {
     if (!find.version.empty())
@@ -216,8 +230,8 @@ std::vector<CPackageVersion> CAdvisoryClient::Queries(const std::vector<CFoundCo
                 add(package, version);
     }
     for (const CUnidentified& unit : unidentified)
-        if (unit.match == "metadata" && !unit.group.empty() && !unit.artifact.empty() && !unit.version.empty())
-            add(unit.group + ":" + unit.artifact, unit.version);
+        if (const std::string package = Package(unit); !package.empty())
+            add(package, unit.version);
     return queries;
 }
 

@@ -79,6 +79,11 @@ public:
                                                 const std::vector<CUnidentified>& unidentified);
     // "group:artifact" of a component's catalogue entry; empty when the entry names no group.
     static std::string Package(const CCatalogueEntries& catalogue, const std::string& scid);
+    // "group:artifact" of an archive named by its pom.properties with a version; empty for
+    // any other, which names no Maven artifact to ask about.
+    static std::string Package(const CUnidentified& archive);
+    // The archive as the find Affecting takes: its place at its own version.
+    static CFind ArchiveFind(const CUnidentified& archive);
     // The versions a find stands for: its own, else its candidates, else the catalogue's.
     static std::vector<std::string> FindVersions(const CFind& find, const std::string& catalogued);
 

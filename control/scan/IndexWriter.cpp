@@ -201,7 +201,8 @@ void AppendAdvisories(CXmlDocument& index, CXmlNode& entry, const std::vector<CA
 void AppendUnidentified(CXmlDocument& index, CXmlNode& root, const std::vector<CUnidentified>& units,
                         const CAdvisoryClient* advisories)
 {
-    std::map<std::string, std::vector<CFind>> named;  // by identity: the places of an archive named by its pom
+    // By identity: the package and places of an archive named by its pom.properties.
+    std::map<std::string, std::pair<std::string, std::vector<CFind>>> named;
 
     std::map<std::string, CXmlNode> entries;  // by identity
     std::set<std::string> names;
@@ -239,21 +240,15 @@ void AppendUnidentified(CXmlDocument& index, CXmlNode& root, const std::vector<C
         }
         SetIfAny(place, "sha1", unit.sha1);
         SetIfAny(place, "sha256", unit.sha256);
-        if (unit.match == "metadata" && !unit.group.empty() && !unit.version.empty()) {
-            CFind find(unit.path, unit.nested ? CMatch::Nested : CMatch::Direct, unit.classes);
-            find.version = unit.version;
-            named[key].push_back(std::move(find));
+        if (std::string package = CAdvisoryClient::Package(unit); !package.empty()) {
+            auto& [known, places] = named[key];
+            known = std::move(package);
+            places.push_back(CAdvisoryClient::ArchiveFind(unit));
         }
     }
-    if (!advisories)
-        return;
-    for (const CUnidentified& unit : units) {
-        const std::string key = IdentityKey(unit);
-        if (auto places = named.find(key); places != named.end()) {
-            AppendAdvisories(index, entries.at(key), advisories->Affecting(unit.group + ":" + unit.artifact, places->second));
-            named.erase(places);
-        }
-    }
+    if (advisories)
+        for (const auto& [key, found] : named)
+            AppendAdvisories(index, entries.at(key), advisories->Affecting(found.first, found.second));
 }
 }  // namespace
 
