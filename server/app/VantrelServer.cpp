@@ -16,6 +16,7 @@
 #include "JavaPages.h"
 #include "JavaSearch.h"
 #include "LocalPages.h"
+#include "CatalogueClasses.h"
 #include "LookupDatabase.h"
 #include "LookupServer.h"
 #include "MarketPages.h"
@@ -93,7 +94,8 @@ bool CVantrelServer::Start(std::string& error, const CPassedSockets* passed)
     m_catalogueSearch = std::make_unique<CCatalogueSearch>(*m_site);
     if (!m_catalogueSearch->Load(missing))
         std::fprintf(stderr, "vantrel-server: %s\n", missing.c_str());
-    m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer, *m_javaSearch, *m_catalogueSearch);
+    m_catalogueClasses = std::make_unique<CCatalogueClasses>(*m_lookupData, *m_catalogueSearch);
+    m_xql = std::make_unique<CXqlService>(*m_site, *m_renderer, *m_javaSearch, *m_catalogueSearch, *m_catalogueClasses);
     m_files = std::make_unique<CDistributionFiles>(*m_site, *m_renderer);
     m_java = std::make_unique<CJavaPages>(*m_site, *m_renderer, *m_javaSearch);
     m_market = std::make_unique<CMarketPages>(*m_site, *m_renderer, *m_catalogueSearch, *m_store);
@@ -101,7 +103,7 @@ bool CVantrelServer::Start(std::string& error, const CPassedSockets* passed)
     if (!m_advisories->Refresh(error))
         return false;
     m_advisoryPages = std::make_unique<CAdvisoryPages>(*m_site, *m_renderer, *m_advisories, *m_store);
-    m_local = std::make_unique<CLocalPages>(*m_renderer, *m_catalogueSearch);
+    m_local = std::make_unique<CLocalPages>(*m_renderer, *m_catalogueSearch, *m_catalogueClasses);
     m_support = std::make_unique<CSupportPages>(*m_renderer, *m_clients, *m_reports);
     m_testing = std::make_unique<CTestingPages>(*m_renderer, *m_lookupData);
     CHttpRouter& router = m_http->Router();

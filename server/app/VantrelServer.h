@@ -17,6 +17,7 @@ class CXqlService;
 class CDistributionFiles;
 class CJavaPages;
 class CJavaSearch;
+class CCatalogueClasses;
 class CCatalogueSearch;
 class CMarketPages;
 class CLocalPages;
@@ -76,6 +77,7 @@ private:
     std::unique_ptr<CFingerprintTable> m_fingerprints;
     std::unique_ptr<CJavaSearch> m_javaSearch;
     std::unique_ptr<CCatalogueSearch> m_catalogueSearch;
+    std::unique_ptr<CCatalogueClasses> m_catalogueClasses;
     std::unique_ptr<CXqlService> m_xql;
     std::unique_ptr<CDistributionFiles> m_files;
     std::unique_ptr<CJavaPages> m_java;

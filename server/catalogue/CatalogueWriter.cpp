@@ -46,6 +46,32 @@ std::string Element(const char* name, const std::string& text)
     return std::string("<") + name + ">" + Escaped(text) + "</" + name + ">";
 }
 
+// A version's classes as runs of positions in the component's sorted class list ("0-41 45"),
+// or nothing when the version holds them all, as most do: the list stays one per component.
+std::string VersionClassRanges(const std::vector<std::string>& all, const std::vector<std::string>& held)
+{
+    std::vector<size_t> positions;
+    positions.reserve(held.size());
+    for (const std::string& name : held)
+        if (auto at = std::lower_bound(all.begin(), all.end(), name); at != all.end() && *at == name)
+            positions.push_back(static_cast<size_t>(at - all.begin()));
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    if (positions.size() == all.size())
+        return {};
+    std::string ranges;
+    for (size_t i = 0; i < positions.size();) {
+        size_t end = i;
+        while (end + 1 < positions.size() && positions[end + 1] == positions[end] + 1)
+            ++end;
+        ranges += (ranges.empty() ? "" : " ") + std::to_string(positions[i]);
+        if (end > i)
+            ranges += "-" + std::to_string(positions[end]);
+        i = end + 1;
+    }
+    return ranges;
+}
+
 // A file written beside its place and renamed into it once whole.
 class CReplacedFile
 {
@@ -122,7 +148,10 @@ bool CCatalogueWriter::WriteComponents(const std::vector<CCatalogueComponent>& c
         out << "\n    </packages>\n    <versions>";
         for (const CCatalogueEntry& version : component.versions) {
             out << "\n      <version name=\"" << Escaped(version.version) << "\" sha1=\"" << version.sha1
-                << "\" sha256=\"" << version.sha256 << "\" classCount=\"" << version.classes.size() << "\">";
+                << "\" sha256=\"" << version.sha256 << "\" classCount=\"" << version.classes.size() << "\"";
+            if (version.classes.size() != component.classes.size())
+                out << " classes=\"" << VersionClassRanges(component.classes, version.classes) << "\"";
+            out << ">";
             for (const CLicence& licence : version.licences)
                 out << "\n        <licence name=\"" << Escaped(licence.name) << "\" url=\"" << Escaped(licence.url)
                     << "\"/>";

@@ -60,6 +60,8 @@ void CLookupDatabase::Clear()
     m_scidIds.clear();
     m_nameCounts.clear();
     m_packageCounts.clear();
+    m_scidRowStart.clear();
+    m_rowsByScid.clear();
 }
 
 void CLookupDatabase::Add(std::string_view className, std::string_view scid)
@@ -86,6 +88,15 @@ void CLookupDatabase::Build()
                      [this](const CEntry& a, const CEntry& b) { return Name(a) < Name(b); });
     m_nameCounts.assign(m_entries.size(), 0);
     m_packageCounts.clear();
+    m_scidRowStart.assign(m_scids.size() + 1, 0);
+    for (const CEntry& entry : m_entries)
+        ++m_scidRowStart[entry.scid + 1];
+    for (size_t i = 1; i < m_scidRowStart.size(); ++i)
+        m_scidRowStart[i] += m_scidRowStart[i - 1];
+    m_rowsByScid.resize(m_entries.size());
+    std::vector<uint32_t> next(m_scidRowStart.begin(), m_scidRowStart.end() - 1);
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        m_rowsByScid[next[m_entries[i].scid]++] = static_cast<uint32_t>(i);
 
     // Distinct components of a run of entries: each key gets a stamp of its own, so a
     // component is counted once per key without a set.
@@ -154,4 +165,18 @@ std::vector<std::string> CLookupDatabase::FindComponents(std::string_view classN
             found.push_back(scid);
     }
     return found;
+}
+
+std::vector<std::string_view> CLookupDatabase::ClassesOf(std::string_view scid) const
+{
+    std::vector<std::string_view> names;
+    auto found = m_scidIds.find(scid);
+    if (found == m_scidIds.end() || found->second + 1 >= m_scidRowStart.size())
+        return names;
+    for (uint32_t i = m_scidRowStart[found->second]; i < m_scidRowStart[found->second + 1]; ++i) {
+        std::string_view name = Name(m_entries[m_rowsByScid[i]]);
+        if (names.empty() || names.back() != name)
+            names.push_back(name);
+    }
+    return names;
 }

@@ -35,7 +35,13 @@ public:
     // Components holding exactly this class, in catalogue order.
     std::vector<std::string> FindComponents(std::string_view className) const;
 
+    // Every class of a component, sorted (each name once: the table has a name once per component).
+    std::vector<std::string_view> ClassesOf(std::string_view scid) const;
+
     size_t ClassCount() const { return m_entries.size(); }
+    // The rows in name order, for indexes built over them.
+    std::string_view ClassAt(size_t row) const { return Name(m_entries[row]); }
+    const std::string& ScidAt(size_t row) const { return m_scids[m_entries[row].scid]; }
 
 private:
     struct CEntry
@@ -61,4 +67,8 @@ private:
     CCountMap m_scidIds;                 // SCID -> index into m_scids
     std::vector<uint32_t> m_nameCounts;  // at the first entry of each name: its count
     CCountMap m_packageCounts;           // "a.b." -> components with a class below it
+    // Rows of each component in name order: those of m_scids[i] are
+    // m_rowsByScid[m_scidRowStart[i] .. m_scidRowStart[i + 1]).
+    std::vector<uint32_t> m_scidRowStart;
+    std::vector<uint32_t> m_rowsByScid;
 };

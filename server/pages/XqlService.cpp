@@ -1,5 +1,6 @@
 #include "XqlService.h"
 
+#include "CatalogueClasses.h"
 #include "CatalogueSearch.h"
 #include "CleanText.h"
 #include "DistributionFiles.h"
@@ -89,7 +90,10 @@ bool CXqlService::AnswerSearch(const std::string& document, const std::string& s
     auto clean = NormaliseRelativePath(document);
     if (clean && *clean == "components/vendors/components.bnd" &&
         sheet == "stores/components/vendors/xsl/rm/search-local.xsl") {
-        response.SetContent(m_catalogueSearch.LocalAnswer(request.Parameter("qtarget")), "text/xml; charset=UTF-8");
+        const std::string query = request.Parameter("qtarget");
+        std::string classes;
+        CCatalogueClasses::AppendSearchRows(classes, m_catalogueClasses.Search(query, CCatalogueClasses::kSearchLimit));
+        response.SetContent(m_catalogueSearch.LocalAnswer(query, classes), "text/xml; charset=UTF-8");
         return true;
     }
     if (!clean || !sheet.starts_with(kSheets) || !clean->starts_with(kData) || !clean->ends_with(kIndex) ||

@@ -6,6 +6,7 @@
 #include "PageHandler.h"
 
 class CJavaSearch;
+class CCatalogueClasses;
 class CCatalogueSearch;
 
 // "/xql.dll/<store>/<path>": the XML document of a store and, with
@@ -16,8 +17,13 @@ class CCatalogueSearch;
 class CXqlService
 {
 public:
-    CXqlService(const CSite& site, CPageRenderer& renderer, CJavaSearch& javaSearch, CCatalogueSearch& catalogueSearch)
-        : m_site(site), m_renderer(renderer), m_javaSearch(javaSearch), m_catalogueSearch(catalogueSearch)
+    CXqlService(const CSite& site, CPageRenderer& renderer, CJavaSearch& javaSearch, CCatalogueSearch& catalogueSearch,
+                CCatalogueClasses& catalogueClasses)
+        : m_site(site),
+          m_renderer(renderer),
+          m_javaSearch(javaSearch),
+          m_catalogueSearch(catalogueSearch),
+          m_catalogueClasses(catalogueClasses)
     {
     }
 
@@ -39,4 +45,5 @@ private:
     CPageRenderer& m_renderer;
     CJavaSearch& m_javaSearch;
     CCatalogueSearch& m_catalogueSearch;
+    CCatalogueClasses& m_catalogueClasses;
 };

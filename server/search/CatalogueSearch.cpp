@@ -27,6 +27,15 @@ std::shared_ptr<CCatalogueSearch::CCatalogue> CCatalogueSearch::Parse(const std:
                 component.name = CFoldedName(CParsedXml::Text(field));
             } else if (CParsedXml::IsElement(field, "vendor") || CParsedXml::IsElement(field, "description") || CParsedXml::IsElement(field, "artifact")) {
                 component.others.emplace_back(CParsedXml::Text(field));
+            } else if (CParsedXml::IsElement(field, "versions")) {
+                for (xmlNodePtr item = field->children; item; item = item->next) {
+                    if (!CParsedXml::IsElement(item, "version"))
+                        continue;
+                    xmlChar* ranges = xmlGetProp(item, BAD_CAST "classes");
+                    component.versions.push_back({CParsedXml::Attribute(item, "name"), ranges == nullptr,
+                                                  ranges ? reinterpret_cast<const char*>(ranges) : ""});
+                    xmlFree(ranges);
+                }
             } else if (CParsedXml::IsElement(field, "packages") || CParsedXml::IsElement(field, "categories")) {
                 // package elements; category elements with a primary and a secondary name
                 for (xmlNodePtr item = field->children; item; item = item->next) {
@@ -38,6 +47,7 @@ std::shared_ptr<CCatalogueSearch::CCatalogue> CCatalogueSearch::Parse(const std:
                 }
             }
         }
+        catalogue->bySCID.emplace(component.scid, catalogue->components.size());
         catalogue->components.push_back(std::move(component));
     }
     return catalogue;
@@ -106,10 +116,10 @@ std::string CCatalogueSearch::MarketAnswer(std::string_view query)
     return Answer(query, open + "\">", "  <component id=\"|\" name=\"|\"/>", "</marketsearch>");
 }
 
-std::string CCatalogueSearch::LocalAnswer(std::string_view query)
+std::string CCatalogueSearch::LocalAnswer(std::string_view query, const std::string& more)
 {
     return Answer(query, "<components>", "  <component SCID=\"|\"><componentName>|</componentName></component>",
-                  "</components>");
+                  more + "</components>");
 }
 
 std::string CCatalogueSearch::Answer(std::string_view query, const std::string& open, std::string_view hit,

@@ -104,20 +104,28 @@ TEST_F(CatalogueContractTest, CategoryBySCIDGivesTheEntryTheScanStores)
 
 TEST_F(CatalogueContractTest, LocalSearchAnswersComponentsWithSCIDs)
 {
+    // Classes are matched by their simple name as the Java search matches, or by the whole
+    // name when the query has a dot; each row names a component that holds the class.
     struct Case
     {
         const char* qtarget;
         const char* scids;
+        const char* classes;
     };
     const Case cases[] = {
-        {"parsers", "1000001|1000003"},
-        {"beta", "1000002"},
-        {"facades%20and", "1000002"},
-        {"acme%20parsers%20e", "1000003|1000001"},  // ranked as the Marketplace is
-        {"APE", "1000003"},
-        {"Parsers*Extras", "1000003"},
-        {"PaAc", ""},
-        {"", ""},
+        {"parsers", "1000001|1000003", ""},
+        {"beta", "1000002", ""},
+        {"facades%20and", "1000002", ""},
+        {"acme%20parsers%20e", "1000003|1000001", ""},  // ranked as the Marketplace is
+        {"APE", "1000003", ""},
+        {"Parsers*Extras", "1000003", ""},
+        {"PaAc", "", ""},
+        {"", "", ""},
+        {"csv", "", "com.acme.parse.Csv 1000001|com.acme.parse.Csv 1000003"},
+        {"?sv", "", "com.acme.parse.Csv 1000001|com.acme.parse.Csv 1000003|com.acme.parse.Tsv 1000001"},
+        {"acme.parse.T", "", "com.acme.parse.Tsv 1000001"},
+        {"lo", "1000002", "org.beta.log.Log 1000002"},
+        {"%3Cx%3E", "", ""},
     };
     for (const auto& c : cases) {
         auto answer = s_server->Get(std::string("/xql.dll/components/vendors/components.bnd"
@@ -128,6 +136,43 @@ TEST_F(CatalogueContractTest, LocalSearchAnswersComponentsWithSCIDs)
         CXmlAnswer result(answer->body);
         ASSERT_TRUE(result.WellFormed()) << answer->body;
         EXPECT_EQ(Joined(result.Values("components/component/@SCID")), c.scids) << c.qtarget;
+        std::vector<std::string> classes;
+        for (size_t i = 1; i <= result.Count("components/class"); ++i) {
+            const std::string row = "components/class[" + std::to_string(i) + "]";
+            classes.push_back(Joined(result.Values(row + "/@name")) + " " + Joined(result.Values(row + "/@SCID")));
+        }
+        EXPECT_EQ(Joined(classes), c.classes) << c.qtarget;
+    }
+}
+
+// A component's classes for the Local tree: those of the versions found, by package; every
+// class when no version found is catalogued.
+TEST_F(CatalogueContractTest, ClassListsFollowTheVersionsFound)
+{
+    struct Case
+    {
+        const char* query;
+        const char* packages;
+        const char* classes;
+    };
+    const Case cases[] = {
+        {"scid=1000001", "com.acme.parse", "com.acme.parse.Csv|com.acme.parse.Tsv"},
+        {"scid=1000001&version=2.1", "com.acme.parse", "com.acme.parse.Csv|com.acme.parse.Tsv"},
+        {"scid=1000001&version=2.0-beta%3C1%3E", "com.acme.parse", "com.acme.parse.Csv"},
+        {"scid=1000001&version=2.0-beta%3C1%3E&version=2.1", "com.acme.parse", "com.acme.parse.Csv|com.acme.parse.Tsv"},
+        {"scid=1000001&version=9.9", "com.acme.parse", "com.acme.parse.Csv|com.acme.parse.Tsv"},
+        {"scid=1000002", "org.beta.log", "org.beta.log.Log"},
+        {"scid=42", "", ""},
+        {"scid=%22%3E", "", ""},
+    };
+    for (const auto& c : cases) {
+        auto answer = s_server->Get(std::string("/vantrel/localtab/classes.jsp?") + c.query);
+        ASSERT_TRUE(answer) << c.query;
+        EXPECT_EQ(answer->status, 200) << c.query;
+        CXmlAnswer result(answer->body);
+        ASSERT_TRUE(result.WellFormed()) << answer->body;
+        EXPECT_EQ(Joined(result.Values("/classes/package/@name")), c.packages) << c.query;
+        EXPECT_EQ(Joined(result.Values("/classes/package/class/@name")), c.classes) << c.query;
     }
 }
 
@@ -181,6 +226,14 @@ TEST_F(CatalogueContractTest, PagesAnswerHtml)
          "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd",
          "<td>2.0-beta&lt;1&gt;</td>"},
         {"/components/view.jsp?prodid=0&sid=s1", "no product"},
+        // A class without an API page on the machine: who holds it, in which versions.
+        {"/vantrel/localtab/class.jsp?name=com.acme.parse.Csv", "Class com.acme.parse.Csv in package com.acme.parse."},
+        {"/vantrel/localtab/class.jsp?name=com.acme.parse.Csv", "Acme Parsers</a></td>\n<td>2.1, 2.0-beta&lt;1&gt;</td>"},
+        {"/vantrel/localtab/class.jsp?name=com.acme.parse.Tsv", "Acme Parsers</a></td>\n<td>2.1</td>"},
+        {"/vantrel/localtab/class.jsp?name=com.acme.parse.Csv", "scid=1000003\">Acme Parsers Extras</a>"},
+        {"/vantrel/localtab/class.jsp?name=a.Missing&note=%3Cb%3Ebroken%3C%2Fb%3E",
+         "<p class=\"notice\">&lt;b&gt;broken&lt;/b&gt;</p>"},
+        {"/vantrel/localtab/class.jsp?name=a.Missing", "The catalogue lists no component holding this class."},
     };
     for (const auto& c : cases) {
         auto page = s_server->Get(c.url);

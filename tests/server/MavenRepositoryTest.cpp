@@ -340,6 +340,18 @@ TEST(MavenRepository, CatalogueFilesHoldEveryVersion)
     EXPECT_EQ(Joined(catalogue.Values(langVersion + "/@sha256")),
               Sha256Hex(lang) + "|" + Sha256Hex(repo.File("org/apache/commons/commons-lang3/3.9/commons-lang3-3.9.jar")));
     EXPECT_EQ(Joined(catalogue.Values(langVersion + "[1]/@sha1")), Sha1Hex(lang));
+    // Which of the component's sorted classes each version holds, where not all.
+    for (const auto& [version, classes] : std::map<std::string, std::string>{
+             {"org.acme:parser']/versions/version[@name='1.0", "1"},
+             {"org.acme:parser']/versions/version[@name='2.0", "(all)"},
+             {"org.acme:parser']/versions/version[@name='10.0-beta", "0"},
+             {"org.apache.commons:commons-lang3']/versions/version[@name='3.9", "0"},
+             {"org.apache.commons:commons-lang3']/versions/version[@name='3.12.0", "1"}}) {
+        const std::string path = "/components/component[artifact='" + version + "']";
+        ASSERT_EQ(catalogue.Count(path), 1u) << path;
+        EXPECT_EQ(catalogue.Count(path + "/@classes") ? Joined(catalogue.Values(path + "/@classes")) : "(all)", classes)
+            << path;
+    }
 
     std::map<std::string, std::string> scids;  // artifact -> SCID
     for (const auto& want : expected)

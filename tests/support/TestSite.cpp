@@ -108,7 +108,7 @@ const char* const kCatalogue = R"xml(<?xml version="1.0" encoding="UTF-8"?>
         <licence name="Acme &amp; &lt;Sons&gt; Licence" url="https://acme.example/licence"/>
         <licence name="Script" url="javascript:alert(1)"/>
       </version>
-      <version name="2.0-beta&lt;1&gt;" sha1="2222222222222222222222222222222222222222" sha256="9e8d7c6b5a4f3e2d1c0b9a8f7e6d5c4b3a2f1e0d9c8b7a6f5e4d3c2b1a0f9e8d" classCount="1"/>
+      <version name="2.0-beta&lt;1&gt;" sha1="2222222222222222222222222222222222222222" sha256="9e8d7c6b5a4f3e2d1c0b9a8f7e6d5c4b3a2f1e0d9c8b7a6f5e4d3c2b1a0f9e8d" classCount="1" classes="0"/>
     </versions>
   </component>
   <component SCID="1000002">
