@@ -344,8 +344,9 @@ std::optional<std::string> CJavadocCache::Unpack(const std::string& javadocArchi
     if (outcome.kind == COutcome::Ok)
         outcome = CUnpacker(archive.get(), work + "/", m_bounds).Run();
     archive.reset();
-    // Keyed by the bytes hashed before: a file replaced meanwhile must not be filed under them.
-    if (outcome.kind == COutcome::Ok && Sha256Hex(javadocArchive) != hash)
+    // Kept under the bytes hashed before: neither pages nor a refusal of a file replaced
+    // meanwhile may be filed under them.
+    if (outcome.kind != COutcome::Failed && Sha256Hex(javadocArchive) != hash)
         outcome = Fail("it changed while it was read");
 
     const std::string pages = m_folder + hash;
