@@ -23,7 +23,7 @@ packages=(
   wrk
   lintian  # the package test checks the Debian package with it
   systemd debootstrap  # systemd-analyze checks the service's units; a clean Debian 12 for the install cycle
-  libcommons-lang3-java libcommons-io-java libguava-java libjsoup-java libjackson2-core-java
+  libcommons-lang3-java libcommons-io-java libcommons-io-java-doc libguava-java libjsoup-java libjackson2-core-java
   "$@"
 )
 # npm installs the CycloneDX schema and validator for corvane-scan's tests

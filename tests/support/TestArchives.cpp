@@ -1,6 +1,7 @@
 #include "support/TestArchives.h"
 
 #include <filesystem>
+#include <tuple>
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -58,6 +59,44 @@ CEntries ArchiveEntries(const std::string& path)
     }
     zip_discard(archive);
     return entries;
+}
+
+void SetUnixMode(const std::string& path, const std::string& entry, unsigned mode)
+{
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), 0, &error);
+    ASSERT_NE(archive, nullptr) << "zip_open " << path << ": " << error;
+    const zip_int64_t index = zip_name_locate(archive, entry.c_str(), ZIP_FL_ENC_RAW);
+    ASSERT_GE(index, 0) << entry;
+    ASSERT_EQ(zip_file_set_external_attributes(archive, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX,
+                                               static_cast<zip_uint32_t>(mode) << 16),
+              0);
+    ASSERT_EQ(zip_close(archive), 0) << path;
+}
+
+void DeclareSize(const std::string& path, const std::string& entry, std::uint32_t size)
+{
+    std::string bytes = ReadFileText(path);
+    auto u16 = [&bytes](size_t at) { return static_cast<size_t>(static_cast<unsigned char>(bytes[at])) |
+                                            static_cast<size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8; };
+    auto put32 = [&bytes, size](size_t at) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+    };
+    // The local header holds the size at 22 and the name at 30; the central one at 24 and 46.
+    int patched = 0;
+    for (const auto& [signature, sizeAt, nameLengthAt, nameAt] :
+         {std::tuple{std::string("PK\x03\x04"), 22, 26, 30}, std::tuple{std::string("PK\x01\x02"), 24, 28, 46}}) {
+        for (size_t at = bytes.find(signature); at != std::string::npos; at = bytes.find(signature, at + 4)) {
+            if (at + nameAt <= bytes.size() && bytes.compare(at + nameAt, u16(at + nameLengthAt), entry) == 0 &&
+                u16(at + nameLengthAt) == entry.size()) {
+                put32(at + sizeAt);
+                ++patched;
+            }
+        }
+    }
+    ASSERT_EQ(patched, 2) << entry << " in " << path;
+    WriteFileText(path, bytes);
 }
 
 std::string ClassFileBytes(const std::string& internalName, bool withWideConstant)
