@@ -25,8 +25,8 @@ namespace
 constexpr auto kDpkgTimeout = std::chrono::seconds(5);
 constexpr size_t kMaxDpkgOutput = 64 * 1024;
 
-// "org.acme.Parser" as "org/acme/Parser.html"; empty for a name that is not a class's.
-std::string PagePath(std::string_view className)
+// "org.acme.Parser" as "org/acme/Parser"; empty for a name that is not a class's.
+std::string DottedPath(std::string_view className)
 {
     std::string path;
     size_t start = 0;
@@ -45,7 +45,23 @@ std::string PagePath(std::string_view className)
         path += (start == 0 ? "" : "/") + std::string(part);
         start = end + 1;
     }
-    return path + ".html";
+    return path;
+}
+
+// The page's file below the pages' folder: "org/acme/Parser.html"; a package's page is its
+// "package-summary", as javadoc names it ("org.acme.package-summary").
+std::string PagePath(std::string_view name)
+{
+    constexpr std::string_view kPackagePage = "package-summary";
+    if (name == kPackagePage)
+        return std::string(kPackagePage) + ".html";
+    if (name.size() > kPackagePage.size() + 1 && name.ends_with(kPackagePage) &&
+        name[name.size() - kPackagePage.size() - 1] == '.') {
+        const std::string package = DottedPath(name.substr(0, name.size() - kPackagePage.size() - 1));
+        return package.empty() ? package : package + "/" + std::string(kPackagePage) + ".html";
+    }
+    const std::string path = DottedPath(name);
+    return path.empty() ? path : path + ".html";
 }
 
 // Maven's layout keeps a-1.0-javadoc.jar beside a-1.0.jar.

@@ -9,3 +9,11 @@ CLocalItem::CLocalItem(std::int32_t kind, std::string name, std::string primaryC
       m_scid(std::move(scid))
 {
 }
+
+std::unique_ptr<CLocalItem> CLocalItem::Member(std::int32_t kind, std::string name, std::string qualifiedName,
+                                               std::string scid)
+{
+    auto item = std::make_unique<CLocalItem>(kind, std::move(name), "", "", "", std::move(scid));
+    item->m_qualifiedName = std::move(qualifiedName);
+    return item;
+}

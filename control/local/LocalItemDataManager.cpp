@@ -1,8 +1,10 @@
 #include "LocalItemDataManager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
+#include "ClassPages.h"
 #include "ErrorReport.h"
 #include "LocalItem.h"
 #include "ModalDialog.h"
@@ -14,6 +16,23 @@
 
 namespace
 {
+// A local file as a URL, each segment encoded so that a blank or '#' in a path stays a path.
+std::string FileUrl(const std::string& path)
+{
+    std::string url = "file://";
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos)
+            slash = path.size();
+        url += EncodeUrlComponent(std::string_view(path).substr(start, slash - start));
+        if (slash < path.size())
+            url += '/';
+        start = slash + 1;
+    }
+    return url;
+}
+
 std::vector<std::string> Words(const std::string& text)
 {
     std::vector<std::string> words;
@@ -25,9 +44,13 @@ std::vector<std::string> Words(const std::string& text)
 }  // namespace
 
 CLocalItemDataManager::CLocalItemDataManager(IModalRunner& runner, IUserPrompt& prompt)
-    : m_runner(runner), m_prompt(prompt)
+    : m_runner(runner),
+      m_prompt(prompt),
+      m_javadoc(std::make_unique<CJavadocCache>(CJavadocCache::DefaultFolder(), CJavadocCache::kDefaultMaxBytes))
 {
 }
+
+CLocalItemDataManager::~CLocalItemDataManager() = default;
 
 std::string CLocalItemDataManager::IndexFile()
 {
@@ -60,9 +83,11 @@ bool CLocalItemDataManager::ListChildItems(const CTreeItem& parent, CItemList& c
     children.Clear();
     if (!LoadComponentList(false))
         return false;
+    const auto* item = dynamic_cast<const CLocalItem*>(&parent);
+    if (item && item->HasChildren() && (parent.GetKind() == ITEM_LEAF || parent.GetKind() == ITEM_LOCAL_PACKAGE))
+        return ListMembers(*item, children);
     if (std::optional<bool> answer = AnswerWithoutListing(parent))
         return *answer;
-    const auto* item = dynamic_cast<const CLocalItem*>(&parent);
     if (!item)
         return false;
 
@@ -132,12 +157,18 @@ bool CLocalItemDataManager::GetItemURL(const CTreeItem& item, std::string& url)
     case ITEM_LEAF:
         if (!local)
             return false;
-        if (IsLocalId(local->GetScid())) {
+        if (CLocalItem::IsLocalId(local->GetScid())) {
             url = UnidentifiedUrl(server, local->GetScid());
             return true;
         }
         url = server + "/xql.dll/components/vendors/components.bnd?scid=" + local->GetScid() +
               "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd";
+        return true;
+    case ITEM_LOCAL_PACKAGE:
+    case ITEM_LOCAL_CLASS:
+        if (!local)
+            return false;
+        url = MemberUrl(server, *local);
         return true;
     default:
         return false;
@@ -237,4 +268,69 @@ std::string CLocalItemDataManager::UnidentifiedUrl(const std::string& server, co
         url += "&sha1=" + EncodeUrlComponent(first->GetItem(0).GetAttribute("sha1").value_or("")) +
                "&sha256=" + EncodeUrlComponent(first->GetItem(0).GetAttribute("sha256").value_or(""));
     return url;
+}
+
+const CXmlDocument* CLocalItemDataManager::ClassList(const std::string& scid)
+{
+    if (auto found = m_classLists.find(scid); found != m_classLists.end())
+        return found->second.get();
+    std::string url = ComponentWebServerUrl() + "/vantrel/localtab/classes.jsp?scid=" + EncodeUrlComponent(scid);
+    std::vector<std::string> versions;
+    for (const CPlace& place : ListPlaces(scid))
+        if (!place.version.empty() && std::find(versions.begin(), versions.end(), place.version) == versions.end())
+            versions.push_back(place.version);
+    for (const std::string& version : versions)
+        url += "&version=" + EncodeUrlComponent(version);
+    std::unique_ptr<CXmlDocument> list;
+    // A failed fetch is not kept: the next expansion asks again.
+    if (!OpenXmlDocument(list, url, "CLocalItemDataManager::ListChildItems"))
+        return nullptr;
+    return m_classLists.emplace(scid, std::move(list)).first->second.get();
+}
+
+bool CLocalItemDataManager::ListMembers(const CLocalItem& parent, CItemList& children)
+{
+    const CXmlDocument* list = ClassList(parent.GetScid());
+    if (!list)
+        return false;
+    const bool packages = parent.GetKind() == ITEM_LEAF;
+    auto nodes = packages ? list->SelectNodes("classes/package")
+                          : list->SelectNodes("classes/package[@name=$package]/class", {{"package", parent.GetQualifiedName()}});
+    if (!nodes)
+        return false;
+    for (const CXmlNode& node : *nodes) {
+        const std::string name = node.GetAttribute("name").value_or("");
+        if (packages) {
+            children.Append(CLocalItem::Member(ITEM_LOCAL_PACKAGE, name.empty() ? "(unnamed package)" : name, name,
+                                               parent.GetScid()));
+        } else {
+            const size_t dot = name.rfind('.');
+            children.Append(CLocalItem::Member(ITEM_LOCAL_CLASS, dot == std::string::npos ? name : name.substr(dot + 1),
+                                               name, parent.GetScid()));
+        }
+    }
+    children.Sort();
+    return true;
+}
+
+std::string CLocalItemDataManager::MemberUrl(const std::string& server, const CLocalItem& item)
+{
+    std::vector<std::string> archives;
+    for (const CPlace& place : ListPlaces(item.GetScid()))
+        archives.push_back(place.path);
+    const bool isClass = item.GetKind() == ITEM_LOCAL_CLASS;
+    // A package's page in javadoc's layout is its package-summary.html.
+    const std::string page = isClass ? item.GetQualifiedName()
+                                     : (item.GetQualifiedName().empty() ? "" : item.GetQualifiedName() + ".") +
+                                           "package-summary";
+    const CClassPage found = FindClassPage(page, archives, *m_javadoc);
+    if (!found.file.empty())
+        return FileUrl(found.file);
+    if (!found.note.empty())
+        ReportError(found.note, "CLocalItemDataManager::GetItemURL");
+    if (!isClass)
+        return server + "/xql.dll/components/vendors/components.bnd?scid=" + EncodeUrlComponent(item.GetScid()) +
+               "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd";
+    return server + "/vantrel/localtab/class.jsp?name=" + EncodeUrlComponent(item.GetQualifiedName()) +
+           (found.note.empty() ? "" : "&note=" + EncodeUrlComponent(found.note));
 }

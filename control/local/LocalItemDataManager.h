@@ -1,11 +1,14 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ItemDataManager.h"
 
+class CJavadocCache;
+class CLocalItem;
 class IModalRunner;
 class IUserPrompt;
 
@@ -15,6 +18,7 @@ class CLocalItemDataManager : public CItemDataManager
 {
 public:
     CLocalItemDataManager(IModalRunner& runner, IUserPrompt& prompt);
+    ~CLocalItemDataManager() override;
 
     // Never downloads: makes sure an index exists, offering a scan when it does not.
     bool UpdateIndex() override;
@@ -62,10 +66,15 @@ public:
     std::vector<CAdvisoryEntry> ListAdvisories(const std::string& scid);
 
     static std::string IndexFile();
-    // An id of the index that names an archive without a catalogue entry, not a catalogue SCID.
-    static bool IsLocalId(const std::string& scid) { return scid.starts_with("local:"); }
 
 private:
+    // A component's packages (kind 5) or a package's classes (kind 6), from the server's list
+    // of the classes of the versions found here, fetched once per component.
+    bool ListMembers(const CLocalItem& parent, CItemList& children);
+    const CXmlDocument* ClassList(const std::string& scid);
+    // The API page of a package or class on this machine, else the server's page.
+    std::string MemberUrl(const std::string& server, const CLocalItem& item);
+
     // The page of an archive the catalogue does not know: what the index says of it, passed
     // to the server's page as parameters.
     std::string UnidentifiedUrl(const std::string& server, const std::string& id);
@@ -73,4 +82,6 @@ private:
     IModalRunner& m_runner;
     IUserPrompt& m_prompt;
     std::unique_ptr<CXmlDocument> m_index;
+    std::map<std::string, std::unique_ptr<CXmlDocument>> m_classLists;  // by SCID
+    std::unique_ptr<CJavadocCache> m_javadoc;
 };

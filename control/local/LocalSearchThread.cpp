@@ -45,6 +45,17 @@ void CLocalSearchThread::DoWork()
                 }
             }
         }
+        // Then the classes found, each held by a component of the index, in the server's order.
+        if (auto classes = remote->SelectNodes("components/class")) {
+            for (const CXmlNode& match : *classes) {
+                std::string scid = XmlElementAttributeValue(match, "SCID", "CLocalSearchThread");
+                auto found = local->SelectNodes("components/component[@SCID=$scid][1]", {{"scid", scid}});
+                if (!found || found->GetLength() == 0)
+                    continue;
+                std::string name = XmlElementAttributeValue(match, "name", "CLocalSearchThread");
+                Results().Append(CLocalItem::Member(ITEM_LOCAL_CLASS, name, name, scid));
+            }
+        }
     }
     PostSearchProgress();
     SetStopFlag();

@@ -14,7 +14,9 @@
 #include "PageArtwork.h"
 
 CLocalTabPage::CLocalTabPage(ITabPageOwner& owner, IModalRunner& runner, IUserPrompt& prompt, QWidget* parent)
-    : CTabPage(owner, runner, prompt, "Local", CPageArtwork::kStripLocal, kStartBlank, parent)
+    : CTabPage(owner, runner, prompt, "Local", CPageArtwork::kStripLocal, kStartBlank, parent),
+      m_packageIcon(CPageArtwork::TreeIcon(CPageArtwork::kStripJava, ITEM_SUBGROUP)),
+      m_classIcon(CPageArtwork::TreeIcon(CPageArtwork::kStripJava, ITEM_LEAF))
 {
 }
 
@@ -162,6 +164,9 @@ QIcon CLocalTabPage::ItemIcon(const CTreeItem& item, int imageKind) const
     const auto* local = dynamic_cast<const CLocalItem*>(&item);
     if (local && local->IsAffected())
         return style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    // A component's packages and classes look as the Java tab's do.
+    if (imageKind == ITEM_LOCAL_PACKAGE || imageKind == ITEM_LOCAL_CLASS)
+        return imageKind == ITEM_LOCAL_PACKAGE ? m_packageIcon : m_classIcon;
     return CTabPage::ItemIcon(item, imageKind);
 }
 

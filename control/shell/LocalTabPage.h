@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <QIcon>
+
 #include "LocalItemDataManager.h"
 #include "TabPage.h"
 
@@ -36,4 +38,7 @@ private:
     // The places of the component whose page is loading, shown once it has loaded.
     std::vector<CLocalItemDataManager::CPlace> m_places;
     std::vector<CLocalItemDataManager::CAdvisoryEntry> m_advisories;
+    // A component's packages and classes, as the Java tab draws them.
+    QIcon m_packageIcon;
+    QIcon m_classIcon;
 };

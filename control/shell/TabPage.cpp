@@ -325,8 +325,7 @@ QTreeWidgetItem* CTabPage::InsertItem(QTreeWidgetItem* parent, std::unique_ptr<C
 {
     auto* treeItem = new QTreeWidgetItem;
     treeItem->setText(0, QString::fromStdString(item->GetName()));
-    if (imageKind >= ITEM_HOME && imageKind <= ITEM_LEAF)
-        treeItem->setIcon(0, ItemIcon(*item, imageKind));
+    treeItem->setIcon(0, ItemIcon(*item, imageKind));
     treeItem->setData(0, kItemRole, QVariant::fromValue(reinterpret_cast<quintptr>(item.get())));
     treeItem->setChildIndicatorPolicy(expandButton ? QTreeWidgetItem::ShowIndicator
                                                    : QTreeWidgetItem::DontShowIndicatorWhenChildless);
@@ -338,7 +337,10 @@ QTreeWidgetItem* CTabPage::InsertItem(QTreeWidgetItem* parent, std::unique_ptr<C
     return treeItem;
 }
 
-QIcon CTabPage::ItemIcon(const CTreeItem&, int imageKind) const { return m_treeIcons[static_cast<size_t>(imageKind)]; }
+QIcon CTabPage::ItemIcon(const CTreeItem&, int imageKind) const
+{
+    return imageKind >= ITEM_HOME && imageKind <= ITEM_LEAF ? m_treeIcons[static_cast<size_t>(imageKind)] : QIcon();
+}
 
 void CTabPage::InsertListed(QTreeWidgetItem* parent, CItemList& list)
 {

@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "CatalogueEntries.h"
 #include "IndexWriter.h"
 #include "LocalItem.h"
 #include "ScanResults.h"
 #include "support/HeadlessModalRunner.h"
 #include "support/ItemNames.h"
+#include "support/RecordingHttpServer.h"
+#include "support/TestArchives.h"
 #include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
 
 namespace
 {
@@ -83,7 +89,7 @@ TEST_F(LocalFixture, ListsComponentsByPrimaryAndSecondaryCategory)
     EXPECT_EQ(lexer.GetScid(), "2");
     EXPECT_EQ(lexer.GetPrimaryCategory(), "A");
     EXPECT_EQ(lexer.GetSecondaryCategory(), "Y");
-    EXPECT_FALSE(lexer.HasChildren());
+    EXPECT_TRUE(lexer.HasChildren());  // its packages and classes
 
     for (int kind : {0, 2, 5}) {
         EXPECT_TRUE(manager.ListChildItems(CLocalItem(kind, "x", "A", "X", "", ""), list));
@@ -141,7 +147,7 @@ TEST_F(LocalFixture, UrlsOfEveryKind)
         EXPECT_EQ(url, expected);
     }
     std::string url = "unchanged";
-    EXPECT_FALSE(manager.GetItemURL(CLocalItem(7, "x", "", "", "", ""), url));
+    EXPECT_FALSE(manager.GetItemURL(CLocalItem(8, "x", "", "", "", ""), url));
     EXPECT_EQ(url, "unchanged");
 }
 
@@ -181,6 +187,90 @@ TEST_F(LocalFixture, UnidentifiedArchivesHaveACategoryAndAPageOfTheirOwn)
     auto places = manager.ListPlaces(leaf.GetScid());
     ASSERT_EQ(places.size(), 1u);
     EXPECT_EQ(places[0].path + " " + places[0].basis + " " + places[0].version, byPom.path + " metadata 4.2.3");
+}
+
+// Under a component: its packages and classes as the server lists them for the versions found
+// here, asked once; each class's page from the javadoc archive beside the component's archive,
+// else the server's page, told why an API page found was refused.
+TEST_F(LocalFixture, ComponentsListTheirPackagesAndClasses)
+{
+    CTempDir lib;
+    const std::string archive = lib.File("acme 1.0.jar"), refused = lib.File("evil-2.0.jar");
+    MakeArchiveOf(archive, {{"a/b/Reader.class", ClassFileBytes("a/b/Reader")}});
+    MakeArchiveOf(refused, {{"e/Evil.class", ClassFileBytes("e/Evil")}});
+    MakeArchiveOf(lib.File("acme 1.0-javadoc.jar"), {{"a/b/Reader.html", "<html>Reader</html>"},
+                                                      {"a/b/package-summary.html", "<html>a.b</html>"}});
+    MakeArchiveOf(lib.File("evil-2.0-javadoc.jar"), {{"../outside.html", "x"}});
+    Write("<components><component SCID=\"42\"><componentName>Acme</componentName>"
+          "<foundIn path=\"" + archive + "\" version=\"1.0\"/><foundIn path=\"/x/acme.jar\" version=\"1.1 &amp;2\"/>"
+          "<foundIn path=\"/y/acme.jar\" version=\"1.0\"/></component>"
+          "<component SCID=\"43\"><componentName>Evil</componentName><foundIn path=\"" + refused + "\"/></component>"
+          "<component SCID=\"local:0a\"><componentName>Unknown</componentName></component></components>");
+    CRecordingHttpServer server;
+    std::vector<std::string> asked;
+    server.Server().Get("/vantrel/localtab/classes.jsp", [&](const httplib::Request& request, httplib::Response& answer) {
+        asked.push_back(request.target);
+        answer.set_content(request.get_param_value("scid") == "42"
+                               ? "<classes SCID=\"42\"><package name=\"\"><class name=\"Main\"/></package>"
+                                 "<package name=\"a.b\"><class name=\"a.b.Reader\"/><class name=\"a.b.Book\"/></package>"
+                                 "</classes>"
+                               : "<classes SCID=\"43\"><package name=\"e\"><class name=\"e.Evil\"/></package></classes>",
+                           "text/xml");
+    });
+    server.Start();
+    const std::string s = "http://127.0.0.1:" + std::to_string(server.Port());
+    m_registry.Set("ComponentWebServer", s);
+    CLocalItemDataManager manager(m_runner, m_prompt);
+
+    const CLocalItem acme(ITEM_LEAF, "Acme", "A", "X", "Acme", "42");
+    EXPECT_FALSE(CLocalItem(ITEM_LEAF, "Unknown", "A", "X", "Unknown", "local:0a").HasChildren());
+    ASSERT_TRUE(acme.HasChildren());
+    CItemList packages;
+    ASSERT_TRUE(manager.ListChildItems(acme, packages));
+    EXPECT_EQ(Names(packages), (std::vector<std::string>{"(unnamed package)", "a.b"}));
+    const auto& ab = static_cast<const CLocalItem&>(packages.GetAt(1));
+    EXPECT_TRUE(ab.HasChildren());
+    CItemList classes;
+    ASSERT_TRUE(manager.ListChildItems(ab, classes));
+    EXPECT_EQ(Names(classes), (std::vector<std::string>{"Book", "Reader"}));
+    EXPECT_FALSE(classes.GetAt(0).HasChildren());
+    // The versions found, each once and encoded; the list is asked for once.
+    EXPECT_EQ(asked, std::vector<std::string>{"/vantrel/localtab/classes.jsp?scid=42&version=1.0&version=1.1%20%262"});
+
+    const std::string pages = m_registry.DataDir() + "/Cache/javadoc/";
+    const std::pair<const CTreeItem*, std::string> urls[] = {
+        {&classes.GetAt(1), "/a/b/Reader.html"},
+        {&ab, "/a/b/package-summary.html"},
+        {&classes.GetAt(0), s + "/vantrel/localtab/class.jsp?name=a.b.Book"},
+        {&packages.GetAt(0), s + "/xql.dll/components/vendors/components.bnd?scid=42&xslsheet=components:/vendors/"
+                                 "xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd"},
+    };
+    for (const auto& [item, expected] : urls) {
+        std::string url;
+        ASSERT_TRUE(manager.GetItemURL(*item, url)) << item->GetName();
+        if (expected.starts_with("/")) {
+            // file:// and the cache's folder of that archive, its name encoded.
+            ASSERT_TRUE(url.starts_with("file://")) << url;
+            EXPECT_TRUE(url.ends_with(expected)) << url;
+            EXPECT_TRUE(fs::exists(url.substr(7))) << url;
+            EXPECT_TRUE(fs::path(url.substr(7)).lexically_normal().string().starts_with(fs::path(pages).lexically_normal().string()))
+                << url;
+        } else {
+            EXPECT_EQ(url, expected);
+        }
+    }
+
+    // A refused javadoc archive: the server's page says why; nothing lands outside the cache.
+    CItemList evilPackages, evil;
+    ASSERT_TRUE(manager.ListChildItems(CLocalItem(ITEM_LEAF, "Evil", "A", "X", "Evil", "43"), evilPackages));
+    ASSERT_TRUE(manager.ListChildItems(evilPackages.GetAt(0), evil));
+    ASSERT_EQ(Names(evil), std::vector<std::string>{"Evil"});
+    std::string url;
+    ASSERT_TRUE(manager.GetItemURL(evil.GetAt(0), url));
+    EXPECT_TRUE(url.starts_with(s + "/vantrel/localtab/class.jsp?name=e.Evil&note=")) << url;
+    EXPECT_NE(url.find("outside.html"), std::string::npos) << url;
+    EXPECT_FALSE(fs::exists(lib.File("outside.html")));
+    EXPECT_FALSE(fs::exists(m_registry.DataDir() + "/Cache/outside.html"));
 }
 
 TEST_F(LocalFixture, MissingIndexOffersTheScan)
