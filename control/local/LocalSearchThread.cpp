@@ -52,8 +52,12 @@ void CLocalSearchThread::DoWork()
                 auto found = local->SelectNodes("components/component[@SCID=$scid][1]", {{"scid", scid}});
                 if (!found || found->GetLength() == 0)
                     continue;
+                // "Reader (org.acme.io)": the class's own name first, where a narrow tree shows it.
                 std::string name = XmlElementAttributeValue(match, "name", "CLocalSearchThread");
-                Results().Append(CLocalItem::Member(ITEM_LOCAL_CLASS, name, name, scid));
+                const size_t dot = name.rfind('.');
+                std::string shown = dot == std::string::npos ? name
+                                                             : name.substr(dot + 1) + " (" + name.substr(0, dot) + ")";
+                Results().Append(CLocalItem::Member(ITEM_LOCAL_CLASS, std::move(shown), name, scid));
             }
         }
     }

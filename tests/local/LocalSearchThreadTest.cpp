@@ -53,14 +53,14 @@ TEST_F(LocalSearchFixture, ServerMatchesRestrictedToTheLocalIndex)
 {
     m_answer = "<components><component SCID=\"3\"/><component SCID=\"99\"/><component SCID=\"7\"/>"
                "<component SCID=\"q&quot;1\"/><class name=\"a.b.Reader\" SCID=\"7\"/>"
-               "<class name=\"x.Gone\" SCID=\"99\"/><class name=\"c.Quote\" SCID=\"q&quot;1\"/></components>";
+               "<class name=\"x.Gone\" SCID=\"99\"/><class name=\"c.Quote\" SCID=\"q&quot;1\"/><class name=\"Main\" SCID=\"3\"/></components>";
     CItemList results;
     std::vector<CMessage> messages = Search("pars er", results);
     EXPECT_EQ(m_query, "components:/vendors/xsl/rm/search-local.xsl|pars er");
     // Server order; 99 is not on this machine; 7 is there twice; then the classes of the
     // components here, once each.
     EXPECT_EQ(Names(results),
-              (std::vector<std::string>{"Three", "Seven", "Seven again", "Quoted", "a.b.Reader", "c.Quote"}));
+              (std::vector<std::string>{"Three", "Seven", "Seven again", "Quoted", "Reader (a.b)", "Quote (c)", "Main"}));
     const auto& found = static_cast<const CLocalItem&>(results.GetAt(4));
     EXPECT_EQ(found.GetKind(), ITEM_LOCAL_CLASS);
     EXPECT_EQ(found.GetQualifiedName() + " " + found.GetScid(), "a.b.Reader 7");
