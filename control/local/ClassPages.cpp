@@ -48,22 +48,6 @@ std::string DottedPath(std::string_view className)
     return path;
 }
 
-// The page's file below the pages' folder: "org/acme/Parser.html"; a package's page is its
-// "package-summary", as javadoc names it ("org.acme.package-summary").
-std::string PagePath(std::string_view name)
-{
-    constexpr std::string_view kPackagePage = "package-summary";
-    if (name == kPackagePage)
-        return std::string(kPackagePage) + ".html";
-    if (name.size() > kPackagePage.size() + 1 && name.ends_with(kPackagePage) &&
-        name[name.size() - kPackagePage.size() - 1] == '.') {
-        const std::string package = DottedPath(name.substr(0, name.size() - kPackagePage.size() - 1));
-        return package.empty() ? package : package + "/" + std::string(kPackagePage) + ".html";
-    }
-    const std::string path = DottedPath(name);
-    return path.empty() ? path : path + ".html";
-}
-
 // Maven's layout keeps a-1.0-javadoc.jar beside a-1.0.jar.
 std::string JavadocBeside(std::string archive)
 {
@@ -187,15 +171,12 @@ std::string DebianPage(const std::string& archive, const std::string& pagePath, 
     }
     return {};
 }
-}  // namespace
 
-CClassPage FindClassPage(const std::string& className, const std::vector<std::string>& archives,
-                         CJavadocCache& cache, const std::string& docRoot)
+// pagePath: the page's file below a folder of pages, "org/acme/Parser.html".
+CClassPage FindPage(const std::string& pagePath, const std::vector<std::string>& archives, CJavadocCache& cache,
+                    const std::string& docRoot)
 {
     CClassPage page;
-    const std::string pagePath = PagePath(className);
-    if (pagePath.empty())
-        return page;
     for (const std::string& archive : archives) {
         const std::string javadoc = JavadocBeside(archive);
         if (!IsFile(javadoc))
@@ -214,4 +195,23 @@ CClassPage FindClassPage(const std::string& className, const std::vector<std::st
             return {file, ""};
     }
     return page;
+}
+}  // namespace
+
+CClassPage FindClassPage(const std::string& className, const std::vector<std::string>& archives,
+                         CJavadocCache& cache, const std::string& docRoot)
+{
+    const std::string path = DottedPath(className);
+    return path.empty() ? CClassPage{} : FindPage(path + ".html", archives, cache, docRoot);
+}
+
+CClassPage FindPackagePage(const std::string& packageName, const std::vector<std::string>& archives,
+                           CJavadocCache& cache, const std::string& docRoot)
+{
+    // javadoc's page of a package; the unnamed package's is at the top.
+    constexpr const char* kPackagePage = "package-summary.html";
+    if (packageName.empty())
+        return FindPage(kPackagePage, archives, cache, docRoot);
+    const std::string path = DottedPath(packageName);
+    return path.empty() ? CClassPage{} : FindPage(path + "/" + kPackagePage, archives, cache, docRoot);
 }

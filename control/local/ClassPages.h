@@ -15,7 +15,9 @@ struct CClassPage
 
 // The API page of a top-level class (dotted name) of a component found in these archives:
 // from a "-javadoc.jar" beside an archive, else from the pages the Debian package that
-// installed an archive has below docRoot (its -doc package puts them there). A package's
-// page is asked for as "<package>.package-summary".
+// installed an archive has below docRoot (its -doc package puts them there).
 CClassPage FindClassPage(const std::string& className, const std::vector<std::string>& archives,
                          CJavadocCache& cache, const std::string& docRoot = "/usr/share/doc");
+// The same for a package's page ("" for the unnamed package).
+CClassPage FindPackagePage(const std::string& packageName, const std::vector<std::string>& archives,
+                           CJavadocCache& cache, const std::string& docRoot = "/usr/share/doc");

@@ -28,8 +28,8 @@ public:
     // has none to list.
     bool HasChildren() const override
     {
-        return KindHasChildren(GetKind()) || GetKind() == ITEM_LOCAL_PACKAGE ||
-               (GetKind() == ITEM_LEAF && !m_scid.empty() && !IsLocalId(m_scid));
+        return KindHasChildren(GetKind()) || ((GetKind() == ITEM_LEAF || GetKind() == ITEM_LOCAL_PACKAGE) &&
+                                              !m_scid.empty() && !IsLocalId(m_scid));
     }
     // An id of the index that names an archive without a catalogue entry, not a catalogue SCID.
     static bool IsLocalId(const std::string& scid) { return scid.starts_with("local:"); }

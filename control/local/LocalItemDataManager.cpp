@@ -33,6 +33,13 @@ std::string FileUrl(const std::string& path)
     return url;
 }
 
+// The catalogue's page of a component; the SCID goes in as it stands.
+std::string ComponentUrl(const std::string& server, const std::string& scid)
+{
+    return server + "/xql.dll/components/vendors/components.bnd?scid=" + scid +
+           "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd";
+}
+
 std::vector<std::string> Words(const std::string& text)
 {
     std::vector<std::string> words;
@@ -161,8 +168,7 @@ bool CLocalItemDataManager::GetItemURL(const CTreeItem& item, std::string& url)
             url = UnidentifiedUrl(server, local->GetScid());
             return true;
         }
-        url = server + "/xql.dll/components/vendors/components.bnd?scid=" + local->GetScid() +
-              "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd";
+        url = ComponentUrl(server, local->GetScid());
         return true;
     case ITEM_LOCAL_PACKAGE:
     case ITEM_LOCAL_CLASS:
@@ -319,18 +325,14 @@ std::string CLocalItemDataManager::MemberUrl(const std::string& server, const CL
     for (const CPlace& place : ListPlaces(item.GetScid()))
         archives.push_back(place.path);
     const bool isClass = item.GetKind() == ITEM_LOCAL_CLASS;
-    // A package's page in javadoc's layout is its package-summary.html.
-    const std::string page = isClass ? item.GetQualifiedName()
-                                     : (item.GetQualifiedName().empty() ? "" : item.GetQualifiedName() + ".") +
-                                           "package-summary";
-    const CClassPage found = FindClassPage(page, archives, *m_javadoc);
+    const CClassPage found = isClass ? FindClassPage(item.GetQualifiedName(), archives, *m_javadoc)
+                                     : FindPackagePage(item.GetQualifiedName(), archives, *m_javadoc);
     if (!found.file.empty())
         return FileUrl(found.file);
     if (!found.note.empty())
         ReportError(found.note, "CLocalItemDataManager::GetItemURL");
     if (!isClass)
-        return server + "/xql.dll/components/vendors/components.bnd?scid=" + EncodeUrlComponent(item.GetScid()) +
-               "&xslsheet=components:/vendors/xsl/rm/component-overview.xsl&xmlpage=components/vendors/components.bnd";
+        return ComponentUrl(server, item.GetScid());
     return server + "/vantrel/localtab/class.jsp?name=" + EncodeUrlComponent(item.GetQualifiedName()) +
            (found.note.empty() ? "" : "&note=" + EncodeUrlComponent(found.note));
 }

@@ -95,7 +95,8 @@ TEST_F(LocalFixture, ListsComponentsByPrimaryAndSecondaryCategory)
         EXPECT_TRUE(manager.ListChildItems(CLocalItem(kind, "x", "A", "X", "", ""), list));
         EXPECT_TRUE(list.IsEmpty());
     }
-    for (int kind : {1, 6})
+    // A package without a component, and kinds no tree has.
+    for (int kind : {1, 6, 8})
         EXPECT_FALSE(manager.ListChildItems(CLocalItem(kind, "x", "A", "X", "", ""), list));
 }
 
