@@ -2,6 +2,7 @@
 // itself, and a whole request over loopback; and the one-off cost of building the counts.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include <arpa/inet.h>
@@ -12,7 +13,10 @@
 #include <benchmark/benchmark.h>
 
 #include "AccessLog.h"
+#include "CatalogueClasses.h"
+#include "CatalogueSearch.h"
 #include "LookupDatabase.h"
+#include "Site.h"
 #include "LookupServer.h"
 
 namespace
@@ -102,5 +106,73 @@ void BM_BuildMillionClassTable(benchmark::State& state)
 }
 BENCHMARK(BM_BuildMillionClassTable)->Iterations(1)->Unit(benchmark::kMillisecond);
 }  // namespace
+
+// The Local search's classes over a million classes whose simple names are mostly distinct
+// (three words of a vocabulary and a number, as a large organisation's libraries have them):
+// the one-off index of simple names (its time and the memory it takes), then searches.
+std::unique_ptr<CLookupDatabase> DistinctNames(int classes)
+{
+    static const char* const kWords[] = {"Abstract", "Http",   "Stream", "Buffer", "Reader",  "Writer", "Json",
+                                         "Xml",      "Parser", "Cache",  "Map",    "Hash",    "Tree",   "Node",
+                                         "Client",   "Server", "Socket", "File",   "Utils",   "Factory", "Builder",
+                                         "Config",   "Event",  "Queue",  "Task",   "Worker",  "Thread", "Lock",
+                                         "Concurrent", "Default", "Simple", "Base", "Handler", "Filter", "Codec",
+                                         "Token",    "Lexer",  "Graph",  "Index",  "Query"};
+    constexpr int kWordCount = sizeof kWords / sizeof kWords[0];
+    auto database = std::make_unique<CLookupDatabase>();
+    char name[160];
+    char scid[16];
+    for (int i = 0; i < classes; ++i) {
+        const int package = i / 50;
+        int length = std::snprintf(name, sizeof name, "org.vendor%d.lib%d.%s%s%s%d", package % 900, package,
+                                   kWords[i % kWordCount], kWords[(i / kWordCount) % kWordCount],
+                                   kWords[(i / (kWordCount * kWordCount)) % kWordCount], i % 7);
+        std::snprintf(scid, sizeof scid, "%d", 1000000 + package % 40000);
+        database->Add(std::string_view(name, static_cast<size_t>(length)), scid);
+    }
+    database->Build();
+    return database;
+}
+
+long ResidentKiB()
+{
+    long pages = 0, resident = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+void BM_ClassSearchIndex(benchmark::State& state)
+{
+    auto database = DistinctNames(kClasses);
+    CSite site;
+    CCatalogueSearch catalogue(site);
+    for (auto _ : state) {
+        CCatalogueClasses classes(*database, catalogue);
+        const long before = ResidentKiB();
+        benchmark::DoNotOptimize(classes.Search("x", 1));  // builds the index
+        state.counters["index MiB"] = static_cast<double>(ResidentKiB() - before) / 1024.0;
+    }
+}
+BENCHMARK(BM_ClassSearchIndex)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ClassSearch(benchmark::State& state)
+{
+    static const char* const kQueries[] = {"FU", "HashMap", "concurrent map", "Json*Reader", "org.vendor7.lib7.Json"};
+    static auto database = DistinctNames(kClasses);
+    static CSite site;
+    static CCatalogueSearch catalogue(site);
+    static CCatalogueClasses classes(*database, catalogue);
+    classes.Search("x", 1);
+    size_t hits = 0;
+    for (auto _ : state)
+        hits += classes.Search(kQueries[state.range(0)], CCatalogueClasses::kSearchLimit).size();
+    state.SetLabel(kQueries[state.range(0)]);
+    state.counters["hits"] = static_cast<double>(hits) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_ClassSearch)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -109,7 +109,7 @@ const std::vector<CCatalogueClasses::CSimpleName>& CCatalogueClasses::SimpleName
             std::string_view simple = name.substr(name.rfind('.') + 1);
             auto [at, added] = seen.emplace(simple, m_simpleNames.size());
             if (added)
-                m_simpleNames.push_back({CFoldedName(simple), {}});
+                m_simpleNames.push_back({simple, CFoldedName::CharactersOf(simple), {}});
             m_simpleNames[at->second].rows.push_back(static_cast<uint32_t>(row));
         }
     });
@@ -129,16 +129,23 @@ std::vector<CCatalogueClasses::CHit> CCatalogueClasses::Search(std::string_view 
         uint32_t row;
     };
     std::vector<CRanked> ranked;
+    const uint64_t needed = matcher.Characters();
     for (const CSimpleName& simple : SimpleNames()) {
         if (!matcher.HasDot()) {
-            if (CMatchRank rank = matcher.Rank(simple.name); rank != kNoMatch)
+            if ((needed & ~simple.characters) != 0)
+                continue;
+            if (CMatchRank rank = matcher.Rank(CFoldedName(simple.name)); rank != kNoMatch)
                 for (uint32_t row : simple.rows)
-                    ranked.push_back({rank, simple.name.text, row});
+                    ranked.push_back({rank, simple.name, row});
             continue;
         }
-        for (uint32_t row : simple.rows)
-            if (CMatchRank rank = matcher.Rank(CFoldedName(m_lookup.ClassAt(row))); rank != kNoMatch)
-                ranked.push_back({rank, simple.name.text, row});
+        for (uint32_t row : simple.rows) {
+            const std::string_view name = m_lookup.ClassAt(row);
+            if ((needed & ~CFoldedName::CharactersOf(name)) != 0)
+                continue;
+            if (CMatchRank rank = matcher.Rank(CFoldedName(name)); rank != kNoMatch)
+                ranked.push_back({rank, simple.name, row});
+        }
     }
     auto order = [this](const CRanked& a, const CRanked& b) {
         if (a.rank != b.rank)

@@ -54,10 +54,12 @@ public:
     static bool ParseRanges(std::string_view text, std::vector<std::pair<size_t, size_t>>& ranges);
 
 private:
-    // Each distinct simple name once, with the rows that bear it.
+    // Each distinct simple name once, with the rows that bear it; folded only when its
+    // characters do not already rule it out, so the index stays small.
     struct CSimpleName
     {
-        CFoldedName name;
+        std::string_view name;  // in the lookup table
+        uint64_t characters;
         std::vector<uint32_t> rows;
     };
     const std::vector<CSimpleName>& SimpleNames();

@@ -43,6 +43,14 @@ CFoldedName::CFoldedName(std::string_view name) : text(name), startsHump(name.si
     }
 }
 
+uint64_t CFoldedName::CharactersOf(std::string_view name)
+{
+    uint64_t bits = 0;
+    for (char c : name)
+        bits |= CharacterBit(Folded(c));
+    return bits;
+}
+
 CNameMatcher::CNameMatcher(std::string_view query)
 {
     size_t at = 0;
@@ -73,6 +81,7 @@ CNameMatcher::CNameMatcher(std::string_view query)
         m_wildcard = m_wildcard || word.wildcard;
         m_phrase += (m_phrase.empty() ? "" : " ") + word.lower;
         m_joined += word.lower;
+        m_characters |= word.characters;
         m_words.push_back(std::move(word));
     }
 }

@@ -12,6 +12,9 @@ struct CFoldedName
     CFoldedName() = default;
     explicit CFoldedName(std::string_view name);
 
+    // The characters bits of a name, without folding it whole.
+    static uint64_t CharactersOf(std::string_view name);
+
     std::string text;
     std::string lower;
     std::vector<uint32_t> humps;     // start of each hump, in order
@@ -45,6 +48,9 @@ public:
     bool Empty() const { return m_words.empty(); }
     // The query names something qualified ("java.util.Vec").
     bool HasDot() const { return m_phrase.find('.') != std::string::npos; }
+    // Every character of every word (as CFoldedName's bits): a name that lacks one of them
+    // matches in no way, so it need not be folded to be ruled out.
+    uint64_t Characters() const { return m_characters; }
 
     CMatchRank Rank(const CFoldedName& name) const;
     // Over a record with several fields: each word may match in any field, but a match
@@ -78,4 +84,5 @@ private:
     std::string m_phrase;  // the words joined by one blank
     std::string m_joined;  // and without it
     bool m_wildcard = false;
+    uint64_t m_characters = 0;
 };
