@@ -91,6 +91,7 @@ service_command() {
   step_command=(env -i PATH=/usr/bin:/bin STATE_DIRECTORY="$state" VANTREL_SITE_JARS="$jars" VANTREL_SITE_MAVEN_REPO="$repo" \
     "${service_env[@]}" \
     bash -c 'set -a; . "$0"; set +a; VANTREL_HTTP=127.0.0.1:0 VANTREL_LOOKUP=127.0.0.1:0
+      VANTREL_ADVISORIES="${CHECK_ADVISORIES-$VANTREL_ADVISORIES}"
       # As systemd sets it: the process that execs into the server.
       if [ -n "${LISTEN_FDS:-}" ]; then export LISTEN_PID=$$; fi
       exec "$@"' \
@@ -242,4 +243,27 @@ if as_service rebuild >"$work/failed.log" 2>&1; then fail "a rebuild without a J
 grep -q 'keeps the catalogue it has' "$work/failed.log" || { cat "$work/failed.log" >&2; fail "the failed rebuild said nothing"; }
 cmp -s "$work/key-before" "$state/site/.data-key" || fail "the failed rebuild changed the site"
 [ "$(lookup_count org.apache.commons.lang3.)" != "200 0" ] || fail "the server lost its data after a failed rebuild"
-echo "check-service: the service builds its site, answers, and takes new libraries"
+
+# Records the administrator puts in the advisories folder reach the store at the next rebuild,
+# and the running server answers with them without a restart.
+mkdir -p "$work/advisories"
+cat >"$work/advisories/GHSA-chck-serv-0001.json" <<'JSON'
+{"schema_version": "1.6.0", "id": "GHSA-chck-serv-0001", "modified": "2026-12-01T00:00:00Z",
+ "summary": "A record the service loads", "affected": [{"package": {"ecosystem": "Maven", "name": "commons-io:commons-io"},
+ "ranges": [{"type": "ECOSYSTEM", "events": [{"introduced": "0"}, {"fixed": "99.0"}]}]}]}
+JSON
+chmod -R a+rX "$work/advisories"
+advisory_answer() {
+  exec 3<>"/dev/tcp/127.0.0.1/${ports[0]}" || return 1
+  local body=$'commons-io:commons-io\t2.11.0\n'
+  printf 'POST /vantrel/advisories HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n\r\n%s' \
+    "${#body}" "$body" >&3
+  cat <&3
+  exec 3>&-
+}
+if advisory_answer | grep -q GHSA-chck-serv-0001; then fail "the record is known before it was loaded"; fi
+service_env=(CHECK_ADVISORIES="$work/advisories")
+as_service rebuild >"$work/advisories.log" 2>&1 || { cat "$work/advisories.log" >&2; fail "the rebuild with advisories failed"; }
+grep -q '1 new' "$work/advisories.log" || { cat "$work/advisories.log" >&2; fail "the rebuild did not load the record"; }
+advisory_answer | grep -q '"fixed": *"99.0"' || { advisory_answer >&2; fail "the running server does not answer with the loaded record"; }
+echo "check-service: the service builds its site, answers, takes new libraries and loads advisories"
