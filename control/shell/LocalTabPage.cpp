@@ -30,6 +30,9 @@ void CLocalTabPage::InitBrowser()
 {
     CTabPage::InitBrowser();
     connect(GetBrowser(), &QWebEngineView::loadFinished, this, [this](bool ok) {
+        // The end of an earlier load (one cut short by this navigation) leaves them waiting.
+        if (GetBrowser()->url() != m_sectionsFor)
+            return;
         if (ok && !m_advisories.empty())
             GetBrowser()->page()->runJavaScript(QString::fromStdString(AdvisoriesScript(m_advisories)));
         if (ok && !m_places.empty())
@@ -44,9 +47,12 @@ void CLocalTabPage::NavigateToItem(const CTreeItem* item)
     m_places.clear();
     m_advisories.clear();
     const auto* component = dynamic_cast<const CLocalItem*>(item);
-    if (component && component->GetKind() == ITEM_LEAF && m_localManager) {
+    m_sectionsFor = QUrl();
+    if (std::string url; component && component->GetKind() == ITEM_LEAF && m_localManager &&
+                         m_localManager->GetItemURL(*component, url)) {
         m_places = m_localManager->ListPlaces(component->GetScid());
         m_advisories = m_localManager->ListAdvisories(component->GetScid());
+        m_sectionsFor = QUrl(QString::fromStdString(url));
     }
     CTabPage::NavigateToItem(item);
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <QIcon>
+#include <QUrl>
 
 #include "LocalItemDataManager.h"
 #include "TabPage.h"
@@ -38,6 +39,7 @@ private:
     // The places of the component whose page is loading, shown once it has loaded.
     std::vector<CLocalItemDataManager::CPlace> m_places;
     std::vector<CLocalItemDataManager::CAdvisoryEntry> m_advisories;
+    QUrl m_sectionsFor;  // the page they belong to
     // A component's packages and classes, as the Java tab draws them.
     QIcon m_packageIcon;
     QIcon m_classIcon;
