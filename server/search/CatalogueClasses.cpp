@@ -37,15 +37,17 @@ bool CCatalogueClasses::ParseRanges(std::string_view text, std::vector<std::pair
     return true;
 }
 
-bool CCatalogueClasses::Holds(const CCatalogueSearch::CVersion& version, size_t position)
+std::vector<bool> CCatalogueClasses::HeldBy(const CCatalogueSearch::CVersion& version, size_t count)
 {
-    if (version.allClasses)
-        return true;
     std::vector<std::pair<size_t, size_t>> ranges;
-    if (!ParseRanges(version.classRanges, ranges))
-        return true;  // a list it cannot read hides nothing
-    return std::any_of(ranges.begin(), ranges.end(),
-                       [position](const auto& range) { return range.first <= position && position <= range.second; });
+    // A version that holds them all, or whose list cannot be read: that hides nothing.
+    if (version.allClasses || !ParseRanges(version.classRanges, ranges))
+        return std::vector<bool>(count, true);
+    std::vector<bool> held(count, false);
+    for (auto [first, last] : ranges)
+        for (size_t i = first; i <= last && i < count; ++i)
+            held[i] = true;
+    return held;
 }
 
 std::vector<std::string_view> CCatalogueClasses::ClassesOf(const std::string& scid,
@@ -63,12 +65,9 @@ std::vector<std::string_view> CCatalogueClasses::ClassesOf(const std::string& sc
         if (std::find(versions.begin(), versions.end(), version.name) == versions.end())
             continue;
         known = true;
-        std::vector<std::pair<size_t, size_t>> ranges;
-        if (version.allClasses || !ParseRanges(version.classRanges, ranges))
-            return all;
-        for (auto [first, last] : ranges)
-            for (size_t i = first; i <= last && i < held.size(); ++i)
-                held[i] = true;
+        const std::vector<bool> mine = HeldBy(version, all.size());
+        for (size_t i = 0; i < all.size(); ++i)
+            held[i] = held[i] || mine[i];
     }
     if (!known)
         return all;
@@ -91,7 +90,7 @@ std::vector<CCatalogueClasses::CHolder> CCatalogueClasses::HoldersOf(std::string
             const std::vector<std::string_view> all = m_lookup.ClassesOf(scid);
             const size_t position = static_cast<size_t>(std::lower_bound(all.begin(), all.end(), className) - all.begin());
             for (const CCatalogueSearch::CVersion& version : component->versions)
-                if (Holds(version, position))
+                if (position < all.size() && HeldBy(version, all.size())[position])
                     holder.versions.push_back(version.name);
         }
         holders.push_back(std::move(holder));

@@ -63,7 +63,8 @@ private:
         std::vector<uint32_t> rows;
     };
     const std::vector<CSimpleName>& SimpleNames();
-    static bool Holds(const CCatalogueSearch::CVersion& version, size_t position);
+    // Which of a component's count sorted classes the version holds.
+    static std::vector<bool> HeldBy(const CCatalogueSearch::CVersion& version, size_t count);
 
     const CLookupDatabase& m_lookup;
     CCatalogueSearch& m_catalogue;
